@@ -1,0 +1,31 @@
+# A thin layer over CMake: `make run` builds and starts the program, `make test` builds and
+# runs every test.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all build run test sanitize bench clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/lamvis2
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+sanitize:
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON
+	cmake --build build-sanitize -j $(JOBS)
+	ASAN_OPTIONS=handle_sigfpe=0:allow_user_segv_handler=1:detect_leaks=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir build-sanitize --output-on-failure
+
+bench: build
+	./$(BUILD_DIR)/lamvis_bench
+
+clean:
+	rm -rf $(BUILD_DIR) build-sanitize

@@ -1,0 +1,124 @@
+// Inversion of square single-precision matrices: LU decomposition by Crout's method with
+// implicit partial pivoting (each row scaled by its largest magnitude), then one forward
+// and back substitution per column of the identity.
+//
+// Every running sum and stored intermediate is a float, rounded after each update; the
+// product of two entries is formed in double and rounded only when combined into a sum.
+#include "analysis/invert.h"
+
+#include <cmath>
+#include <vector>
+
+#include "runtime/error.h"
+#include "runtime/pause.h"
+
+namespace {
+
+// One over the largest magnitude of each row. Kept in static storage, so the routines are
+// not re-entrant; the program calls them one at a time from its one thread.
+float rowScale[MAX_INVERT_ORDER];
+
+// Entry (i, j), counted from 1, of a matrix stored by columns with leading dimension np.
+inline float& at(float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
+inline float at(const float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
+
+// sum - x * y, rounded to float.
+inline float subtractProduct(float sum, float x, float y) {
+    return static_cast<float>(static_cast<double>(sum) - static_cast<double>(x) * static_cast<double>(y));
+}
+
+}  // namespace
+
+void invertMatrix(const float* a, int n, int np, float* y) {
+    std::vector<float> work(a, a + static_cast<std::size_t>(np) * static_cast<std::size_t>(np));
+    std::vector<int> pivotRows(static_cast<std::size_t>(np));
+    float parity = 1.0f;
+
+    for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j) at(y, np, i, j) = 0.0f;
+        at(y, np, i, i) = 1.0f;
+    }
+    luDecompose(work.data(), n, np, pivotRows.data(), parity);
+    for (int j = 1; j <= n; ++j) luSolve(work.data(), n, np, pivotRows.data(), y + (j - 1) * np);
+}
+
+void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
+    // The row scale has room for MAX_INVERT_ORDER rows; a larger order cannot be worked.
+    if (n > MAX_INVERT_ORDER) raiseRuntimeError(ErrorCode::WorkArrayAllocate, StatementKind::General);
+    parity = 1.0f;
+
+    for (int i = 1; i <= n; ++i) {
+        float big = 0.0f;
+        for (int j = 1; j <= n; ++j) {
+            const float magnitude = std::fabs(at(a, np, i, j));
+            if (magnitude > big) big = magnitude;
+        }
+        // An all-zero row: tell the user and wait. The division below then divides by zero,
+        // and the floating-point trap ends the run.
+        if (big == 0.0f) pauseForInput(16, "Singular matrix.");
+        rowScale[i - 1] = static_cast<float>(1.0 / static_cast<double>(big));
+    }
+
+    for (int j = 1; j <= n; ++j) {
+        for (int i = 1; i < j; ++i) {
+            float sum = at(a, np, i, j);
+            for (int k = 1; k < i; ++k) sum = subtractProduct(sum, at(a, np, i, k), at(a, np, k, j));
+            at(a, np, i, j) = sum;
+        }
+
+        float big = 0.0f;
+        int pivot = j;
+        for (int i = j; i <= n; ++i) {
+            float sum = at(a, np, i, j);
+            for (int k = 1; k < j; ++k) sum = subtractProduct(sum, at(a, np, i, k), at(a, np, k, j));
+            at(a, np, i, j) = sum;
+            // A later row whose scaled figure equals the best so far takes its place.
+            const double figure = static_cast<double>(rowScale[i - 1]) * std::fabs(static_cast<double>(sum));
+            if (figure >= static_cast<double>(big)) {
+                pivot = i;
+                big = static_cast<float>(figure);
+            }
+        }
+
+        if (pivot != j) {
+            for (int k = 1; k <= n; ++k) {
+                const float held = at(a, np, pivot, k);
+                at(a, np, pivot, k) = at(a, np, j, k);
+                at(a, np, j, k) = held;
+            }
+            parity = -parity;
+            rowScale[pivot - 1] = rowScale[j - 1];
+        }
+        pivotRows[j - 1] = pivot;
+
+        if (at(a, np, j, j) == 0.0f) at(a, np, j, j) = TINY_PIVOT;
+        if (j < n) {
+            const float reciprocal = static_cast<float>(1.0 / static_cast<double>(at(a, np, j, j)));
+            for (int i = j + 1; i <= n; ++i)
+                at(a, np, i, j) = static_cast<float>(static_cast<double>(at(a, np, i, j)) *
+                                                     static_cast<double>(reciprocal));
+        }
+    }
+}
+
+void luSolve(const float* a, int n, int np, const int* pivotRows, float* b) {
+    // Forward substitution; the sums start at the first nonzero entry of the permuted b.
+    int first = 0;
+    for (int i = 1; i <= n; ++i) {
+        const int l = pivotRows[i - 1];
+        float sum = b[l - 1];
+        b[l - 1] = b[i - 1];
+        if (first != 0) {
+            for (int j = first; j < i; ++j) sum = subtractProduct(sum, at(a, np, i, j), b[j - 1]);
+        } else if (sum != 0.0f) {
+            first = i;
+        }
+        b[i - 1] = sum;
+    }
+
+    for (int i = n; i >= 1; --i) {
+        float sum = b[i - 1];
+        for (int j = i + 1; j <= n; ++j) sum = subtractProduct(sum, at(a, np, i, j), b[j - 1]);
+        b[i - 1] = static_cast<float>(static_cast<double>(sum) / static_cast<double>(at(a, np, i, i)));
+    }
+}

@@ -1,0 +1,87 @@
+// The per-ply matrices: stress transformations, ply compliance and the rounded products.
+#include "analysis/ply.h"
+
+#include "runtime/fpe.h"
+
+const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
+const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f};
+
+AngleTerms angleTerms(float angleDegrees) {
+    // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
+    // taken of the value before that rounding and the sine of the rounded one, which is how
+    // the legacy arithmetic behaved and what the printed tables depend on.
+    const double exactTheta = static_cast<double>(angleDegrees) * static_cast<double>(PI_APPROX) / 180.0;
+    const float theta = static_cast<float>(exactTheta);
+    AngleTerms terms;
+    terms.sc = static_cast<float>(mathCos(exactTheta) * mathSin(static_cast<double>(theta)));
+    terms.s2 = static_cast<float>(mathPow(mathSin(static_cast<double>(theta)), 2.0));
+    terms.c2 = static_cast<float>(mathPow(mathCos(static_cast<double>(theta)), 2.0));
+    return terms;
+}
+
+namespace {
+
+// Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
+void fillTransformation(float angleDegrees, float sign, float* t) {
+    const AngleTerms terms = angleTerms(angleDegrees);
+    const float sc = sign * terms.sc;
+    const float twoSc = static_cast<float>(static_cast<double>(sc) * 2.0);
+    const float difference = static_cast<float>(static_cast<double>(terms.c2) - static_cast<double>(terms.s2));
+    // column 1
+    t[0] = terms.c2;
+    t[1] = terms.s2;
+    t[2] = -sc;
+    // column 2
+    t[3] = terms.s2;
+    t[4] = terms.c2;
+    t[5] = sc;
+    // column 3
+    t[6] = twoSc;
+    t[7] = -twoSc;
+    t[8] = difference;
+}
+
+}  // namespace
+
+void stressTransformationOf(float angleDegrees, float* t) { fillTransformation(angleDegrees, 1.0f, t); }
+
+void inverseStressTransformationOf(float angleDegrees, float* t) {
+    fillTransformation(angleDegrees, -1.0f, t);
+}
+
+void plyComplianceOf(const MaterialSet& set, float* s) {
+    const double e1 = set.e1;
+    // Row by row; entry (1, 2) is a copy of entry (2, 1). A zero modulus divides by zero
+    // here and ends the run through the floating-point trap.
+    s[0] = static_cast<float>(1.0 / e1);
+    s[3] = static_cast<float>(-static_cast<double>(set.nu12) / e1);
+    s[6] = 0.0f;
+    s[1] = s[3];
+    s[4] = static_cast<float>(1.0 / static_cast<double>(set.e2));
+    s[7] = 0.0f;
+    s[2] = 0.0f;
+    s[5] = 0.0f;
+    s[8] = static_cast<float>(1.0 / static_cast<double>(set.g12));
+}
+
+void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            float sum = 0.0f;
+            for (int l = 0; l < n; ++l)
+                sum = static_cast<float>(static_cast<double>(sum) +
+                                         static_cast<double>(a[i + l * n]) * static_cast<double>(b[l + j * n]));
+            c[i + j * n] = sum;
+        }
+    }
+}
+
+void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+    for (int i = 0; i < n; ++i) {
+        float sum = 0.0f;
+        for (int l = 0; l < n; ++l)
+            sum = static_cast<float>(static_cast<double>(sum) +
+                                     static_cast<double>(a[i + l * n]) * static_cast<double>(v[l]));
+        r[i] = sum;
+    }
+}

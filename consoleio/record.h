@@ -1,0 +1,65 @@
+// The console's unit records: the record buffer of output statements, placing characters,
+// the record end with its lazy line end, and the console's carriage control.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int CONSOLE_RECORD_LENGTH = 132;
+constexpr int STANDARD_INPUT = 0;
+constexpr int STANDARD_OUTPUT = 1;
+constexpr int STANDARD_ERROR = 2;
+
+// The run-time's record of one connected unit.
+struct UnitRecord {
+    std::string name = "CON";
+    int descriptor = STANDARD_OUTPUT;
+    bool lineOpen = false;        // a record was written and its line end is still owed
+    bool endOfFile = false;       // end of input was met
+    char recordBuffer[CONSOLE_RECORD_LENGTH] = {};
+    int position = 0;             // output: characters placed since the last flush;
+                                  // input: index of the next byte to take
+    int lastIndex = -1;           // input: index of the last valid byte, -1 when empty
+    int charsInRecord = 0;        // output: characters placed in the current record so far
+    int pendingBlanks = 0;        // output: blanks owed before the next character placed
+    bool recordStarted = false;   // output: the record's first chunk has gone to the device
+    bool carriageControl = true;
+    bool broken = false;          // output: a write to the device failed; nothing more is owed
+};
+
+// Creates the console records: one shared record when standard input and standard output
+// are both terminals, otherwise one for input and one for output.
+void openConsoleUnits();
+
+// Releases the console records (part of the close-down).
+void closeConsoleUnits();
+
+// Whether the console records exist.
+bool consoleUnitsOpen();
+
+// Whether one record serves both input and output.
+bool consoleShared();
+
+// The console's output and input records (the same record when shared). Creates them on
+// first use if start-up has not.
+UnitRecord& consoleOutputUnit();
+UnitRecord& consoleInputUnit();
+
+// Writes bytes to a standard descriptor, completing partial writes. A failed write raises
+// the WRITE error WriteFailed (after marking the console output record broken, so that the
+// close-down does not try again).
+void writeConsoleBytes(int descriptor, const char* bytes, long count);
+
+// Adds `count` blanks to the blanks owed before the next character of the record.
+void addPendingBlanks(UnitRecord& unit, int count);
+
+// Places characters in the current record: owed blanks first, then the text. A full buffer
+// is written to the device as one chunk, with the line control if it is the record's first.
+void placeCharacters(UnitRecord& unit, const char* text, int count);
+
+// The record end on the console: an empty record gets one blank, the rest of the buffer is
+// written, the line end is owed (lineOpen). Owed blanks are dropped.
+void endRecord(UnitRecord& unit);
+
+// Writes CR LF if the record's line is open; leaves lineOpen as it is.
+void writeOwedLineEnd(UnitRecord& unit);

@@ -1,0 +1,64 @@
+// The console on POSIX: the standard descriptors, the terminal test, /bin/sh as the command
+// interpreter, and process exit.
+#include <cerrno>
+#include <csignal>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "runtime/console.h"
+
+namespace {
+
+class PosixConsole : public Console {
+public:
+    long read(int fd, char* buffer, long count) override {
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, static_cast<size_t>(count));
+            if (n < 0 && errno == EINTR) continue;
+            return static_cast<long>(n);
+        }
+    }
+
+    long write(int fd, const char* bytes, long count) override {
+        for (;;) {
+            ssize_t n = ::write(fd, bytes, static_cast<size_t>(count));
+            if (n < 0 && errno == EINTR) continue;
+            return static_cast<long>(n);
+        }
+    }
+
+    bool isTerminal(int fd) override { return ::isatty(fd) == 1; }
+
+    void runCommand(const char* commandLine) override {
+        pid_t child = ::fork();
+        if (child < 0) return;  // a command that cannot be started is not reported
+        if (child == 0) {
+            // The command gets the default handling of a closed pipe back.
+            ::signal(SIGPIPE, SIG_DFL);
+            ::execl("/bin/sh", "sh", "-c", commandLine, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    [[noreturn]] void exitProcess(int status) override { ::_exit(status); }
+};
+
+PosixConsole posixConsole;
+Console* activeConsole = &posixConsole;
+
+}  // namespace
+
+Console& platformConsole() { return *activeConsole; }
+
+void setPlatformConsole(Console* console) {
+    activeConsole = console != nullptr ? console : &posixConsole;
+}
+
+void preparePlatform() {
+    // A write to a closed pipe comes back as EPIPE and is reported as an output fault.
+    ::signal(SIGPIPE, SIG_IGN);
+}

@@ -1,0 +1,164 @@
+// Run-time errors: the message table, the one report layout on standard error, and the
+// close-down that ends every run, normally or after a report.
+#include "runtime/error.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "consoleio/record.h"
+#include "runtime/console.h"
+
+namespace {
+
+struct MessageEntry {
+    ErrorCode code;
+    int number;        // message number; the report shows 6000 plus it
+    const char* text;
+};
+
+// One row per error code. The numbers are fixed by the reports users know; the wording is
+// a short phrase naming the condition.
+const MessageEntry MESSAGES[] = {
+    {ErrorCode::IntegerOverflow, 100, "integer overflow"},
+    {ErrorCode::IntegerSyntax, 101, "invalid integer"},
+    {ErrorCode::RealDoubleRange, 102, "real overflow"},
+    {ErrorCode::RealSyntax, 103, "invalid real"},
+    {ErrorCode::RealSingleRange, 104, "real too large for single precision"},
+    {ErrorCode::BasedSecondHash, 302, "invalid based integer: second '#'"},
+    {ErrorCode::BasedBadBase, 303, "invalid base in based integer"},
+    {ErrorCode::ConsoleLineTooLong, 407, "console line too long"},
+    {ErrorCode::ReadFailed, 500, "read error on console"},
+    {ErrorCode::EndOfFile, 501, "end of file encountered"},
+    {ErrorCode::RepeatCountZero, 502, "zero repeat count"},
+    {ErrorCode::SecondRepeatCount, 503, "multiple repeat counts"},
+    {ErrorCode::QuotedNumericValue, 504, "quoted value for numeric item"},
+    {ErrorCode::UnitNumberInvalid, 421, "invalid unit number"},
+    {ErrorCode::ListItemTooWide, 422, "list-directed item too wide"},
+    {ErrorCode::WriteFailed, 423, "write error on console"},
+    {ErrorCode::FormatMissingParen, 980, "format must begin with '('"},
+    {ErrorCode::FormatUnexpectedEnd, 981, "unexpected end of format"},
+    {ErrorCode::FormatBadDescriptor, 982, "invalid edit descriptor"},
+    {ErrorCode::FormatBadNumber, 983, "invalid number in format"},
+    {ErrorCode::FormatNotRepeatable, 984, "repeat count not allowed here"},
+    {ErrorCode::FormatTooDeep, 985, "format groups nested too deeply"},
+    {ErrorCode::FormatUnsupported, 986, "edit descriptor not supported"},
+    {ErrorCode::FormatTypeMismatch, 987, "item type does not match edit descriptor"},
+    {ErrorCode::FormatNoDataDescriptor, 988, "no data edit descriptor in format"},
+    {ErrorCode::NoMemoryRuntime, 700, "out of memory"},
+    {ErrorCode::NoMemoryTemporary, 763, "out of memory for array temporary"},
+    {ErrorCode::WorkArrayAllocate, 773, "cannot allocate array"},
+    {ErrorCode::WorkArrayNoStorage, 774, "array has no storage"},
+    {ErrorCode::WorkArrayNotAllocated, 776, "array not allocated"},
+    {ErrorCode::FloatingPointUnknown, 990, "unexpected floating-point exception"},
+};
+
+const MessageEntry& entryFor(ErrorCode code) {
+    for (const auto& entry : MESSAGES)
+        if (entry.code == code) return entry;
+    return MESSAGES[0];  // every code has a row; this is not reached
+}
+
+bool closeDownFlag = false;
+int endingStatus = 0;
+std::string connectionName = "CON";
+StatementKind lastStatementKind = StatementKind::Write;
+
+bool isInputOutputKind(StatementKind kind) {
+    return kind == StatementKind::Read || kind == StatementKind::Write;
+}
+
+// Report writes go straight to standard error; their failures are ignored.
+void writeError(std::string_view text) {
+    const char* bytes = text.data();
+    long remaining = static_cast<long>(text.size());
+    while (remaining > 0) {
+        long written = platformConsole().write(STANDARD_ERROR, bytes, remaining);
+        if (written <= 0) return;
+        bytes += written;
+        remaining -= written;
+    }
+}
+
+}  // namespace
+
+int messageNumber(ErrorCode code) { return entryFor(code).number; }
+
+const char* messageText(ErrorCode code) { return entryFor(code).text; }
+
+void setCurrentStatementKind(StatementKind kind) { lastStatementKind = kind; }
+
+StatementKind currentStatementKind() { return lastStatementKind; }
+
+void setCurrentConnectionName(const char* name) { connectionName = name; }
+
+bool closeDownStarted() { return closeDownFlag; }
+
+void resetRuntimeErrorState() {
+    closeDownFlag = false;
+    endingStatus = 0;
+    connectionName = "CON";
+    lastStatementKind = StatementKind::Write;
+}
+
+void raiseRuntimeError(ErrorCode code, StatementKind kind) {
+    std::string name = connectionName;
+    const MessageEntry& entry = entryFor(code);
+    if (isInputOutputKind(kind) && consoleUnitsOpen()) {
+        // The console stays usable for the close-down: a shared record forgets its
+        // half-read line, and the end-of-file state is cleared.
+        UnitRecord& input = consoleInputUnit();
+        if (consoleShared()) {
+            input.position = 0;
+            input.lastIndex = -1;
+        }
+        input.endOfFile = false;
+    }
+    setCurrentConnectionName(name.c_str());
+    reportRuntimeError(6000 + entry.number, entry.text, kind);
+    // Only reached when the error was raised during the close-down.
+    platformConsole().exitProcess(endingStatus);
+    std::abort();
+}
+
+void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
+    std::string report = "\r\nrun-time error ";
+    report += kind == StatementKind::Math ? 'M' : 'F';
+    report += std::to_string(number);
+    switch (kind) {
+        case StatementKind::Read: report += ": READ("; break;
+        case StatementKind::Write: report += ": WRITE("; break;
+        case StatementKind::Math: report += ": MATH\r\n- "; break;
+        case StatementKind::General: report += "\r\n- "; break;
+    }
+    if (isInputOutputKind(kind)) {
+        report += connectionName;
+        report += text.empty() ? ")\r\n" : ")\r\n- ";
+    }
+    report += text;
+    report += "\r\n";
+    writeError(report);
+    if (!closeDownFlag) endRun(1);
+}
+
+void endRun(int status) {
+    if (!closeDownFlag) {
+        closeDownFlag = true;
+        endingStatus = status;
+        if (consoleUnitsOpen()) {
+            UnitRecord& output = consoleOutputUnit();
+            if (output.lineOpen && !output.broken) {
+                output.lineOpen = false;
+                const char lineEnd[] = "\r\n";
+                long written = platformConsole().write(STANDARD_OUTPUT, lineEnd, 2);
+                if (written != 2) {
+                    output.broken = true;
+                    reportRuntimeError(6000 + messageNumber(ErrorCode::WriteFailed),
+                                       messageText(ErrorCode::WriteFailed), StatementKind::Write);
+                }
+            }
+            closeConsoleUnits();
+        }
+    }
+    platformConsole().exitProcess(endingStatus);
+    std::abort();
+}

@@ -1,0 +1,81 @@
+// Run-time error raising, the one report layout on standard error, and the close-down that
+// ends every run.
+#pragma once
+
+#include <string_view>
+
+// The kind of statement or facility in which an error occurred; it selects the letter in
+// front of the reported number and the label after it.
+enum class StatementKind { Read, Write, Math, General };
+
+// Internal error codes. Each maps to a message number; the report shows 6000 plus it.
+enum class ErrorCode {
+    // console input
+    IntegerOverflow,        // 6100
+    IntegerSyntax,          // 6101
+    RealDoubleRange,        // 6102
+    RealSyntax,             // 6103
+    RealSingleRange,        // 6104
+    BasedSecondHash,        // 6302
+    BasedBadBase,           // 6303
+    ConsoleLineTooLong,     // 6407
+    ReadFailed,             // 6500
+    EndOfFile,              // 6501
+    RepeatCountZero,        // 6502
+    SecondRepeatCount,      // 6503
+    QuotedNumericValue,     // 6504
+    // console output
+    UnitNumberInvalid,      // 6421 (general)
+    ListItemTooWide,        // 6422
+    WriteFailed,            // 6423
+    // format specifications
+    FormatMissingParen,     // 6980
+    FormatUnexpectedEnd,    // 6981
+    FormatBadDescriptor,    // 6982
+    FormatBadNumber,        // 6983
+    FormatNotRepeatable,    // 6984
+    FormatTooDeep,          // 6985
+    FormatUnsupported,      // 6986
+    FormatTypeMismatch,     // 6987
+    FormatNoDataDescriptor, // 6988
+    // memory and work arrays
+    NoMemoryRuntime,        // 6700
+    NoMemoryTemporary,      // 6763
+    WorkArrayAllocate,      // 6773
+    WorkArrayNoStorage,     // 6774
+    WorkArrayNotAllocated,  // 6776
+    // floating point outside the exception table
+    FloatingPointUnknown,   // 6990 (general)
+};
+
+// The message number (0 to 999) of an error code, and its message text.
+int messageNumber(ErrorCode code);
+const char* messageText(ErrorCode code);
+
+// Raises a run-time error: reports it and ends the run with exit status 1. An error raised
+// while the close-down runs is reported, and the process then exits with the status the
+// run was already ending with.
+[[noreturn]] void raiseRuntimeError(ErrorCode code, StatementKind kind);
+
+// Writes the report for `number` (6000 plus the message number) with `text` and `kind` to
+// standard error and, unless the close-down has begun, ends the run with exit status 1.
+// Returns only while the close-down runs.
+void reportRuntimeError(int number, std::string_view text, StatementKind kind);
+
+// The kind of the most recent input or output statement (set when a statement begins);
+// an error raised outside any statement, such as at the pause, is reported with it.
+void setCurrentStatementKind(StatementKind kind);
+StatementKind currentStatementKind();
+
+// The name of the connection an input/output error is reported on ("CON" for the console).
+void setCurrentConnectionName(const char* name);
+
+// Ends the run: runs the close-down once (the open console line gets its CR LF, the
+// run-time's buffers are released) and exits the process with `status`.
+[[noreturn]] void endRun(int status);
+
+// Whether the close-down has begun.
+bool closeDownStarted();
+
+// Resets the error state (the close-down flag and connection name); for tests.
+void resetRuntimeErrorState();

@@ -1,0 +1,34 @@
+// Runs a program as a child process, for whole-program tests: through pipes (standard
+// input from a string, standard output and standard error captured apart) or through a
+// pseudo-terminal (standard input, output and error all on the terminal).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    std::string out;   // standard output (with a terminal: everything the terminal showed)
+    std::string err;   // standard error (empty with a terminal)
+    int status = -1;   // exit status, or 128 + signal number when a signal ended it
+    bool timedOut = false;
+};
+
+// Runs `program` with `input` on a pipe as standard input (written whole, then closed).
+RunResult runWithPipes(const std::string& program, const std::string& input,
+                       double timeoutSeconds = 20.0);
+
+// Runs `program` on a pseudo-terminal in canonical (line) mode with echo off and output
+// passed through untranslated. `typed` is written to the terminal at the start, as if typed
+// ahead: each read of the program then returns one line; a Ctrl-D byte (\x04) on a line of
+// its own makes a read return 0 bytes (end of input). Standard error goes to the terminal
+// too, so `out` holds everything and `err` stays empty.
+RunResult runWithPty(const std::string& program, const std::string& typed,
+                     double timeoutSeconds = 20.0);
+
+// Reads a whole file.
+std::string readFile(const std::string& path);
+
+// The program under test and the directory of test drivers, as the build configured them.
+std::string programPath();
+std::string driverPath(const std::string& name);
+std::string testSourceDir();

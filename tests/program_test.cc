@@ -1,0 +1,118 @@
+// Whole-program cases: every tests/cases/*.case file is one run of the program through
+// pipes, with its standard input and the exact standard output, standard error and exit
+// status expected.
+//
+// A case file holds free comment lines, then sections introduced by "--- stdin",
+// "--- stdout", "--- stderr" and "--- status". Each stdin line gets LF appended, each stdout
+// and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
+// terminator.
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/harness.h"
+
+namespace {
+
+struct ProgramCase {
+    std::string name;
+    std::string input, out, err;
+    int status = 0;
+};
+
+bool decodeLine(const std::string& line, std::string& bytes) {
+    bool terminate = true;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c != '\\' || i + 1 == line.size()) {
+            bytes += c;
+            continue;
+        }
+        char e = line[++i];
+        switch (e) {
+            case '\\': bytes += '\\'; break;
+            case 'r': bytes += '\r'; break;
+            case 'n': bytes += '\n'; break;
+            case 't': bytes += '\t'; break;
+            case 'z': terminate = false; break;
+            case 'x':
+                bytes += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+                break;
+            default: bytes += '\\'; bytes += e; break;
+        }
+    }
+    return terminate;
+}
+
+ProgramCase parseCase(const std::filesystem::path& path) {
+    ProgramCase parsed;
+    parsed.name = path.stem().string();
+    std::istringstream text(readFile(path.string()));
+    std::string line, section, statusText;
+    while (std::getline(text, line)) {
+        if (line.rfind("--- ", 0) == 0) {
+            section = line.substr(4);
+            continue;
+        }
+        if (section.empty()) continue;
+        if (section == "status") {
+            statusText += line;
+            continue;
+        }
+        std::string& target = section == "stdin" ? parsed.input
+                              : section == "stdout" ? parsed.out
+                                                    : parsed.err;
+        if (decodeLine(line, target)) target += section == "stdin" ? "\n" : "\r\n";
+    }
+    if (!statusText.empty()) parsed.status = std::stoi(statusText);
+    return parsed;
+}
+
+std::vector<ProgramCase> loadCases() {
+    std::vector<ProgramCase> cases;
+    std::filesystem::path dir = std::filesystem::path(testSourceDir()) / "cases";
+    if (!std::filesystem::exists(dir)) return cases;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().extension() == ".case") cases.push_back(parseCase(entry.path()));
+    std::sort(cases.begin(), cases.end(),
+              [](const ProgramCase& a, const ProgramCase& b) { return a.name < b.name; });
+    return cases;
+}
+
+// Shows bytes with their line ends visible, for readable failure messages.
+std::string visible(const std::string& bytes) {
+    std::string shown;
+    for (char c : bytes) {
+        if (c == '\r') shown += "\\r";
+        else if (c == '\n') shown += "\\n\n";
+        else if (static_cast<unsigned char>(c) < 32) shown += "\\x" + std::to_string(c);
+        else shown += c;
+    }
+    return shown;
+}
+
+class CaseTest : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(CaseTest, MatchesExpectedBytes) {
+    const ProgramCase& expected = GetParam();
+    RunResult run = runWithPipes(programPath(), expected.input);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
+    EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;
+    EXPECT_EQ(run.status, expected.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CaseTest, testing::ValuesIn(loadCases()),
+                         [](const testing::TestParamInfo<ProgramCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaseTest);
+
+}  // namespace
