@@ -1,22 +1,405 @@
-// The analysis session. For now it writes the banner; the phases follow.
+// The analysis session: the dialogue, the laminate stiffness and compliance, the load
+// response and the relaxation sweep.
+//
+// Every prompt and result is one output statement and every typed value one input
+// statement. Arithmetic is written out step by step: operands are widened to double, and a
+// result is rounded to float exactly where it is stored, so that the printed figures follow
+// from the order of operations given here. Faults in the arithmetic (a zero modulus, a zero
+// relaxation time, an all-zero matrix row) are left to the floating-point traps.
 #include "analysis/lamvis2.h"
 
+#include <cmath>
 #include <cstring>
 
+#include "analysis/invert.h"
+#include "consoleio/input.h"
 #include "consoleio/output.h"
+#include "runtime/fpe.h"
 
 namespace {
 
+constexpr int OUTPUT_UNIT_6 = 6;
+constexpr int INPUT_UNIT_5 = 5;
+
+// The single-precision value nearest one third, used as a factor.
+constexpr float ONE_THIRD = 1.0f / 3.0f;
+
+const char* const LAYUP_PROMPT_FORMAT = "(/,' enter material set number for ply number',I3,': ')";
+const char* const SET_RANGE_FORMAT = "(' material set must be a number from 1 to',I3)";
+const char* const NO_SET_FORMAT = "(' no material set is defined; enter a negative number to stop')";
+const char* const STIFFNESS_HEADING_FORMAT = "(/,' laminate stiffness matrix:',/)";
+const char* const COMPLIANCE_HEADING_FORMAT = "(/,' laminate compliance matrix:',/)";
+const char* const MATRIX_ROW_FORMAT = "(4X,3E12.4,2X,3E12.4)";
+const char* const DEFORMATION_FORMAT =
+    "(/,' midplane strains:',/,/,3X,'eps-xx =',E12.4,/,3X,'eps-yy =',E12.4,/,3X,"
+    "'eps-xy =',E12.4,/,/,' rotations:',/,/,3X,'kappa-xx =',E12.4,/,3X,'kappa-yy= ',"
+    "E12.4,/,3X,'kappa-xy =',E12.4,/,/)";
+const char* const STRESS_HEADING_FORMAT =
+    "(/,' stresses:',/,2X,'ply',5X,'sigma-1',5X,'sigma-2',4X,'sigma-12',/)";
+const char* const STRESS_ROW_FORMAT = "(3X,I2,3E12.4)";
+const char* const SWEEP_ROW_FORMAT = "(7E12.4)";
+
+// ---- Statements ----
+
 void writeText(const char* text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
+    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
     writeCharacter(text, static_cast<int>(std::strlen(text)));
     endWrite();
 }
 
+void writeEmptyLine() {
+    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+    endWrite();
+}
+
+void writeFormatted(int unit, const char* format) {
+    beginWrite(unit, format, -1);
+    endWrite();
+}
+
+// A null value typed for the item leaves the target as it was.
+void readReal(int unit, float& target) {
+    beginRead(unit);
+    readRealItem(target);
+    endRead();
+}
+
+void readInteger(int unit, std::int32_t& target) {
+    beginRead(unit);
+    readIntegerItem(target);
+    endRead();
+}
+
+void promptReal(const char* prompt, float& target) {
+    writeText(prompt);
+    readReal(CONSOLE_INPUT_UNIT, target);
+}
+
+// ---- Arithmetic with a rounding at each store ----
+
+inline double wide(float x) { return static_cast<double>(x); }
+inline float narrow(double x) { return static_cast<float>(x); }
+
+// Entry (i, j), counted from 1, of a 6 by 6 matrix stored by columns.
+inline float& entry6(float* m, int i, int j) { return m[(j - 1) * 6 + (i - 1)]; }
+inline float entry3(const float* m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
+
+// Strain at the coordinate zm of a ply from mid-plane values and curvatures:
+// out(i) = curvature(i) * zm + midplane(i).
+void strainAt(const float* midplane, const float* curvature, float zm, float* out) {
+    for (int i = 0; i < 3; ++i) out[i] = narrow(wide(curvature[i]) * wide(zm) + wide(midplane[i]));
+}
+
+// Material-axis strain of a laminate-axis strain: R (T (R' v)), innermost product first.
+void toMaterialAxes(const float* t, const float* v, float* out) {
+    float tensor[3];
+    float rotated[3];
+    multiplyMatrixVector(INVERSE_REUTER_MATRIX, v, 3, tensor);
+    multiplyMatrixVector(t, tensor, 3, rotated);
+    multiplyMatrixVector(REUTER_MATRIX, rotated, 3, out);
+}
+
 }  // namespace
 
+// ---- The run ----
+
 void AnalysisSession::run() {
+    writeBanner();
+    readMaterialSets();
+    readLayup();
+    referToMidPlane();
+    reportLaminateStiffness();
+    reportLoadResponse();
+    runRelaxationSweep();
+}
+
+void AnalysisSession::writeBanner() {
     writeText("Viscoelastic laminate code, rev 9/11/99");
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
+    writeEmptyLine();
+}
+
+// ---- Material sets and layup ----
+
+void AnalysisSession::readMaterialSets() {
+    for (setNumber = 1; setNumber <= MAX_MATERIAL_SETS; ++setNumber) {
+        MaterialSet& set = materials[setNumber - 1];
+
+        beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+        writeCharacter("Material set ", 13);
+        writeInteger(setNumber);
+        writeCharacter(": ", 2);
+        endWrite();
+
+        promptReal("Enter modulus in fiber direction (-1 to stop): ", set.e1);
+        if (set.e1 < 0.0f) break;  // any negative value stops; zero does not
+        promptReal("Enter modulus in transverse direction: ", set.e2);
+        promptReal("Enter principal Poisson ratio: ", set.nu12);
+
+        // The relative difference is compared as computed, without rounding it to float. A
+        // zero e1 divides by zero here.
+        const double difference = std::fabs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
+        if (difference >= wide(ISOTROPY_TOLERANCE)) {
+            promptReal("Enter shear modulus: ", set.g12);
+        } else {
+            set.g12 = narrow(wide(set.e1) / ((wide(set.nu12) + 1.0) * 2.0));
+        }
+
+        promptReal("Enter ply thickness: ", set.thickness);
+        promptReal("Enter creep fraction: ", set.creepFraction);
+    }
+    // The counter holds the set whose negative e1 stopped the dialogue, or 11 after ten.
+    setsDefined = setNumber - 1;
+}
+
+void AnalysisSession::readLayup() {
+    layup.z[0] = 0.0f;
+    writeText("Define layup sequence, starting at bottom...");
+    writeText("   (use negative material set number to stop)");
+
+    for (int k = 1; k <= MAX_PLIES; ++k) {
+        // Ask until the number is negative or names a defined set. The number is read into
+        // the set counter itself, so a null value keeps the number it held.
+        for (;;) {
+            beginWrite(CONSOLE_OUTPUT_UNIT, LAYUP_PROMPT_FORMAT, -1);
+            writeInteger(k);
+            endWrite();
+            readInteger(INPUT_UNIT_5, setNumber);
+            if (setNumber < 0 || (setNumber >= 1 && setNumber <= setsDefined)) break;
+            if (setsDefined > 0) {
+                beginWrite(CONSOLE_OUTPUT_UNIT, SET_RANGE_FORMAT, -1);
+                writeInteger(setsDefined);
+                endWrite();
+            } else {
+                writeFormatted(CONSOLE_OUTPUT_UNIT, NO_SET_FORMAT);
+            }
+        }
+        if (setNumber < 0) break;
+
+        PlyRecord& ply = layup.plies[k - 1];
+        ply.materialSet = setNumber;
+        promptReal("enter ply angle: ", ply.angle);
+        layup.z[k] = narrow(wide(layup.z[k - 1]) + wide(materials[setNumber - 1].thickness));
+        layup.plyCount = k;
+    }
+}
+
+void AnalysisSession::referToMidPlane() {
+    const float half = narrow(wide(layup.z[layup.plyCount]) / 2.0);
+    for (int k = 0; k <= layup.plyCount; ++k) layup.z[k] = narrow(wide(layup.z[k]) - wide(half));
+}
+
+// ---- Ply routines ----
+
+void AnalysisSession::stressTransformation(int k, float* t) {
+    stressTransformationOf(layup.plies[k - 1].angle, t);
+}
+
+void AnalysisSession::inverseStressTransformation(int k, float* t) {
+    inverseStressTransformationOf(layup.plies[k - 1].angle, t);
+}
+
+void AnalysisSession::plyCompliance(int k, float* s) {
+    plyComplianceOf(materials[layup.plies[k - 1].materialSet - 1], s);
+}
+
+void AnalysisSession::reducedStiffness(int k, float* q) {
+    plyCompliance(k, workCompliance);
+    invertMatrix(workCompliance, 3, 3, q);
+}
+
+void AnalysisSession::transformedStiffness(int k, float* qBar) {
+    stressTransformation(k, workStressTransformation);
+    inverseStressTransformation(k, workInverseTransformation);
+    plyCompliance(k, workCompliance);
+
+    // S-bar = R (T' (R' (S T))), innermost product first, each into its own temporary.
+    float p1[9];
+    float p2[9];
+    float p3[9];
+    float sBar[9];
+    multiplyMatrices(workCompliance, workStressTransformation, 3, p1);
+    multiplyMatrices(INVERSE_REUTER_MATRIX, p1, 3, p2);
+    multiplyMatrices(workInverseTransformation, p2, 3, p3);
+    multiplyMatrices(REUTER_MATRIX, p3, 3, sBar);
+    std::memcpy(workTransformedCompliance, sBar, sizeof sBar);
+
+    invertMatrix(sBar, 3, 3, qBar);
+}
+
+// ---- Laminate stiffness and compliance ----
+
+void AnalysisSession::reportLaminateStiffness() {
+    float* const a = laminateStiffness;
+    for (int k = 1; k <= layup.plyCount; ++k) {
+        const double zTop = wide(layup.z[k]);
+        const double zBottom = wide(layup.z[k - 1]);
+        const float w1 = narrow(zTop - zBottom);
+        const float w2 = narrow((mathPow(zTop, 2.0) - mathPow(zBottom, 2.0)) * 0.5);
+        const float w3 = narrow((mathPow(zTop, 3.0) - mathPow(zBottom, 3.0)) * wide(ONE_THIRD));
+
+        transformedStiffness(k, plyStiffness);
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) {
+                const double q = wide(entry3(plyStiffness, i, j));
+                entry6(a, i, j) = narrow(q * wide(w1) + wide(entry6(a, i, j)));
+                entry6(a, i + 3, j) = narrow(q * wide(w2) + wide(entry6(a, i + 3, j)));
+                entry6(a, i, j + 3) = narrow(q * wide(w2) + wide(entry6(a, i, j + 3)));
+                entry6(a, i + 3, j + 3) = narrow(q * wide(w3) + wide(entry6(a, i + 3, j + 3)));
+            }
+        }
+    }
+
+    auto printMatrix = [](const char* heading, float* m) {
+        writeFormatted(CONSOLE_OUTPUT_UNIT, heading);
+        for (int i = 1; i <= 6; ++i) {
+            beginWrite(CONSOLE_OUTPUT_UNIT, MATRIX_ROW_FORMAT, -1);
+            for (int j = 1; j <= 6; ++j) writeReal(entry6(m, i, j));
+            endWrite();
+            if (i == 3) writeEmptyLine();
+        }
+    };
+
+    printMatrix(STIFFNESS_HEADING_FORMAT, laminateStiffness);
+    invertMatrix(laminateStiffness, 6, 6, laminateCompliance);
+    printMatrix(COMPLIANCE_HEADING_FORMAT, laminateCompliance);
+}
+
+// ---- Load response ----
+
+void AnalysisSession::reportLoadResponse() {
+    writeEmptyLine();
+    writeText("input tractions and moments...");
+    writeEmptyLine();
+    promptReal("   Nx: ", loads[0]);
+    promptReal("   Ny: ", loads[1]);
+    promptReal("  Nxy: ", loads[2]);
+    promptReal("   Mx: ", loads[3]);
+    promptReal("   My: ", loads[4]);
+    promptReal("  Mxy: ", loads[5]);
+
+    multiplyMatrixVector(laminateCompliance, loads, 6, deformation);
+
+    beginWrite(OUTPUT_UNIT_6, DEFORMATION_FORMAT, -1);
+    for (float value : deformation) writeReal(value);
     endWrite();
+    writeFormatted(OUTPUT_UNIT_6, STRESS_HEADING_FORMAT);
+
+    for (int i = 0; i < 3; ++i) {
+        midplaneStrains[i] = deformation[i];
+        curvatures[i] = deformation[i + 3];
+    }
+
+    for (int k = 1; k <= layup.plyCount; ++k) {
+        midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
+        transformedStiffness(k, plyStiffness);
+
+        float a[3];
+        float b[3];
+        multiplyMatrixVector(plyStiffness, midplaneStrains, 3, a);
+        multiplyMatrixVector(plyStiffness, curvatures, 3, b);
+        for (int i = 0; i < 3; ++i) laminateStress[i] = narrow(wide(b[i]) * wide(midThickness) + wide(a[i]));
+        multiplyMatrixVector(workStressTransformation, laminateStress, 3, plyStress);
+
+        beginWrite(OUTPUT_UNIT_6, STRESS_ROW_FORMAT, -1);
+        writeInteger(k);
+        for (float value : plyStress) writeReal(value);
+        endWrite();
+    }
+}
+
+// ---- Relaxation sweep ----
+
+void AnalysisSession::runRelaxationSweep() {
+    writeText("Enter relaxation time");
+    readReal(CONSOLE_INPUT_UNIT, relaxationTime);
+
+    float previousTime = 0.0f;
+    float time = narrow(wide(relaxationTime) / 100.0);
+    float q[9];
+
+    // 100 times the relaxation time is compared exactly; a NaN comparison ends the loop too.
+    while (wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time)) {
+        const float timeStep = narrow(wide(time) - wide(previousTime));
+        float creepMidplane[3];
+        float creepCurvatures[3];
+        for (int i = 0; i < 3; ++i) {
+            midplaneStrains[i] = deformation[i];
+            curvatures[i] = deformation[i + 3];
+            creepMidplane[i] = creepDeformation[i];
+            creepCurvatures[i] = creepDeformation[i + 3];
+        }
+        // Each row shows the deformation of the plies' current creep strains: the
+        // resultants are summed afresh at every step.
+        for (float& load : creepLoads) load = 0.0f;
+
+        for (int k = 1; k <= layup.plyCount; ++k) {
+            midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
+            const float zm = midThickness;
+            const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
+
+            stressTransformation(k, workStressTransformation);
+            inverseStressTransformation(k, workInverseTransformation);
+            reducedStiffness(k, q);
+
+            float laminateStrain[3];
+            float materialStrain[3];
+            float laminateCreep[3];
+            float materialCreep[3];
+            strainAt(midplaneStrains, curvatures, zm, laminateStrain);
+            toMaterialAxes(workStressTransformation, laminateStrain, materialStrain);
+            strainAt(creepMidplane, creepCurvatures, zm, laminateCreep);
+            toMaterialAxes(workStressTransformation, laminateCreep, materialCreep);
+
+            float* const stored = &plyCreepStrains[(k - 1) * 3];
+            float w[3] = {stored[0], stored[1], stored[2]};
+
+            // Stress of the elastic strain: the total strain less the creep strain.
+            float elastic[3];
+            for (int i = 0; i < 3; ++i) {
+                const float total = narrow(wide(materialCreep[i]) + wide(materialStrain[i]));
+                elastic[i] = narrow(wide(total) - wide(w[i]));
+            }
+            float s[3];
+            multiplyMatrixVector(q, elastic, 3, s);
+
+            const MaterialSet& set = materials[layup.plies[k - 1].materialSet - 1];
+            const float a2 = narrow(wide(set.creepFraction) / wide(set.e2));
+            const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
+
+            // Each creep strain relaxes towards creep fraction * stress / modulus with the
+            // relaxation time as time constant. The decay factor is evaluated within each
+            // update; a zero relaxation time makes 0/0 here.
+            const double decay2 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
+            const double decay3 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
+            stored[1] = w[1];
+            stored[2] = w[2];
+
+            // Laminate-axis stress of the creep strain, and its resultants over the ply.
+            float creepStress[3];
+            float sc[3];
+            multiplyMatrixVector(q, w, 3, creepStress);
+            multiplyMatrixVector(workInverseTransformation, creepStress, 3, sc);
+            for (int i = 0; i < 3; ++i) {
+                const double force = wide(sc[i]) * wide(hk);
+                creepLoads[i] = narrow(wide(creepLoads[i]) + force);
+                creepLoads[i + 3] = narrow(wide(creepLoads[i + 3]) + force * wide(zm));
+            }
+        }
+
+        multiplyMatrixVector(laminateCompliance, creepLoads, 6, creepDeformation);
+
+        beginWrite(CONSOLE_OUTPUT_UNIT, SWEEP_ROW_FORMAT, -1);
+        writeReal(time);
+        for (float value : creepDeformation) writeReal(value);
+        endWrite();
+        ++sweepRows;
+
+        previousTime = time;
+        time = narrow(wide(time) * wide(TIME_STEP_FACTOR));
+        // A time that no longer grows (a relaxation time whose hundredth is zero) would
+        // repeat the same row for ever.
+        if (!(time > previousTime)) break;
+    }
 }

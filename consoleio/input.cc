@@ -1,10 +1,448 @@
-// Placeholder until console input lands.
+// List-directed console input. An input statement takes bytes from the console input
+// record; the record reader fills it from standard input (one typed line per read on a
+// terminal, blocks of up to 132 bytes otherwise), the scanner cuts the next value out of
+// the byte stream by the list-directed separator rules, and the conversions turn the value
+// into a 32-bit integer or a single-precision real.
 #include "consoleio/input.h"
-#include "runtime/error.h"
 
-void beginRead(int) {}
-int readIntegerItem(std::int32_t&) { raiseRuntimeError(ErrorCode::EndOfFile, StatementKind::Read); }
-int readRealItem(float&) { raiseRuntimeError(ErrorCode::EndOfFile, StatementKind::Read); }
-int endRead() { return 0; }
-char takeConsoleByte() { raiseRuntimeError(ErrorCode::EndOfFile, StatementKind::Read); }
-void resetConsoleInput() {}
+#include <cfenv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "consoleio/record.h"
+#include "runtime/console.h"
+
+namespace {
+
+constexpr char CTRL_Z = 0x1a;
+
+// A console line may hold at most this many characters before its line end.
+constexpr int CONSOLE_LINE_LIMIT = 130;
+
+// Significant digits of a real that take part in its value; later digits only scale it.
+constexpr int SIGNIFICANT_DIGITS = 24;
+// Exponent magnitudes saturate here; far beyond any range, so saturation cannot change
+// whether a value is in range.
+constexpr long EXPONENT_SATURATION = 5200;
+
+// The single-precision range. As a double the bound lies just above the largest finite
+// float, and every value up to it rounds to that float, so the narrowing cannot overflow.
+constexpr double SINGLE_RANGE_BOUND = 3.402823466385289E+38;
+static_assert(static_cast<float>(SINGLE_RANGE_BOUND) == std::numeric_limits<float>::max());
+
+// The value scanner's state, reset at the start of every input statement.
+struct ListScanState {
+    char lastSeparator = ',';
+    std::int32_t repeatPending = 0;
+    char token[TOKEN_CAPACITY] = {};
+    int tokenLength = 0;
+    TokenMode mode = TokenMode::Plain;
+    bool endedAtLineEnd = false;
+};
+
+// The input statement in progress.
+struct InputStatement {
+    bool started = false;   // the statement start has run (at the first item)
+    bool finished = false;  // a slash ended the item list: further items are not read
+};
+
+ListScanState scan;
+InputStatement statement;
+
+enum class ItemType { Integer, Real };
+
+[[noreturn]] void raiseReadError(ErrorCode code) {
+    raiseRuntimeError(code, StatementKind::Read);
+}
+
+// Errors of the record reader are reported with the kind of the statement the byte is
+// taken for: READ inside an input statement, WRITE when the pause reads after output.
+[[noreturn]] void raiseRecordError(ErrorCode code) {
+    setCurrentConnectionName("CON");
+    raiseRuntimeError(code, currentStatementKind());
+}
+
+bool standardInputIsTerminal() { return platformConsole().isTerminal(STANDARD_INPUT); }
+
+// Reads the next record into the unit's buffer. On a terminal one read call gives one
+// typed line. Otherwise read calls are repeated until the buffer is full or the input
+// ends, so that the records do not depend on how a pipe happens to split the bytes.
+void fillRecord(UnitRecord& unit) {
+    Console& console = platformConsole();
+    const bool terminal = standardInputIsTerminal();
+    char* buffer = unit.recordBuffer;
+    long n = 0;
+    if (terminal) {
+        n = console.read(STANDARD_INPUT, buffer, CONSOLE_RECORD_LENGTH);
+    } else {
+        while (n < CONSOLE_RECORD_LENGTH) {
+            long got = console.read(STANDARD_INPUT, buffer + n, CONSOLE_RECORD_LENGTH - n);
+            if (got <= 0) {
+                if (got < 0) n = -1;
+                break;
+            }
+            n += got;
+        }
+    }
+    unit.position = 0;
+    unit.lastIndex = -1;
+    if (n == 0) {
+        unit.endOfFile = true;
+        raiseRecordError(ErrorCode::EndOfFile);
+    }
+    if (n < 0 || n > CONSOLE_RECORD_LENGTH) raiseRecordError(ErrorCode::ReadFailed);
+    unit.lastIndex = static_cast<int>(n - 1);
+    if (n < CONSOLE_RECORD_LENGTH && buffer[n - 1] != '\n') {
+        buffer[n] = '\n';
+        unit.lastIndex = static_cast<int>(n);
+    }
+    if (terminal && n == CONSOLE_RECORD_LENGTH) {
+        // A full read holds at least 131 characters unless it ends in CR LF.
+        bool endsInCrLf = buffer[n - 1] == '\n' && buffer[n - 2] == '\r';
+        static_assert(CONSOLE_RECORD_LENGTH - 2 == CONSOLE_LINE_LIMIT);
+        if (!endsInCrLf) raiseRecordError(ErrorCode::ConsoleLineTooLong);
+    }
+    // Ctrl-Z typed before the line end marks the end of input.
+    if (n >= 3 && buffer[n - 3] == CTRL_Z) {
+        unit.endOfFile = true;
+        raiseRecordError(ErrorCode::EndOfFile);
+    }
+}
+
+char takeByte(UnitRecord& unit) {
+    if (unit.position > unit.lastIndex) fillRecord(unit);
+    return unit.recordBuffer[unit.position++];
+}
+
+// Finishes the current line: on a terminal the buffer (one line) is dropped, reading and
+// dropping a line first when nothing has been read; otherwise bytes are skipped up to and
+// including the next LF. The owed output line end has been written by now.
+void completeInputRecord(UnitRecord& unit) {
+    if (standardInputIsTerminal()) {
+        if (unit.lastIndex < 0) fillRecord(unit);
+        unit.position = 0;
+        unit.lastIndex = -1;
+    } else {
+        while (takeByte(unit) != '\n') {
+        }
+    }
+    unit.lineOpen = false;
+}
+
+UnitRecord& startStatement() {
+    UnitRecord& unit = consoleInputUnit();
+    unit.descriptor = STANDARD_INPUT;
+    if (!statement.started) {
+        statement.started = true;
+        if (unit.lineOpen) {
+            // Only a shared record: the prompt's line is ended before the user types, and
+            // the bytes of the output record are no input.
+            writeConsoleBytes(STANDARD_OUTPUT, "\r\n", 2);
+            unit.position = 0;
+            unit.lastIndex = -1;
+        }
+        scan = ListScanState{};
+    }
+    return unit;
+}
+
+void appendToToken(char c, ItemType type) {
+    if (scan.tokenLength == TOKEN_CAPACITY) {
+        raiseReadError(type == ItemType::Real ? ErrorCode::RealSyntax : ErrorCode::IntegerSyntax);
+    }
+    scan.token[scan.tokenLength++] = c;
+}
+
+std::string_view tokenText() { return {scan.token, static_cast<std::size_t>(scan.tokenLength)}; }
+
+// Scans the next value into the token; returns false for a null value.
+bool scanValue(UnitRecord& unit, ItemType type) {
+    if (scan.repeatPending > 0) {
+        --scan.repeatPending;
+        return scan.tokenLength > 0;
+    }
+    scan.tokenLength = 0;
+    scan.mode = TokenMode::Plain;
+    scan.endedAtLineEnd = false;
+    bool insideQuotes = false;
+    bool quoteJustClosed = false;
+    char quote = 0;
+    for (;;) {
+        char c = takeByte(unit);
+        if (c == '\r' || c == '\n') {
+            --unit.position;
+            completeInputRecord(unit);
+            if (insideQuotes) continue;  // a quoted value goes on across the line end
+            if (scan.tokenLength > 0) scan.endedAtLineEnd = true;
+            c = ' ';
+        } else if (insideQuotes) {
+            if (c == quote) {
+                insideQuotes = false;
+                quoteJustClosed = true;
+            } else {
+                appendToToken(c, type);
+            }
+            continue;
+        } else if (quoteJustClosed && c == quote) {
+            // A doubled quote stands for one quote character.
+            appendToToken(c, type);
+            insideQuotes = true;
+            quoteJustClosed = false;
+            continue;
+        }
+        quoteJustClosed = false;
+
+        // A value has begun once it has a character or an opening quote or parenthesis.
+        const bool valueEmpty = scan.tokenLength == 0 && scan.mode == TokenMode::Plain;
+        char separator = 0;
+        switch (c) {
+        case ' ':
+        case '\t':
+            if ((valueEmpty && scan.repeatPending == 0) || scan.mode == TokenMode::Parenthesized)
+                continue;
+            separator = ' ';
+            break;
+        case '(':
+            if (!valueEmpty) {
+                appendToToken(c, type);
+                continue;
+            }
+            scan.mode = TokenMode::Parenthesized;
+            continue;
+        case ')':
+            if (scan.mode != TokenMode::Parenthesized) {
+                appendToToken(c, type);
+                continue;
+            }
+            separator = ' ';
+            break;
+        case '\'':
+        case '"':
+            if (!valueEmpty) {
+                appendToToken(c, type);
+                continue;
+            }
+            scan.mode = TokenMode::Quoted;
+            insideQuotes = true;
+            quote = c;
+            continue;
+        case '*': {
+            if (scan.repeatPending > 0) raiseReadError(ErrorCode::SecondRepeatCount);
+            IntegerConversion count = parseIntegerToken(tokenText(), scan.mode);
+            if (!count.ok) raiseReadError(count.error);
+            // A repeat count must be positive (a negative one is refused like 0).
+            if (count.value <= 0) raiseReadError(ErrorCode::RepeatCountZero);
+            scan.repeatPending = count.value - 1;
+            scan.tokenLength = 0;
+            scan.mode = TokenMode::Plain;
+            continue;
+        }
+        case ',':
+            if (valueEmpty && scan.lastSeparator == ' ' && scan.repeatPending == 0) {
+                // The comma completes the blank separator before it.
+                scan.lastSeparator = ',';
+                continue;
+            }
+            if (scan.mode == TokenMode::Parenthesized) {
+                appendToToken(c, type);
+                continue;
+            }
+            separator = ',';
+            break;
+        case '/':
+            separator = '/';
+            break;
+        default:
+            appendToToken(c, type);
+            continue;
+        }
+        scan.lastSeparator = separator;
+        return scan.tokenLength > 0;
+    }
+}
+
+// After an item: a slash ends the item list unless a repeated value is still owed.
+void finishItem() {
+    if (scan.lastSeparator == '/' && scan.repeatPending == 0) statement.finished = true;
+}
+
+// Runs `body` with the floating-point traps held off and the flags it raises discarded:
+// a conversion detects overflow itself and must not trap on it.
+template <typename Body>
+void withoutFloatingPointTraps(Body body) {
+    std::fenv_t saved;
+    std::feholdexcept(&saved);
+    body();
+    std::fesetenv(&saved);
+}
+
+IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
+RealConversion realFailure(ErrorCode code) { return {false, code, 0.0f}; }
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return 99;
+}
+
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::int32_t applySign(std::uint32_t magnitude, bool negative) {
+    return static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
+}
+
+// The digits after "#" in base `base`.
+IntegerConversion parseBasedDigits(std::string_view digits, std::uint32_t base, bool negative) {
+    const std::uint64_t limit = base == 10 ? 2147483647u : 4294967295u;
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (c == '#') return integerFailure(ErrorCode::BasedSecondHash);
+        std::uint32_t digit = static_cast<std::uint32_t>(digitValue(c));
+        if (digit >= base) return integerFailure(ErrorCode::IntegerSyntax);
+        value = value * base + digit;
+        if (value > limit) return integerFailure(ErrorCode::IntegerOverflow);
+    }
+    return {true, ErrorCode::IntegerSyntax, applySign(static_cast<std::uint32_t>(value), negative)};
+}
+
+}  // namespace
+
+IntegerConversion parseIntegerToken(std::string_view token, TokenMode mode) {
+    if (mode != TokenMode::Plain) return integerFailure(ErrorCode::QuotedNumericValue);
+    if (token == "-2147483648") return {true, ErrorCode::IntegerSyntax, std::numeric_limits<std::int32_t>::min()};
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    std::uint32_t value = 0;
+    bool anyDigit = false;
+    for (; i < token.size(); ++i) {
+        char c = token[i];
+        if (c == CTRL_Z) break;  // ends a plain decimal number where it stands
+        if (c == '#') {
+            std::uint32_t base = anyDigit ? value : 16;
+            if (base < 2 || base > 36) return integerFailure(ErrorCode::BasedBadBase);
+            return parseBasedDigits(token.substr(i + 1), base, negative);
+        }
+        if (!isDecimalDigit(c)) return integerFailure(ErrorCode::IntegerSyntax);
+        if (value > 214748364u) return integerFailure(ErrorCode::IntegerOverflow);
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+        if (value > 2147483647u) return integerFailure(ErrorCode::IntegerOverflow);
+        anyDigit = true;
+    }
+    return {true, ErrorCode::IntegerSyntax, applySign(value, negative)};
+}
+
+RealConversion parseRealToken(std::string_view token, TokenMode mode) {
+    if (mode != TokenMode::Plain) return realFailure(ErrorCode::QuotedNumericValue);
+    const std::size_t n = token.size();
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < n && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+
+    // Mantissa: the value is `significant` times 10 to the power `scale`.
+    std::string significant;
+    long scale = 0;
+    bool anyDigit = false;
+    for (; i < n && isDecimalDigit(token[i]); ++i) {
+        anyDigit = true;
+        if (significant.empty() && token[i] == '0') continue;
+        if (significant.size() < SIGNIFICANT_DIGITS) significant += token[i];
+        else ++scale;
+    }
+    if (i < n && token[i] == '.') {
+        for (++i; i < n && isDecimalDigit(token[i]); ++i) {
+            anyDigit = true;
+            if (significant.empty() && token[i] == '0') {
+                --scale;
+            } else if (significant.size() < SIGNIFICANT_DIGITS) {
+                significant += token[i];
+                --scale;
+            }
+        }
+    }
+    if (!anyDigit) return realFailure(ErrorCode::RealSyntax);
+
+    // Exponent: a letter E, e, D or d with an optional sign, or a sign alone.
+    long exponent = 0;
+    if (i < n) {
+        const char c = token[i];
+        const bool letter = c == 'E' || c == 'e' || c == 'D' || c == 'd';
+        if (letter) ++i;
+        bool exponentNegative = false;
+        if (i < n && (token[i] == '+' || token[i] == '-')) exponentNegative = token[i++] == '-';
+        else if (!letter) return realFailure(ErrorCode::RealSyntax);
+        if (i >= n || !isDecimalDigit(token[i])) return realFailure(ErrorCode::RealSyntax);
+        for (; i < n && isDecimalDigit(token[i]); ++i) {
+            exponent = std::min(exponent * 10 + (token[i] - '0'), EXPONENT_SATURATION);
+        }
+        if (exponentNegative) exponent = -exponent;
+    }
+    if (i != n) return realFailure(ErrorCode::RealSyntax);
+
+    double magnitude = 0.0;
+    if (!significant.empty()) {
+        // The digits as an integer with a decimal exponent: correctly rounded to double,
+        // and free of any decimal-point convention.
+        std::string text = significant + 'e' + std::to_string(scale + exponent);
+        withoutFloatingPointTraps([&] { magnitude = std::strtod(text.c_str(), nullptr); });
+        if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
+    }
+    if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);
+    float value = 0.0f;
+    withoutFloatingPointTraps([&] { value = static_cast<float>(magnitude); });
+    return {true, ErrorCode::RealSyntax, negative ? -value : value};
+}
+
+void beginRead(int unit) {
+    if (unit != CONSOLE_INPUT_UNIT && unit != INPUT_UNIT_FIVE) {
+        raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
+    }
+    setCurrentStatementKind(StatementKind::Read);
+    setCurrentConnectionName("CON");
+    statement = InputStatement{};
+}
+
+int readIntegerItem(std::int32_t& target) {
+    UnitRecord& unit = startStatement();
+    if (statement.finished) return 0;
+    if (scanValue(unit, ItemType::Integer)) {
+        IntegerConversion result = parseIntegerToken(tokenText(), scan.mode);
+        if (!result.ok) raiseReadError(result.error);
+        target = result.value;
+    }
+    finishItem();
+    return 0;
+}
+
+int readRealItem(float& target) {
+    UnitRecord& unit = startStatement();
+    if (statement.finished) return 0;
+    if (scanValue(unit, ItemType::Real)) {
+        RealConversion result = parseRealToken(tokenText(), scan.mode);
+        if (!result.ok) raiseReadError(result.error);
+        target = result.value;
+    }
+    finishItem();
+    return 0;
+}
+
+int endRead() {
+    UnitRecord& unit = startStatement();
+    if (!scan.endedAtLineEnd) completeInputRecord(unit);
+    statement = InputStatement{};
+    return 0;
+}
+
+char takeConsoleByte() {
+    UnitRecord& unit = consoleInputUnit();
+    unit.descriptor = STANDARD_INPUT;
+    return takeByte(unit);
+}
+
+void resetConsoleInput() {
+    scan = ListScanState{};
+    statement = InputStatement{};
+}

@@ -95,6 +95,8 @@ std::string visible(const std::string& bytes) {
     return shown;
 }
 
+void PrintTo(const ProgramCase& programCase, std::ostream* os) { *os << programCase.name; }
+
 class CaseTest : public testing::TestWithParam<ProgramCase> {};
 
 TEST_P(CaseTest, MatchesExpectedBytes) {

@@ -1,0 +1,423 @@
+#include "consoleio/input.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "consoleio/output.h"
+#include "tests/fake_console.h"
+
+namespace {
+
+constexpr std::int32_t INT_MIN32 = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t INT_MAX32 = std::numeric_limits<std::int32_t>::max();
+constexpr float FLOAT_MAX = std::numeric_limits<float>::max();
+
+// ---- conversions ------------------------------------------------------------------------
+
+struct IntegerRow {
+    std::string text;
+    TokenMode mode;
+    bool ok;
+    std::int32_t value;  // when ok
+    int number;          // reported number when not ok
+};
+
+TEST(IntegerConversion, AcceptsAndRefusesByTheRules) {
+    const TokenMode P = TokenMode::Plain;
+    const std::vector<IntegerRow> rows = {
+        {"0", P, true, 0, 0},
+        {"+17", P, true, 17, 0},
+        {"-17", P, true, -17, 0},
+        {"+", P, true, 0, 0},
+        {"-", P, true, 0, 0},
+        {"2147483647", P, true, INT_MAX32, 0},
+        {"2147483648", P, false, 0, 6100},
+        {"-2147483648", P, true, INT_MIN32, 0},
+        {"-2147483649", P, false, 0, 6100},
+        {"99999999999", P, false, 0, 6100},
+        {"2.5", P, false, 0, 6101},
+        {"abc", P, false, 0, 6101},
+        {"1e5", P, false, 0, 6101},
+        {"12\x1a", P, true, 12, 0},
+        {"1\x1a" "9x", P, true, 1, 0},
+        {"16#1F", P, true, 31, 0},
+        {"#1f", P, true, 31, 0},
+        {"-#1F", P, true, -31, 0},
+        {"2#101", P, true, 5, 0},
+        {"36#zZ", P, true, 35 * 36 + 35, 0},
+        {"16#", P, true, 0, 0},
+        {"16#FFFFFFFF", P, true, -1, 0},
+        {"16#80000000", P, true, INT_MIN32, 0},
+        {"16#100000000", P, false, 0, 6100},
+        {"10#2147483647", P, true, INT_MAX32, 0},
+        {"10#2147483648", P, false, 0, 6100},
+        {"1#0", P, false, 0, 6303},
+        {"0#0", P, false, 0, 6303},
+        {"37#1", P, false, 0, 6303},
+        {"2#102", P, false, 0, 6101},
+        {"8#-1", P, false, 0, 6101},
+        {"16#1#2", P, false, 0, 6302},
+        {"5", TokenMode::Quoted, false, 0, 6504},
+        {"5", TokenMode::Parenthesized, false, 0, 6504},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        IntegerConversion result = parseIntegerToken(row.text, row.mode);
+        ASSERT_EQ(result.ok, row.ok);
+        if (row.ok) EXPECT_EQ(result.value, row.value);
+        else EXPECT_EQ(6000 + messageNumber(result.error), row.number);
+    }
+}
+
+struct RealRow {
+    std::string text;
+    bool ok;
+    float value;  // when ok
+    int number;   // reported number when not ok
+};
+
+TEST(RealConversion, AcceptsAndRefusesByTheRules) {
+    // 1 + 2^-24 + 2^-53 followed by a 1: with all its digits the value lies above a tie of
+    // doubles and would round up to 1 + 2^-23 as a float; cut to 24 significant digits it
+    // lies below, becomes the double 1 + 2^-24, an exact float tie that rounds to 1.
+    const std::string pastTwentyFourDigits =
+        "1.000000059604644886412927462515654042363166809082031251";
+    const std::vector<RealRow> rows = {
+        {"5", true, 5.0f, 0},
+        {"5.", true, 5.0f, 0},
+        {".5", true, 0.5f, 0},
+        {"-.5", true, -0.5f, 0},
+        {"+7", true, 7.0f, 0},
+        {"1e6", true, 1e6f, 0},
+        {"1E+06", true, 1e6f, 0},
+        {"2.5d-3", true, 2.5e-3f, 0},
+        {"2.5D3", true, 2500.0f, 0},
+        {"1.0+5", true, 100000.0f, 0},
+        {"2.5-3", true, 2.5e-3f, 0},
+        {"0.1", true, 0.1f, 0},
+        {"000123.4500", true, 123.45f, 0},
+        {"3.402823466385289E+38", true, FLOAT_MAX, 0},
+        {"-3.402823466385289E+38", true, -FLOAT_MAX, 0},
+        {"1e-400", true, 0.0f, 0},
+        {"1e-45", true, std::numeric_limits<float>::denorm_min(), 0},
+        {"1e-46", true, 0.0f, 0},
+        {"0e99999999999", true, 0.0f, 0},
+        {"1e-99999999999", true, 0.0f, 0},
+        {"1234567890123456789012345678", true, 1.23456789012345678901234e27f, 0},
+        {pastTwentyFourDigits, true, 1.0f, 0},
+        {"abc", false, 0, 6103},
+        {".", false, 0, 6103},
+        {"+", false, 0, 6103},
+        {"1.5e", false, 0, 6103},
+        {"1.5e+", false, 0, 6103},
+        {"1.0+", false, 0, 6103},
+        {"12a", false, 0, 6103},
+        {"1.2.3", false, 0, 6103},
+        {"e5", false, 0, 6103},
+        {"1e5.0", false, 0, 6103},
+        {"inf", false, 0, 6103},
+        {"0x10", false, 0, 6103},
+        {"16#1F", false, 0, 6103},
+        {"1e39", false, 0, 6104},
+        {"-1e39", false, 0, 6104},
+        {"3.4028236e38", false, 0, 6104},
+        {"1e400", false, 0, 6102},
+        {"-1e400", false, 0, 6102},
+        {"1e99999999999", false, 0, 6102},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        RealConversion result = parseRealToken(row.text);
+        ASSERT_EQ(result.ok, row.ok);
+        if (row.ok) EXPECT_EQ(result.value, row.value);
+        else EXPECT_EQ(6000 + messageNumber(result.error), row.number);
+    }
+    EXPECT_EQ(messageNumber(parseRealToken("5", TokenMode::Quoted).error), 504);
+    EXPECT_TRUE(std::signbit(parseRealToken("-0").value));
+}
+
+// ---- statements over a fake console ----------------------------------------------------
+
+enum class Mode { Pipe, Terminal, Shared };
+
+constexpr std::int32_t INTEGER_UNTOUCHED = INT_MIN32 + 1;
+
+// Runs a script of input statements and returns their transcript: statements separated by
+// blanks in `script`, each a word of item letters (i integer, r real); the transcript has
+// one word per statement, the items' values separated by commas ("null" for an untouched
+// target), and ends with the reported number (F6103) when the run ended with an error.
+std::string runScript(FakeConsole& console, const std::string& script) {
+    std::string transcript;
+    int status;
+    {
+        FakeConsoleScope scope(console);
+        status = runToExit([&] {
+            std::istringstream words(script);
+            std::string word;
+            while (words >> word) {
+                beginRead(CONSOLE_INPUT_UNIT);
+                std::string values;
+                for (char type : word) {
+                    if (!values.empty()) values += ',';
+                    if (type == 'i') {
+                        std::int32_t target = INTEGER_UNTOUCHED;
+                        readIntegerItem(target);
+                        values += target == INTEGER_UNTOUCHED ? "null" : std::to_string(target);
+                    } else {
+                        float target = std::numeric_limits<float>::quiet_NaN();
+                        readRealItem(target);
+                        char text[40];
+                        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(target));
+                        values += std::isnan(target) ? "null" : text;
+                    }
+                }
+                endRead();
+                transcript += (transcript.empty() ? "" : " ") + values;
+            }
+        });
+    }
+    if (status != 0) {
+        std::smatch match;
+        const std::regex reported("run-time error (F[0-9]{4}): READ\\(CON\\)");
+        std::string report = std::regex_search(console.err, match, reported)
+                                 ? match[1].str()
+                                 : "status " + std::to_string(status) + " " + console.err;
+        transcript += (transcript.empty() ? "" : " ") + report;
+    }
+    return transcript;
+}
+
+std::string runIn(Mode mode, const std::string& input, const std::string& script,
+                  std::vector<long> readSizes = {}) {
+    FakeConsole console;
+    console.input = input;
+    console.inputTerminal = mode != Mode::Pipe;
+    console.outputTerminal = mode == Mode::Shared;
+    console.readSizes = std::move(readSizes);
+    return runScript(console, script);
+}
+
+enum class Where { Both, PipeOnly, TerminalOnly };
+
+struct ScanRow {
+    std::string input;
+    std::string script;
+    std::string expected;
+    Where where = Where::Both;
+};
+
+const std::vector<ScanRow>& scanRows() {
+    static const std::vector<ScanRow> rows = {
+        // the first value of a line; the rest of the line is discarded
+        {"1 2 3\n4\n", "i i", "1 4"},
+        {"5\n6\n", "i i", "5 6"},
+        {"5\r\n6\r\n", "r r", "5 6"},
+        {"\t5\t6\n7\n", "i i", "5 7"},
+        // empty and blank lines are skipped while a value is awaited
+        {"\n   \t \n\r\n7\n", "i", "7"},
+        // null values
+        {",\n8\n", "i i", "null 8"},
+        {"/\n8\n", "r r", "null 8"},
+        {",5\n8\n", "i i", "null 8"},
+        {"()\n8\n", "i i", "null 8"},
+        {"5 , 6\n8\n", "i i", "5 8"},
+        {"5 , 6\n", "ii", "5,6"},
+        {"5 ,, 6\n", "iii", "5,null,6"},
+        {"5,,6\n", "iii", "5,null,6"},
+        {"5/ 6\n", "ii", "5,null"},
+        // repeat counts
+        {"3*7\n8\n", "i i", "7 8"},
+        {"3*7/\n", "iii", "7,7,7"},
+        {"2*7/ 9\n", "iii", "7,7,null"},
+        {"3*\n8\n9\n", "i i", "null 9"},
+        {"3* 7\n8\n", "i i", "null 8"},
+        {"1* 5\n", "i", "5"},
+        {"1*2*7\n", "r", "7"},
+        {"0*7\n", "i", "F6502"},
+        {"-2*7\n", "i", "F6502"},
+        {"2*3*7\n", "i", "F6503"},
+        {"2.5*7\n", "r", "F6101"},
+        {"'2'*7\n", "r", "F6504"},
+        // conversions as the scanner hands them over
+        {"1.0+5\n", "r", "100000"},
+        {"1,5\n", "r", "1"},
+        {"1e39\n", "r", "F6104"},
+        {"1e400\n", "r", "F6102"},
+        {"1e-400\n", "r", "0"},
+        {"'5'\n", "r", "F6504"},
+        {"(5)\n", "r", "F6504"},
+        {"( 5 ,\n 6 )\n", "i", "F6504"},
+        {"'a, b/\nc' 5\n", "i", "F6504"},
+        {"2.5\n", "i", "F6101"},
+        {"abc\n", "i", "F6101"},
+        {"abc\n", "r", "F6103"},
+        {"+\n", "i", "0"},
+        {"16#1F #1F\n#1F\n", "i i", "31 31"},
+        {"2147483648\n", "i", "F6100"},
+        {"-2147483648\n", "i", "-2147483648"},
+        // end of input
+        {"", "i", "F6501"},
+        {"\n \n", "r", "F6501"},
+        {"5", "i i", "5 F6501"},
+        {"\x1a\r\n", "i", "F6501"},
+        {"7\x1a", "i", "7"},
+        // a whole redirected record holds the Ctrl-Z three bytes before its end
+        {"5\n\x1a\r\n", "i", "F6501", Where::PipeOnly},
+        {"5\n\x1a\r\n", "i i", "5 F6501", Where::TerminalOnly},
+        // lines of any length when redirected; the token's storage bounds a value
+        {"5" + std::string(300, ' ') + "9\n6\n", "i i", "5 6", Where::PipeOnly},
+        {std::string(260, '0') + "\n", "r", "0", Where::PipeOnly},
+        {std::string(261, '0') + "\n", "r", "F6103", Where::PipeOnly},
+        {std::string(261, '0') + "\n", "i", "F6101", Where::PipeOnly},
+        // a console line holds at most 130 characters before its line end
+        {"1" + std::string(129, ' ') + "\n2\n", "i i", "1 2", Where::TerminalOnly},
+        {"1" + std::string(129, ' ') + "\r\n2\n", "i i", "1 2", Where::TerminalOnly},
+        {"1" + std::string(130, ' ') + "\n", "i", "F6407", Where::TerminalOnly},
+        {"1" + std::string(200, ' ') + "\n", "i", "F6407", Where::TerminalOnly},
+        {"1" + std::string(130, ' ') + "\n2\n", "i i", "1 2", Where::PipeOnly},
+    };
+    return rows;
+}
+
+TEST(ListDirectedInput, RedirectedResultsDoNotDependOnReadSizes) {
+    const std::vector<std::vector<long>> splits = {{}, {1}, {2, 5}, {7}, {131}, {133}};
+    for (const auto& row : scanRows()) {
+        if (row.where == Where::TerminalOnly) continue;
+        for (const auto& sizes : splits) {
+            SCOPED_TRACE("input \"" + row.input.substr(0, 40) + "\" split " +
+                         (sizes.empty() ? std::string("none") : std::to_string(sizes[0])));
+            EXPECT_EQ(runIn(Mode::Pipe, row.input, row.script, sizes), row.expected);
+        }
+    }
+}
+
+TEST(ListDirectedInput, TerminalLinesSeparateAndShared) {
+    for (const auto& row : scanRows()) {
+        if (row.where == Where::PipeOnly) continue;
+        SCOPED_TRACE("input \"" + row.input.substr(0, 40) + "\"");
+        EXPECT_EQ(runIn(Mode::Terminal, row.input, row.script), row.expected);
+        EXPECT_EQ(runIn(Mode::Shared, row.input, row.script), row.expected);
+    }
+}
+
+TEST(ListDirectedInput, UnitFiveSharesTheConsoleBuffer) {
+    FakeConsole console;
+    console.input = "1 2\n3\n";
+    FakeConsoleScope scope(console);
+    std::int32_t first = 0, second = 0;
+    beginRead(INPUT_UNIT_FIVE);
+    readIntegerItem(first);
+    endRead();
+    beginRead(CONSOLE_INPUT_UNIT);
+    readIntegerItem(second);
+    endRead();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 3);
+}
+
+// A prompt, two reads, a result line: on a shared terminal record the input statement
+// ends the prompt's line before reading and the second read adds no line end; with
+// separate records the next output record ends it. The bytes are the same.
+TEST(ListDirectedInput, PromptLineIsEndedOnceInBothModes) {
+    for (Mode mode : {Mode::Shared, Mode::Terminal, Mode::Pipe}) {
+        FakeConsole console;
+        console.input = "4\n5\n";
+        console.inputTerminal = mode != Mode::Pipe;
+        console.outputTerminal = mode == Mode::Shared;
+        float a = 0, b = 0;
+        int status;
+        {
+            FakeConsoleScope scope(console);
+            status = runToExit([&] {
+                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+                writeCharacter("Value: ", 7);
+                endWrite();
+                for (float* target : {&a, &b}) {
+                    beginRead(CONSOLE_INPUT_UNIT);
+                    readRealItem(*target);
+                    endRead();
+                }
+                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+                writeCharacter("Done", 4);
+                endWrite();
+            });
+        }
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(a, 4.0f);
+        EXPECT_EQ(b, 5.0f);
+        EXPECT_EQ(console.out, "Value: \r\nDone\r\n");
+    }
+}
+
+// An input error after a prompt on a shared terminal: the prompt's line was ended before
+// the read. When the error comes before the typed line was completed, the line is still
+// open and the close-down ends it after the report; a value ended by its line end has
+// completed the line first.
+TEST(ListDirectedInput, ErrorReportAfterPromptOnSharedTerminal) {
+    const struct {
+        std::string typed;
+        std::string out;
+    } rows[] = {
+        {"abc def\n", "Value: \r\n\r\n"},
+        {"abc\n", "Value: \r\n"},
+    };
+    for (const auto& row : rows) {
+        FakeConsole console;
+        console.input = row.typed;
+        console.inputTerminal = console.outputTerminal = true;
+        int status;
+        {
+            FakeConsoleScope scope(console);
+            status = runToExit([&] {
+                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+                writeCharacter("Value: ", 7);
+                endWrite();
+                float target = 0;
+                beginRead(CONSOLE_INPUT_UNIT);
+                readRealItem(target);
+                endRead();
+            });
+        }
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(console.out, row.out) << row.typed;
+        EXPECT_EQ(console.err, std::string("\r\nrun-time error F6103: READ(CON)\r\n- ") +
+                                   messageText(ErrorCode::RealSyntax) + "\r\n");
+    }
+}
+
+TEST(ListDirectedInput, FailedReadIsF6500) {
+    FakeConsole console;
+    console.failReads = true;
+    EXPECT_EQ(runScript(console, "r"), "F6500");
+}
+
+// The pause takes bytes through the console connection; at the end of input the error
+// carries the kind of the most recent statement, here an output statement.
+TEST(ConsoleByte, TakesBytesAndReportsEndOfInputWithTheStatementKind) {
+    FakeConsole console;
+    console.input = "ab";
+    std::string taken;
+    int status;
+    {
+        FakeConsoleScope scope(console);
+        status = runToExit([&] {
+            beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
+            writeCharacter("Singular matrix.", 16);
+            endWrite();
+            for (;;) taken += takeConsoleByte();
+        });
+    }
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(taken, "ab\n");
+    EXPECT_NE(console.err.find("run-time error F6501: WRITE(CON)"), std::string::npos)
+        << console.err;
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+#include "runtime/fpe.h"
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <csignal>
+#include <fenv.h>
+#include <limits>
+#include <string>
+
+#include "runtime/error.h"
+#include "tests/fake_console.h"
+
+namespace {
+
+// The report layout of a MATH error: an empty line, the number line, then "- " and the text.
+std::string mathReport(int number, const std::string& text) {
+    return "\r\nrun-time error M" + std::to_string(number) + ": MATH\r\n- " + text + "\r\n";
+}
+
+std::string generalReport(ErrorCode code) {
+    return "\r\nrun-time error F" + std::to_string(6000 + messageNumber(code)) + "\r\n- " +
+           messageText(code) + "\r\n";
+}
+
+// Keeps the test process's floating-point environment as it was.
+class FloatingPointEnvironment {
+public:
+    FloatingPointEnvironment() { fegetenv(&saved_); }
+    ~FloatingPointEnvironment() { fesetenv(&saved_); }
+
+private:
+    fenv_t saved_;
+};
+
+TEST(FloatingPointReport, ExceptionCodesGiveTheirTextAndNumber) {
+    struct Case {
+        int code;
+        int number;
+        const char* text;
+    };
+    const Case cases[] = {
+        {129, 6101, "invalid"},       {130, 6102, "denormal"},
+        {131, 6103, "divide by zero"}, {132, 6104, "overflow"},
+        {133, 6105, "underflow"},     {134, 6106, "inexact"},
+        {136, 6108, "square root"},   {138, 6110, "stack overflow"},
+        {139, 6111, "stack underflow"},
+    };
+    for (const Case& c : cases) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        fpErrorCode = c.code;
+        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << c.code;
+        EXPECT_EQ(console.err, mathReport(c.number, std::string("floating-point error: ") + c.text))
+            << c.code;
+    }
+}
+
+TEST(FloatingPointReport, CodesOutsideTheTablesGetTheGeneralReport) {
+    for (int code : {0, 7, 128, 135, 137, 140, 200}) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        fpErrorCode = code;
+        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << code;
+        EXPECT_EQ(console.err, generalReport(ErrorCode::FloatingPointUnknown)) << code;
+    }
+}
+
+TEST(FloatingPointReport, OpenConsoleLineGetsItsLineEndAfterTheReport) {
+    FakeConsole console;
+    FakeConsoleScope scope(console);
+    consoleOutputUnit().lineOpen = true;
+    fpErrorCode = 131;
+    EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1);
+    EXPECT_EQ(console.out, "\r\n");
+}
+
+TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
+    struct Case {
+        int type;
+        const char* name;
+        std::string expected;  // empty: accepted silently
+    };
+    const Case cases[] = {
+        {MATH_DOMAIN, "pow", mathReport(6201, "**: DOMAIN error")},
+        {MATH_SING, "powf", mathReport(6202, "**: SING error")},
+        {MATH_OVERFLOW, "exp", mathReport(6203, "exp: OVERFLOW error")},
+        {MATH_TLOSS, "cos", mathReport(6205, "cos: TLOSS error")},
+        {MATH_DOMAIN, "sin", mathReport(6201, "sin: DOMAIN error")},
+        {MATH_DOMAIN, "fmod", mathReport(6201, "mod: DOMAIN error")},
+        {MATH_OVERFLOW, "longername", mathReport(6203, "longerna: OVERFLOW error")},
+        {MATH_UNDERFLOW, "exp", ""},
+        {MATH_PLOSS, "cos", ""},
+    };
+    for (const Case& c : cases) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        MathLibraryError error;
+        error.type = c.type;
+        error.name = c.name;
+        int accepted = -1;
+        int status = runToExit([&] { accepted = mathLibraryErrorHook(error); });
+        EXPECT_EQ(console.err, c.expected) << c.name << ' ' << c.type;
+        if (c.expected.empty()) {
+            EXPECT_NE(accepted, 0);
+            EXPECT_EQ(status, 0);
+        } else {
+            EXPECT_EQ(status, 1);
+        }
+    }
+}
+
+TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTINV), 129);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTINV, true), 138);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTDIV), 131);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTOVF), 132);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTUND), 133);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTRES), 134);
+    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTSUB), 0);
+    EXPECT_EQ(floatingPointExceptionCode(SI_USER), 0);
+}
+
+TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
+    FloatingPointEnvironment environment;
+    struct sigaction previous;
+    sigaction(SIGFPE, nullptr, &previous);
+    feraiseexcept(FE_INEXACT);
+    configureFloatingPoint();
+    EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);
+    struct sigaction installed;
+    sigaction(SIGFPE, nullptr, &installed);
+    EXPECT_NE(installed.sa_flags & SA_SIGINFO, 0);
+    fedisableexcept(FE_ALL_EXCEPT);
+    sigaction(SIGFPE, &previous, nullptr);
+}
+
+// The library's results pass through unchanged when it raises nothing worth reporting.
+TEST(MathWrappers, ReturnTheLibraryResults) {
+    FakeConsole console;
+    FakeConsoleScope scope(console);
+    const volatile double third = 1.0 / 3.0;
+    EXPECT_EQ(mathPow(2.5, 3.0), std::pow(2.5, 3.0));
+    EXPECT_EQ(mathPow(9.0, third), std::pow(9.0, third));
+    EXPECT_EQ(mathCos(0.7), std::cos(0.7));
+    EXPECT_EQ(mathSin(0.7), std::sin(0.7));
+    EXPECT_EQ(mathExp(-2.0), std::exp(-2.0));
+    EXPECT_EQ(activeMathFunction, 0);
+    EXPECT_TRUE(console.err.empty());
+}
+
+// With the traps in force, underflow inside the library is accepted and no trap fires;
+// the trap setting is in force again after the call.
+TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
+    FakeConsole console;
+    FakeConsoleScope scope(console);
+    FloatingPointEnvironment environment;
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    volatile double exp = mathExp(-1000.0);
+    volatile double pow = mathPow(1e-200, 2.0);
+    EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    fedisableexcept(FE_ALL_EXCEPT);
+    EXPECT_EQ(exp, 0.0);
+    EXPECT_EQ(pow, 0.0);
+    EXPECT_TRUE(console.err.empty());
+}
+
+TEST(MathWrappers, LibraryErrorsAreReported) {
+    const double infinity = std::numeric_limits<double>::infinity();
+    struct Case {
+        double (*call)(double);
+        double argument;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {mathExp, 1000.0, mathReport(6203, "exp: OVERFLOW error")},
+        {mathCos, infinity, mathReport(6201, "cos: DOMAIN error")},
+        {mathSin, -infinity, mathReport(6201, "sin: DOMAIN error")},
+        {[](double x) { return mathPow(x, 0.5); }, -2.0, mathReport(6201, "**: DOMAIN error")},
+        {[](double x) { return mathPow(x, -1.0); }, 0.0, mathReport(6202, "**: SING error")},
+        {[](double x) { return mathPow(x, 400.0); }, 10.0, mathReport(6203, "**: OVERFLOW error")},
+    };
+    for (const Case& c : cases) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        FloatingPointEnvironment environment;
+        feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+        int status = runToExit([&] { c.call(c.argument); });
+        fedisableexcept(FE_ALL_EXCEPT);
+        EXPECT_EQ(status, 1) << c.expected;
+        EXPECT_EQ(console.err, c.expected);
+        EXPECT_EQ(activeMathFunction, 0);
+    }
+}
+
+}  // namespace

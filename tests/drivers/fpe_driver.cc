@@ -1,0 +1,78 @@
+// Test driver for the floating-point traps: after the real start-up it writes a prompt and
+// then performs the fault named by its argument (or by FPE_DRIVER_FAULT). A trapped fault must end the run with its
+// report before the line that follows the fault is written.
+#include <cfloat>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "consoleio/output.h"
+#include "runtime/error.h"
+#include "runtime/fpe.h"
+#include "runtime/startup.h"
+
+namespace {
+
+// Operands the compiler cannot see through, so the faulting operation happens at run time.
+volatile double zero = 0.0;
+volatile double one = 1.0;
+volatile double huge = 1.0e300;
+volatile double tiny = 1.0e-300;
+volatile double belowFloatRange = 1.0e-40;
+volatile double largeExponent = 1000.0;
+volatile double negativeBase = -8.0;
+volatile float stored = 0.0f;
+volatile double result = 0.0;
+
+void writeLine(const char* text) {
+    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
+    writeCharacter(text, static_cast<int>(std::strlen(text)));
+    endWrite();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    startRuntime();
+    writeLine("Enter value: ");
+    // The fault comes from the argument, or from FPE_DRIVER_FAULT when there is none.
+    const char* fault = argc > 1 ? argv[1] : std::getenv("FPE_DRIVER_FAULT");
+    if (fault == nullptr) fault = "";
+
+    if (std::strcmp(fault, "divide") == 0) {
+        result = one / zero;
+    } else if (std::strcmp(fault, "invalid") == 0) {
+        result = zero / zero;
+    } else if (std::strcmp(fault, "overflow") == 0) {
+        result = huge * huge;
+    } else if (std::strcmp(fault, "store") == 0) {
+        // Fine in double, beyond the range of the single-precision destination.
+        stored = static_cast<float>(huge * tiny * 1.0e40);
+    } else if (std::strcmp(fault, "underflow") == 0) {
+        result = tiny * tiny;                                   // below the double range
+        stored = static_cast<float>(belowFloatRange);                // below the float range
+        const double product = result;
+        const float denormal = stored;
+        // Gradual underflow: the double product is 0, the float a nonzero denormal.
+        writeLine(product == 0.0 && denormal > 0.0f && denormal < FLT_MIN ? "gradual underflow"
+                                                                          : "flushed");
+    } else if (std::strcmp(fault, "exp-overflow") == 0) {
+        result = mathExp(largeExponent);
+    } else if (std::strcmp(fault, "exp-underflow") == 0) {
+        result = mathExp(-largeExponent);
+        writeLine(result == 0.0 ? "exp underflow accepted" : "exp underflow wrong");
+    } else if (std::strcmp(fault, "pow-domain") == 0) {
+        result = mathPow(negativeBase, one / 3.0);
+    } else if (std::strcmp(fault, "pow-sing") == 0) {
+        result = mathPow(zero, -one);
+    } else if (std::strcmp(fault, "cos-domain") == 0) {
+        result = mathCos(std::numeric_limits<double>::infinity() * one);
+    } else if (std::strcmp(fault, "sin-domain") == 0) {
+        result = mathSin(std::numeric_limits<double>::infinity() * one);
+    } else if (std::strcmp(fault, "unknown") == 0) {
+        std::raise(SIGFPE);
+    }
+    writeLine("after the fault");
+    endRun(0);
+}
