@@ -120,21 +120,6 @@ TEST(InvertMatrix, EqualRowsGiveEntriesOfOrderTenToTheTwenty) {
     EXPECT_FLOAT_EQ(y[3], -big);
 }
 
-TEST(InvertMatrix, OnlyTheLeadingBlockIsWritten) {
-    // np = 4, n = 2: the leading 2 by 2 block of a diag(2, 4) is inverted; y outside it stays.
-    std::vector<float> a(16, 0.0f);
-    a[0] = 2.0f;
-    a[5] = 4.0f;
-    a[15] = 123.0f;
-    std::vector<float> y(16, 7.0f);
-    invertMatrix(a.data(), 2, 4, y.data());
-    EXPECT_EQ(y[0], 0.5f);
-    EXPECT_EQ(y[1], 0.0f);
-    EXPECT_EQ(y[4], 0.0f);
-    EXPECT_EQ(y[5], 0.25f);
-    for (int e : {2, 3, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}) EXPECT_EQ(y[e], 7.0f) << e;
-}
-
 TEST(LuSolve, SolvesWithThePermutationAndLeavesTheFactorsAlone) {
     const std::vector<float> a = byColumns({{0, 2, 1}, {1, 0, 0}, {0, 1, 4}});
     std::vector<float> work = a;

@@ -75,15 +75,6 @@ const Material ISOTROPIC = {100, 100, 0.25, 40, 1, 0};
 
 // ---- The dialogue ----
 
-TEST(SessionDialogue, IsotropicSetDerivesItsShearModulus) {
-    AnalysisSession session;
-    std::string out;
-    ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {0, 0, 0, 0, 0, 0}, -1), &out), 0);
-    EXPECT_EQ(session.setsDefined, 1);
-    EXPECT_EQ(session.materials[0].g12, 40.0f);
-    EXPECT_EQ(out.find("Enter shear modulus"), std::string::npos);
-}
-
 TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
     // |e1 - e2| / e1 of 0.0005 derives g12; of 0.002 asks for it.
     struct Case {
@@ -139,6 +130,20 @@ TEST(SessionDialogue, SetNumbersOutsideTheDefinedSetsAreAskedAgain) {
          at != std::string::npos; at = out.find("material set must be a number from 1 to  2\r\n", at + 1))
         ++rejections;
     EXPECT_EQ(rejections, 4u);
+}
+
+TEST(SessionDialogue, TwentyPliesAndNoTwentyFirst) {
+    // Twenty unit plies: the loads follow the 20th angle at once, and z runs from -10 to 10.
+    const std::vector<Ply> plies(20, Ply{1, 0});
+    std::string input = answers({ISOTROPIC}, plies, {0, 0, 0, 0, 0, 0}, -1);
+    AnalysisSession session;
+    std::string out;
+    ASSERT_EQ(runSession(session, input, &out), 0);
+    EXPECT_EQ(session.layup.plyCount, 20);
+    EXPECT_NE(out.find("ply number 20: \r\nenter ply angle: \r\n\r\nlaminate stiffness matrix:"),
+              std::string::npos);
+    EXPECT_EQ(out.find("ply number 21"), std::string::npos);
+    for (int k = 0; k <= 20; ++k) EXPECT_EQ(session.layup.z[k], static_cast<float>(k - 10)) << k;
 }
 
 TEST(SessionDialogue, InterfacesReferredToTheMidPlane) {

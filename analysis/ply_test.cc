@@ -54,18 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         AngleCase{90.0f, 1.2675908e-06f, 1.0f, 1.6067864e-12f, 1e-13},
         AngleCase{30.0f, 0.43301252f, 0.24999966f, 0.75000036f, 2e-8}));
 
-TEST(PlyTransformation, QuarterTurnOffAxisTermsAreNotZero) {
-    float t[9];
-    stressTransformationOf(90.0f, t);
-    EXPECT_FLOAT_EQ(at(t, 2, 2), 1.6067864e-12f);
-    EXPECT_EQ(at(t, 3, 3), -1.0f);
-    EXPECT_GT(at(t, 1, 3), 2.5e-6f);
-
-    stressTransformationOf(45.0f, t);
-    EXPECT_EQ(at(t, 1, 3), 1.0f);
-    EXPECT_NEAR(at(t, 3, 3), 1.2815e-06, 1e-10);
-}
-
 TEST(PlyTransformation, InverseIsTheTransformationOfTheNegatedAngle) {
     for (float angle : {45.0f, 30.0f, -60.0f, 90.0f, 17.5f}) {
         float t[9];
@@ -110,18 +98,6 @@ TEST(MatrixProducts, SumIsRoundedAfterEveryTerm) {
     float r[3];
     multiplyMatrixVector(a, v, 3, r);
     EXPECT_EQ(r[0], 1.0f);
-}
-
-TEST(MatrixProducts, ProductOfKnownMatrices) {
-    // By columns: a = [[1, 2, 3], [4, 5, 6], [7, 8, 10]], b = diag(1, 1, 2) (REUTER_MATRIX).
-    const float a[9] = {1, 4, 7, 2, 5, 8, 3, 6, 10};
-    float c[9];
-    multiplyMatrices(a, REUTER_MATRIX, 3, c);
-    const float expected[9] = {1, 4, 7, 2, 5, 8, 6, 12, 20};
-    for (int e = 0; e < 9; ++e) EXPECT_EQ(c[e], expected[e]) << e;
-    multiplyMatrices(INVERSE_REUTER_MATRIX, a, 3, c);
-    const float halvedRow3[9] = {1, 4, 3.5f, 2, 5, 4, 3, 6, 5};
-    for (int e = 0; e < 9; ++e) EXPECT_EQ(c[e], halvedRow3[e]) << e;
 }
 
 }  // namespace

@@ -383,7 +383,8 @@ bool FormatInterpreter::nextDataDescriptor(bool itemsRemain, EditDescriptor& des
                       : element.code == FORMAT_E   ? EditCode::Exponent
                       : element.code == FORMAT_D   ? EditCode::DoubleExponent
                                                    : EditCode::Character;
-            next.hasWidth = element.parameterCount >= 1;
+            // Only A takes its width from the item; the numeric forms default to 0.
+            next.hasWidth = element.code != FORMAT_A || element.parameterCount >= 1;
             if (element.parameterCount >= 1) next.width = element.parameters[0];
             if (element.parameterCount >= 2) next.digits = element.parameters[1];
             if (element.parameterCount >= 3) next.exponentDigits = element.parameters[2];

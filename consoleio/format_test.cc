@@ -150,16 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"CharacterItems", "(1X,A,A5,A2)", -1,
                    {std::string("ab"), std::string("xy"), std::string("long")},
                    {" ab   xylo"}},
+        // A numeric descriptor without a width has width 0: the value takes no columns.
+        RenderCase{"NoWidthMeansZero", "(I,' x')", -1, {5}, {" x"}},
         RenderCase{"EmptySpecification", "()", -1, {}, {""}}),
     [](const testing::TestParamInfo<RenderCase>& info) { return info.param.name; });
-
-// A record longer than the console buffer still reaches the console as one line.
-TEST(FormatRender, LongRecordIsOneLine) {
-    const Outcome outcome = run("(20E12.4)", std::vector<Item>(20, Item(1.0f)));
-    std::string record;
-    for (int i = 0; i < 20; ++i) record += F_ONE;
-    EXPECT_EQ(outcome.out, console({record}));
-}
 
 struct ErrorCase {
     const char* name;

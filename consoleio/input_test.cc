@@ -84,11 +84,11 @@ struct RealRow {
 };
 
 TEST(RealConversion, AcceptsAndRefusesByTheRules) {
-    // 1 + 2^-24 + 2^-53 followed by a 1: with all its digits the value lies above a tie of
-    // doubles and would round up to 1 + 2^-23 as a float; cut to 24 significant digits it
-    // lies below, becomes the double 1 + 2^-24, an exact float tie that rounds to 1.
-    const std::string pastTwentyFourDigits =
-        "1.000000059604644886412927462515654042363166809082031251";
+    // 1 + 2^-24 + 2^-53 is a tie of doubles; this text's 25th digit puts it above the tie,
+    // so with all its digits it would become the double 1 + 2^-24 + 2^-52 and the float
+    // 1 + 2^-23. Cut to 24 significant digits it lies below the tie, becomes the double
+    // 1 + 2^-24, an exact float tie, which rounds to the even float 1.
+    const std::string pastTwentyFourDigits = "1.000000059604644886412928";
     const std::vector<RealRow> rows = {
         {"5", true, 5.0f, 0},
         {"5.", true, 5.0f, 0},

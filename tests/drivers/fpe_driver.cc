@@ -70,6 +70,12 @@ int main(int argc, char** argv) {
         result = mathCos(std::numeric_limits<double>::infinity() * one);
     } else if (std::strcmp(fault, "sin-domain") == 0) {
         result = mathSin(std::numeric_limits<double>::infinity() * one);
+    } else if (std::strcmp(fault, "stack") == 0) {
+#if defined(__x86_64__)
+        // Nine loads overfill the eight registers of the x87 stack: a stack check.
+        for (int i = 0; i < 9; ++i) asm volatile("fld1");
+        asm volatile("fwait");
+#endif
     } else if (std::strcmp(fault, "unknown") == 0) {
         std::raise(SIGFPE);
     }
