@@ -172,7 +172,8 @@ bool roundDigits(int count, DecimalDigits& number) {
         if (i > 0) {
             ++digits[i - 1];
         } else {
-            digits = "1" + std::string(kept, '0');
+            digits.assign(kept + 1, '0');
+            digits[0] = '1';
             ++number.exponent;
             carriedOut = true;
         }
