@@ -194,8 +194,9 @@ bool scanValue(UnitRecord& unit, ItemType type) {
         }
         quoteJustClosed = false;
 
-        // A value has begun once it has a character or an opening quote or parenthesis.
-        const bool valueEmpty = scan.tokenLength == 0 && scan.mode == TokenMode::Plain;
+        // The separator rules look at the token alone: after an empty quoted or
+        // parenthesized value the token is still empty.
+        const bool valueEmpty = scan.tokenLength == 0;
         char separator = 0;
         switch (c) {
         case ' ':
@@ -232,9 +233,10 @@ bool scanValue(UnitRecord& unit, ItemType type) {
             if (scan.repeatPending > 0) raiseReadError(ErrorCode::SecondRepeatCount);
             IntegerConversion count = parseIntegerToken(tokenText(), scan.mode);
             if (!count.ok) raiseReadError(count.error);
-            // A repeat count must be positive (a negative one is refused like 0).
-            if (count.value <= 0) raiseReadError(ErrorCode::RepeatCountZero);
-            scan.repeatPending = count.value - 1;
+            if (count.value == 0) raiseReadError(ErrorCode::RepeatCountZero);
+            // A negative count leaves no repeat pending: the value that follows is read
+            // for this item alone.
+            scan.repeatPending = count.value > 0 ? count.value - 1 : 0;
             scan.tokenLength = 0;
             scan.mode = TokenMode::Plain;
             continue;

@@ -225,7 +225,11 @@ const std::vector<ScanRow>& scanRows() {
         {"3* 7\n8\n", "i i", "null 8"},
         {"1* 5\n", "i", "5"},
         {"0*7\n", "i", "F6502"},
-        {"-2*7\n", "i", "F6502"},
+        // a negative count is not pending: the value that follows is read as it stands
+        {"-2*7\n8\n", "i i", "7 8"},
+        {"-2* 7\n", "i", "7"},
+        {"-1*2*7\n", "ii", "7,7"},
+        {"-2147483648*7\n", "i", "7"},
         {"2*3*7\n", "i", "F6503"},
         {"2.5*7\n", "r", "F6101"},
         {"'2'*7\n", "r", "F6504"},
@@ -239,6 +243,12 @@ const std::vector<ScanRow>& scanRows() {
         {"(5)\n", "r", "F6504"},
         {"( 5 ,\n 6 )\n", "i", "F6504"},
         {"'a, b/\nc' 5\n", "i", "F6504"},
+        // an empty quoted value leaves the token empty: blanks and line ends are skipped and
+        // an opening parenthesis still starts parenthesized mode
+        {"'' 5\n8\n", "i", "F6504"},
+        {"''\n5\n", "r", "F6504"},
+        {"''()\n8\n", "i i", "null 8"},
+        {"'',5\n8\n", "i i", "null 8"},
         {"2.5\n", "i", "F6101"},
         {"abc\n", "r", "F6103"},
         {"+\n", "i", "0"},

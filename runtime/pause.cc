@@ -21,11 +21,13 @@ int readTerminalAnswer(char* buffer, int capacity) {
     if (buffer[length - 1] == '\n') {
         --length;
         if (length > 0 && buffer[length - 1] == '\r') --length;
-    } else {
+    } else if (length == capacity) {
         // The line did not fit: the last two bytes go where its line end would have been,
         // and the rest of the line stays for the next console input statement.
         length = length >= 2 ? length - 2 : 0;
     }
+    // A shorter read without a line end is a line ended by end of input: all of it is the
+    // answer.
     return length;
 }
 

@@ -53,6 +53,9 @@ TEST(PauseForInput, RunsOnlyAnswersOfTwoOrMoreCharacters) {
         {"terminal CR LF", true, "ab \r\n", {"ab"}, ""},
         {"terminal one character", true, "x\n", {}, ""},
         {"terminal end of input", true, "", {}, ""},
+        // End of input typed after the text of a line: a short read with no line end, so
+        // there is nothing to drop.
+        {"terminal line ended by end of input", true, "echo hi", {"echo hi"}, ""},
         // 128 bytes are read; the last two stand where the line end would be, and the rest
         // of the line is left for the next input statement.
         {"terminal long line", true, longCommand + "\n5\n", {longCommand.substr(0, 126)},

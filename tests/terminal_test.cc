@@ -36,4 +36,28 @@ TEST(Terminal, PromptsAlternateWithTypedLines) {
     EXPECT_EQ(run.status, 1);
 }
 
+// A whole dialogue typed on a terminal shows exactly the bytes that the same input gives
+// through pipes: every record of the analysis has a blank carriage control, so ending a
+// prompt's line at the input statement (shared record) or at the next record (separate
+// records) writes the same line ends. The piped output itself is checked by the case file.
+TEST(Terminal, WholeDialogueMatchesPipes) {
+    const std::string text = readFile(testSourceDir() + "/cases/hand_isotropic_unit_ply.case");
+    const std::string marker = "--- stdin\n";
+    const std::size_t start = text.find(marker);
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = text.find("\n---", start + marker.size());
+    ASSERT_NE(end, std::string::npos);
+    const std::string typed = text.substr(start + marker.size(), end + 1 - start - marker.size());
+    ASSERT_EQ(typed.find('\\'), std::string::npos);  // no escapes to undo in these lines
+
+    RunResult piped = runWithPipes(programPath(), typed);
+    RunResult terminal = runWithPty(programPath(), typed);
+    ASSERT_FALSE(piped.timedOut);
+    ASSERT_FALSE(terminal.timedOut);
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(terminal.status, 0);
+    EXPECT_EQ(piped.err, "");
+    EXPECT_EQ(terminal.out, piped.out);
+}
+
 }  // namespace
