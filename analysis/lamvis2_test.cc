@@ -76,20 +76,24 @@ const Material ISOTROPIC = {100, 100, 0.25, 40, 1, 0};
 // ---- The dialogue ----
 
 TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
-    // |e1 - e2| / e1 of 0.0005 derives g12; of 0.002 asks for it.
+    // |e1 - e2| / e1 of 0.0005 derives g12; of 0.002 asks for it. 1000 and 999 give 0.001 in
+    // double, just below the float tolerance (0.0010000000475), which it would equal if the
+    // difference were rounded to float: g12 is derived.
     struct Case {
+        float e1;
         float e2;
         bool asked;
     };
-    for (const Case& c : {Case{99.95f, false}, Case{100.05f, false}, Case{99.8f, true}}) {
+    for (const Case& c : {Case{100, 99.95f, false}, Case{100, 100.05f, false}, Case{100, 99.8f, true},
+                          Case{1000, 999, false}}) {
         std::ostringstream text;
-        text << "100\n" << c.e2 << "\n0.25\n" << (c.asked ? "30\n" : "") << "1\n0\n-1\n1\n0\n-1\n"
+        text << c.e1 << "\n" << c.e2 << "\n0.25\n" << (c.asked ? "30\n" : "") << "1\n0\n-1\n1\n0\n-1\n"
              << NO_LOADS;
         AnalysisSession session;
         std::string out;
         ASSERT_EQ(runSession(session, text.str(), &out), 0) << c.e2;
         EXPECT_EQ(out.find("Enter shear modulus: ") != std::string::npos, c.asked) << c.e2;
-        EXPECT_EQ(session.materials[0].g12, c.asked ? 30.0f : static_cast<float>(100.0 / 2.5)) << c.e2;
+        EXPECT_EQ(session.materials[0].g12, c.asked ? 30.0f : static_cast<float>(c.e1 / 2.5)) << c.e2;
     }
 }
 

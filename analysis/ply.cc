@@ -8,12 +8,13 @@ const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f
 
 AngleTerms angleTerms(float angleDegrees) {
     // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
-    // taken of the value before that rounding and the sine of the rounded one, which is how
-    // the legacy arithmetic behaved and what the printed tables depend on.
+    // taken of the value before that rounding and the sine of the rounded one, on which the
+    // last digits of the printed tables depend. The cosine is called first.
     const double exactTheta = static_cast<double>(angleDegrees) * static_cast<double>(PI_APPROX) / 180.0;
     const float theta = static_cast<float>(exactTheta);
     AngleTerms terms;
-    terms.sc = static_cast<float>(mathCos(exactTheta) * mathSin(static_cast<double>(theta)));
+    const double cosine = mathCos(exactTheta);
+    terms.sc = static_cast<float>(cosine * mathSin(static_cast<double>(theta)));
     terms.s2 = static_cast<float>(mathPow(mathSin(static_cast<double>(theta)), 2.0));
     terms.c2 = static_cast<float>(mathPow(mathCos(static_cast<double>(theta)), 2.0));
     return terms;
@@ -54,9 +55,9 @@ void plyComplianceOf(const MaterialSet& set, float* s) {
     // Row by row; entry (1, 2) is a copy of entry (2, 1). A zero modulus divides by zero
     // here and ends the run through the floating-point trap.
     s[0] = static_cast<float>(1.0 / e1);
-    s[3] = static_cast<float>(-static_cast<double>(set.nu12) / e1);
+    s[1] = static_cast<float>(-static_cast<double>(set.nu12) / e1);
+    s[3] = s[1];
     s[6] = 0.0f;
-    s[1] = s[3];
     s[4] = static_cast<float>(1.0 / static_cast<double>(set.e2));
     s[7] = 0.0f;
     s[2] = 0.0f;
