@@ -25,6 +25,8 @@ MESSAGE_TEXTS = {
     6102: "real overflow",
     6103: "invalid real",
     6104: "real too large for single precision",
+    6302: "invalid based integer: second '#'",
+    6303: "invalid base in based integer",
     6501: "end of file encountered",
     6502: "zero repeat count",
     6503: "multiple repeat counts",
@@ -66,6 +68,15 @@ class NotModelled(Exception):
     """The answer text takes a path that the model does not cover."""
 
 
+class CommandAtPause(NotModelled):
+    """The answer to the pause is a command line; `offset` is the position in the answer
+    bytes where the pause began to read its answer."""
+
+    def __init__(self, offset):
+        super().__init__("a command line at the pause")
+        self.offset = offset
+
+
 # ---------------------------------------------------------------------------------------
 # Single-precision arithmetic with the traps of the floating-point set-up
 
@@ -78,9 +89,12 @@ def f32(x):
         # Only an overflowing operation can have produced it (inputs are finite).
         raise FloatingPointTrap(*FP_OVERFLOW)
     try:
-        return struct.unpack("f", struct.pack("f", x))[0]
-    except OverflowError:
+        rounded = struct.unpack("f", struct.pack("f", x))[0]
+    except OverflowError:  # older Pythons refuse to pack what newer ones make infinite
         raise FloatingPointTrap(*FP_OVERFLOW) from None
+    if math.isinf(rounded):
+        raise FloatingPointTrap(*FP_OVERFLOW)
+    return rounded
 
 
 def div(a, b):
@@ -410,10 +424,13 @@ class Console:
         if self.line_open:
             self.out += CR_LF
         self.out += text.encode("latin-1") + CR_LF
+        offset = self.input.next_offset()
         answer = self.input.read_pause_line()
         answer = answer.rstrip(b" \t")
-        if len(answer) >= 1:
-            raise NotModelled("a command or one-character answer at the pause")
+        # An empty answer, or a single character, lets the run go on; two or more
+        # characters are a command line for the platform's command interpreter.
+        if len(answer) >= 2:
+            raise CommandAtPause(offset)
 
     # run-time error reports and the end of the run -------------------------------------
 
@@ -428,14 +445,27 @@ class Console:
         raise RunEnded(status)
 
 
+SIGNIFICANT_DIGITS = 24
+EXPONENT_LIMIT = 5200
+
+
 def parse_real(token):
-    """A list-directed real token to its single-precision value."""
-    m = re.fullmatch(r"([+-]?)(\d*)(\.?)(\d*)(?:[EeDd]([+-]?\d+)|([+-]\d+))?", token)
+    """A list-directed real token to its single-precision value. At most 24 significant
+    digits take part (further digits only scale the value) and the exponent saturates at
+    5200 in magnitude; the value is rounded to double precision, then to single."""
+    m = re.fullmatch(r"([+-]?)([0-9]*)(\.?)([0-9]*)(?:[EeDd]([+-]?[0-9]+)|([+-][0-9]+))?",
+                     token)
     if not m or not (m.group(2) or m.group(4)):
         raise InputError(6103)
     sign, whole, _, fraction, exp1, exp2 = m.groups()
-    exponent = exp1 if exp1 is not None else (exp2 if exp2 is not None else "0")
-    value = float(sign + (whole or "0") + "." + (fraction or "0") + "e" + exponent)
+    exponent = int(exp1 if exp1 is not None else (exp2 if exp2 is not None else "0"))
+    exponent = max(-EXPONENT_LIMIT, min(EXPONENT_LIMIT, exponent))
+    digits = (whole + fraction).lstrip("0") or "0"
+    scale = exponent - len(fraction)
+    if len(digits) > SIGNIFICANT_DIGITS:
+        scale += len(digits) - SIGNIFICANT_DIGITS
+        digits = digits[:SIGNIFICANT_DIGITS]
+    value = float(Decimal(sign + digits + "E" + str(scale)))
     if math.isinf(value):
         raise InputError(6102)
     if value < -3.402823466385289e38 or value > 3.402823466385289e38:
@@ -443,18 +473,25 @@ def parse_real(token):
     return struct.unpack("f", struct.pack("f", value))[0]
 
 
+DIGITS36 = "0123456789abcdefghijklmnopqrstuvwxyz"
+
+
 def parse_integer(token):
-    if "#" in token:
-        raise NotModelled("based integers")
-    if token == "-2147483648":
-        return -2147483648
+    """A list-directed integer token: optional sign, then decimal digits (a Ctrl-Z byte ends
+    them where it stands), or the based form [base]#digits."""
     sign = 1
     if token and token[0] in "+-":
         sign = -1 if token[0] == "-" else 1
         token = token[1:]
+    if "#" in token:
+        return sign_applied(sign, parse_based(token))
+    if sign == -1 and token == "2147483648":
+        return -2147483648
     value = 0
     for ch in token:
-        if not ch.isdigit():
+        if ch == "\x1a":
+            break
+        if ch not in "0123456789":
             raise InputError(6101)
         if value > 214748364:
             raise InputError(6100)
@@ -462,6 +499,52 @@ def parse_integer(token):
         if value > 2147483647:
             raise InputError(6100)
     return sign * value
+
+
+def parse_based(token):
+    """The unsigned value of base#digits; base 10 keeps the signed limit, every other base
+    accumulates up to 32 bits and the result is the 32-bit pattern."""
+    base_text, digits = token.split("#", 1)
+    base = 0
+    for ch in base_text:
+        if ch not in "0123456789":
+            raise InputError(6101)
+        base = base * 10 + int(ch)
+        if base > 2147483647:
+            raise InputError(6100)
+    if base_text == "":
+        base = 16
+    if not 2 <= base <= 36:
+        raise InputError(6303)
+    limit = 2147483647 if base == 10 else 4294967295
+    value = 0
+    for ch in digits:
+        if ch == "#":
+            raise InputError(6302)
+        digit = DIGITS36.find(ch.lower()) if ch.isascii() else -1
+        if digit < 0 or digit >= base:
+            raise InputError(6101)
+        value = value * base + digit
+        if value > limit:
+            raise InputError(6100)
+    return value
+
+
+def sign_applied(sign, unsigned):
+    """The sign applied to a based value, and the result as a 32-bit signed integer."""
+    pattern = (sign * unsigned) & 0xFFFFFFFF
+    return pattern - (1 << 32) if pattern >= 1 << 31 else pattern
+
+
+TOKEN_CAPACITY = 260
+
+
+def appended(token, ch, convert):
+    """The token with one more byte; a value longer than the token's capacity is refused
+    as an invalid number of the item's type when its first excess byte arrives."""
+    if len(token) >= TOKEN_CAPACITY:
+        raise InputError(6101 if convert is parse_integer else 6103)
+    return token + ch
 
 
 class PipeInput:
@@ -474,10 +557,16 @@ class PipeInput:
         self.data = bytes(data)
         self.offset = 0
         self.buffer = b""
+        self.buffer_start = 0
         self.position = 0
+
+    def next_offset(self):
+        """Offset in the answer bytes of the next byte to be taken."""
+        return min(self.buffer_start + self.position, len(self.data))
 
     def fill(self):
         chunk = self.data[self.offset:self.offset + self.RECORD_LENGTH]
+        self.buffer_start = self.offset
         self.offset += len(chunk)
         if not chunk:
             raise InputError(6501)
@@ -507,7 +596,7 @@ class PipeInput:
         """One list-directed input statement with one item. Returns the converted value,
         or None for a null value (the target keeps its value)."""
         last_separator = ","
-        repeat_given = False
+        repeat_pending = 0
         token = ""
         mode = "plain"
         ended_at_line_end = False
@@ -519,7 +608,9 @@ class PipeInput:
                 self.complete_record()
                 if mode == "quoted":
                     continue
-                if (not token and not repeat_given) or mode == "paren":
+                if mode == "paren":
+                    continue
+                if not token and repeat_pending <= 0:
                     continue
                 ended_at_line_end = bool(token)
                 separator = " "
@@ -528,58 +619,63 @@ class PipeInput:
                 if ch == quote:
                     after = self.take()
                     if chr(after) == quote:
-                        token += ch
+                        token = appended(token, ch, convert)
                         continue
                     self.give_back()
                     mode = "quoted-done"
                     continue
-                token += ch
+                token = appended(token, ch, convert)
                 continue
             if ch in " \t":
-                if (not token and not repeat_given) or mode == "paren":
+                if mode == "paren":
+                    continue
+                if not token and repeat_pending <= 0:
                     continue
                 separator = " "
                 break
-            if ch == "(" and not token and mode == "plain":
+            if ch == "(" and not token:
                 mode = "paren"
                 continue
             if ch == ")" and mode == "paren":
                 separator = " "
                 break
-            if ch in "'\"" and not token and mode == "plain":
+            if ch in "'\"" and not token:
                 mode = "quoted"
                 quote = ch
                 continue
             if ch == "*" and mode == "plain":
-                if repeat_given:
+                if repeat_pending > 0:
                     raise InputError(6503)
                 count = parse_integer(token)
                 if count == 0:
                     raise InputError(6502)
-                repeat_given = True
+                repeat_pending = count - 1
                 token = ""
                 continue
             if ch == ",":
-                if not token and last_separator == " " and not repeat_given and mode == "plain":
+                if not token and last_separator == " " and repeat_pending <= 0 and mode == "plain":
                     last_separator = ","
                     continue
                 if mode == "paren":
-                    token += ch
+                    token = appended(token, ch, convert)
                     continue
                 separator = ","
                 break
             if ch == "/":
                 separator = "/"
                 break
-            token += ch
+            token = appended(token, ch, convert)
         last_separator = separator
+        # An empty token is a null value whatever its quotes or parentheses; a value is
+        # converted (with its errors) before the rest of its line is skipped.
+        value = None
+        if token:
+            if mode in ("quoted", "quoted-done", "paren"):
+                raise InputError(6504)
+            value = convert(token)
         if not ended_at_line_end:
             self.complete_record()
-        if mode in ("quoted", "quoted-done", "paren"):
-            raise InputError(6504)
-        if not token:
-            return None
-        return convert(token)
+        return value
 
     def read_pause_line(self):
         answer = bytearray()

@@ -43,6 +43,8 @@ def plies(*layup):
 
 
 STOP = ["-1"]
+# 1 + 2**-24 + 2**-53 (the midpoint between the doubles next to 1 + 2**-24) plus 1e-45
+TIE_ABOVE_MIDPOINT = "1.00000005960464488641292746251565404236316681008203125"
 # As the last answer: the input ends without a line end after the answer before it.
 NO_FINAL_NEWLINE = "<no final newline>"
 
@@ -175,6 +177,51 @@ SCENARIOS = [
      "end, and one is supplied.",
      ["181000" + " 1" * 150, " " * 200 + "10300", "0.28" + "," * 140, "7170", "0.125",
       "0.2", "-1", "1", "30", "-1"] + lines(100, 0, 0, 0, 0, 0, 1) + [NO_FINAL_NEWLINE]),
+    ("set_number_forms",
+     "Set numbers in based form (16#1, #2, -16#FFFFFFFF = 1, 2#10 = 2), a Ctrl-Z ending a\n"
+     "decimal number (1 then Ctrl-Z then 9 is 1), 2147483647 refused with the range message,\n"
+     "and -8#1 stopping the layup: four plies of sets 1, 2, 1, 2 and one more of set 1.",
+     ISO + GLASS + STOP + ["16#1", "0", "#2", "90", "-16#FFFFFFFF", "45", "2#10", "-45",
+                          "1\x1a9", "30", "2147483647", "-8#1"]
+     + lines(100, 10, 0, 1, 0, 0, -1)),
+    ("repeat_counts",
+     "Repeat counts: 1* leaves no repeat pending, so the blank after it is skipped and 38600\n"
+     "is read, and 1*1*8270 is no second count; 2* followed by a tab is a null value (the\n"
+     "creep fraction keeps its zero, the rest of the line is discarded).",
+     ["1* 38600", "1*1*8270", "0.26", "2*4140", "0.25", "2*\t0.5", "-1", "1", "0", "-1"]
+     + lines(100, 0, 0, 0, 0, 0, 1)),
+    ("empty_quoted_values",
+     "An empty quoted value ended by a comma and empty parentheses are null values: '',7\n"
+     "and ( ) at the set-number prompts of plies 2 and 3 keep set 2; () 5 for Nx keeps its\n"
+     "zero (the rest of each line is discarded).",
+     ISO + GLASS + STOP + ["2", "0", "'',7", "90", "( )", "0", "-1", "() 5"]
+     + lines(0, 0, 1, 0, 0, -1)),
+    ("over_long_values",
+     "A value of 260 characters is read (259 zeros and a 1), one of 261 is refused as an\n"
+     "invalid real (F6103) when its 261st character arrives.",
+     ["0" * 259 + "1", "0" * 260 + "1", "0.3"]),
+    ("twenty_four_digits",
+     "Only 24 significant digits of a real take part: the thickness typed with 54 digits,\n"
+     "a little above the midpoint between the doubles next to 1 + 2**-24, keeps 24 digits\n"
+     "that lie below it, so the double is 1 + 2**-24, a tie that rounds to 1.0 in single\n"
+     "precision. With a second set of thickness -1 the laminate has zero thickness: the\n"
+     "stiffness is all zeros and its inversion meets a singular matrix.",
+     material(100, 100, 0.25, None, TIE_ABOVE_MIDPOINT, 0.5) + material(100, 100, 0.25, None,
+                                                                        -1, 0.5)
+     + STOP + plies((1, 0), (2, 0)) + [""]),
+    ("crlf_line_ends",
+     "CR LF line ends, the exponent forms 1.0+2 and 2.5d-1, and a last line ended by CR\n"
+     "alone.",
+     [v + "\r" for v in ["1.0+2", "100", "2.5d-1", "1", "0.5", "-1", "1", "0", "-1"]
+      + lines(100, 10, 0, 0, 0, 0)] + ["1.0\r", NO_FINAL_NEWLINE]),
+    ("pause_one_character",
+     "No plies: a one-character answer to the pause is no command, and the run goes on to\n"
+     "the division by zero of the row scale.",
+     ISO + STOP + STOP + ["x"]),
+    ("huge_relaxation_time",
+     "A relaxation time of 3.4e38: the rows are printed until the next time overflows the\n"
+     "single-precision range (M6104).",
+     ISO + STOP + plies((1, 0)) + UNIT_LOADS + ["3.4e38"]),
 ]
 
 
@@ -307,6 +354,15 @@ def check_against_clt(name, answers, constants, angles):
                   % (name, i + 1, j + 1, got, want))
 
 
+def same_results(answers, plain):
+    """Whether two answer lists give the same output from the stiffness report on, and the
+    same ending: `plain` types the values that `answers` is meant to be read as."""
+    (out, err, status), (out2, err2, status2) = run_answers(answers), run_answers(plain)
+    heading = b"laminate stiffness matrix:"
+    return (heading in out and out[out.index(heading):] == out2[out2.index(heading):]
+            and (err, status) == (err2, status2))
+
+
 def run_checks():
     # E12.4 editing of the values worked out in the rules for numeric output.
     for value, field in [
@@ -385,6 +441,58 @@ def run_checks():
         check(out.endswith(b"\r\n"), name + ": the open line is ended at close-down")
     out = run_answers(scen["no_plies"])[0]
     check(out.endswith(b".0000E+00\r\nSingular matrix.\r\n\r\n"), "no plies: pause text")
+
+    # Input forms: what each scenario's answers must have been read as.
+    out, err, status = run_answers(scen["set_number_forms"])
+    text = out.decode("latin-1")
+    check(status == 0 and text.count("enter ply angle") == 5, "set numbers: five plies")
+    check(text.count("material set must be a number from 1 to  2") == 1,
+          "set numbers: 2147483647 refused once")
+    stresses = re.findall(r"\r\n   (\d) +(-?\.\d{4}E[+-]\d\d)", text)
+    check([p for p, _ in stresses] == ["1", "2", "3", "4", "5"], "set numbers: stress table")
+    check(same_results(scen["set_number_forms"],
+                       ISO + GLASS + STOP + plies((1, 0), (2, 90), (1, 45), (2, -45), (1, 30))
+                       + lines(100, 10, 0, 1, 0, 0, -1)),
+          "set numbers: plies of sets 1, 2, 1, 2, 1")
+    answers = scen["repeat_counts"]
+    out, err, status = run_answers(answers)
+    check(status == 0 and b"Enter shear modulus" in out, "repeat counts: orthotropic set")
+    check_against_clt("repeat counts", answers, (38600.0, 8270.0, 0.26, 4140.0, 0.25), [0])
+    check(same_results(answers, material(38600, 8270, 0.26, 4140, 0.25, 0) + STOP
+                       + plies((1, 0)) + lines(100, 0, 0, 0, 0, 0, 1)),
+          "repeat counts: read as 38600, 8270, and a zero creep fraction")
+    for row in sweep_rows(out):
+        check(row[11:] == "   .0000E+00" * 6, "repeat counts: null creep fraction " + row)
+    out, err, status = run_answers(scen["empty_quoted_values"])
+    text = out.decode("latin-1")
+    check(status == 0 and err == b"" and text.count("enter ply angle") == 3,
+          "empty quoted values: three plies, no error")
+    check(same_results(scen["empty_quoted_values"],
+                       ISO + GLASS + STOP + plies((2, 0), (2, 90), (2, 0))
+                       + lines(0, 0, 0, 1, 0, 0, -1)),
+          "empty quoted values: plies of set 2, Nx zero")
+    out, err, status = run_answers(scen["over_long_values"])
+    check(err.startswith(b"\r\nrun-time error F6103: READ(CON)") and
+          out.endswith(b"Enter modulus in transverse direction: \r\n"),
+          "over-long values: 260 read, 261 refused")
+    out, err, status = run_answers(scen["twenty_four_digits"])
+    check(b"Singular matrix." in out and err.startswith(b"\r\nrun-time error M6103"),
+          "24 digits: zero thickness")
+    # the same thickness in 17 digits lies above the tie and rounds up to 1 + 2**-23
+    short = [a.replace(TIE_ABOVE_MIDPOINT, "1.0000000596046449")
+             for a in scen["twenty_four_digits"]]
+    check(b"Singular matrix." not in run_answers(short)[0], "17 digits: not singular")
+    out, err, status = run_answers(scen["crlf_line_ends"])
+    text = out.decode("latin-1")
+    check(status == 0 and len(sweep_rows(out)) == 16, "CR LF: complete run, 16 rows")
+    check("      .1067E+03   .2667E+02   .0000E+00" in text, "CR LF: e1 100, nu12 0.25")
+    out, err, status = run_answers(scen["pause_one_character"])
+    check(out.endswith(b"Singular matrix.\r\n\r\n") and
+          err.startswith(b"\r\nrun-time error M6103: MATH"), "one character at the pause")
+    out, err, status = run_answers(scen["huge_relaxation_time"])
+    rows = sweep_rows(out)
+    check(err.startswith(b"\r\nrun-time error M6104: MATH") and len(rows) >= 8 and
+          rows[0].startswith("  .3400E+37"), "huge relaxation time: rows, then overflow")
 
 
 def check_message_table():
