@@ -386,10 +386,14 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
 
     double magnitude = 0.0;
     if (!significant.empty()) {
-        // The digits as an integer with a decimal exponent: correctly rounded to double,
-        // and free of any decimal-point convention.
+        // The digits as an integer with a decimal exponent, free of any decimal-point
+        // convention, are converted to extended precision and that value is rounded to
+        // double.
         std::string text = significant + 'e' + std::to_string(scale + exponent);
-        withoutFloatingPointTraps([&] { magnitude = std::strtod(text.c_str(), nullptr); });
+        withoutFloatingPointTraps([&] {
+            const long double extended = std::strtold(text.c_str(), nullptr);
+            magnitude = static_cast<double>(extended);
+        });
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
     if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);

@@ -83,6 +83,13 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
     // 1 + 2^-23. Cut to 24 significant digits it lies below the tie, becomes the double
     // 1 + 2^-24, an exact float tie, which rounds to the even float 1.
     const std::string pastTwentyFourDigits = "1.000000059604644886412928";
+    // The value goes through extended precision before double. This text lies less than
+    // half an extended step above 1480 + 284.5/8192 + 2^-43, which is halfway between two
+    // doubles: extended rounding lands exactly on that tie, which rounds to the even double
+    // 1480 + 284.5/8192, itself halfway between two floats, which rounds to the even float
+    // 1480 + 284/8192. Rounded straight to double the text would give the double above the
+    // tie, and the float 1480 + 285/8192.
+    const std::string extendedTie = "1480.03472900390636369";
     const std::vector<RealRow> rows = {
         {"5", true, 5.0f, 0},
         {"5.", true, 5.0f, 0},
@@ -102,6 +109,7 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
         {"0e99999999999", true, 0.0f, 0},
         {"1234567890123456789012345678", true, 1.23456789012345678901234e27f, 0},
         {pastTwentyFourDigits, true, 1.0f, 0},
+        {extendedTie, true, 1480.0f + 284.0f / 8192.0f, 0},
         {"abc", false, 0, 6103},
         {".", false, 0, 6103},
         {"+", false, 0, 6103},

@@ -14,6 +14,7 @@ value. math.pow/cos/sin/exp call the same C library as the program does.
 import math
 import re
 import struct
+from fractions import Fraction
 from decimal import Decimal
 
 CR_LF = b"\r\n"
@@ -449,10 +450,38 @@ SIGNIFICANT_DIGITS = 24
 EXPONENT_LIMIT = 5200
 
 
+def to_extended(exact):
+    """The exact value rounded to the 64-bit significand of extended precision (nearest,
+    ties to even), with its exponent range: too large is an overflow."""
+    if exact == 0:
+        return Fraction(0)
+    magnitude = abs(exact)
+    exponent = magnitude.numerator.bit_length() - magnitude.denominator.bit_length()
+    if Fraction(2) ** exponent > magnitude:
+        exponent -= 1
+    exponent = max(exponent, -16382)            # below the normal range the step is fixed
+    step = Fraction(2) ** (exponent - 63)
+    scaled = magnitude / step
+    whole = scaled.numerator // scaled.denominator
+    rest = scaled - whole
+    if rest > Fraction(1, 2) or (rest == Fraction(1, 2) and whole % 2 == 1):
+        whole += 1
+    rounded = whole * step
+    if rounded >= Fraction(2) ** 16384:
+        raise OverflowError
+    return rounded if exact > 0 else -rounded
+
+
+def to_double(extended):
+    """An extended value rounded to double precision (nearest, ties to even)."""
+    return extended.numerator / extended.denominator
+
+
 def parse_real(token):
     """A list-directed real token to its single-precision value. At most 24 significant
     digits take part (further digits only scale the value) and the exponent saturates at
-    5200 in magnitude; the value is rounded to double precision, then to single."""
+    5200 in magnitude; the value is rounded to extended precision, then to double,
+    then to single."""
     m = re.fullmatch(r"([+-]?)([0-9]*)(\.?)([0-9]*)(?:[EeDd]([+-]?[0-9]+)|([+-][0-9]+))?",
                      token)
     if not m or not (m.group(2) or m.group(4)):
@@ -465,8 +494,9 @@ def parse_real(token):
     if len(digits) > SIGNIFICANT_DIGITS:
         scale += len(digits) - SIGNIFICANT_DIGITS
         digits = digits[:SIGNIFICANT_DIGITS]
-    value = float(Decimal(sign + digits + "E" + str(scale)))
-    if math.isinf(value):
+    try:
+        value = to_double(to_extended(Fraction(Decimal(sign + digits + "E" + str(scale)))))
+    except OverflowError:
         raise InputError(6102)
     if value < -3.402823466385289e38 or value > 3.402823466385289e38:
         raise InputError(6104)
