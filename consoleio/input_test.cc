@@ -12,6 +12,7 @@
 
 #include "consoleio/output.h"
 #include "tests/fake_console.h"
+#include "tests/read_statement.h"
 
 namespace {
 
@@ -141,7 +142,6 @@ TEST(RealConversion, AcceptsAndRefusesByTheRules) {
 
 enum class Mode { Pipe, Terminal, Shared };
 
-constexpr std::int32_t INTEGER_UNTOUCHED = INT_MIN32 + 1;
 
 // Runs a script of input statements and returns their transcript: statements separated by
 // blanks in `script`, each a word of item letters (i integer, r real); the transcript has
@@ -156,23 +156,7 @@ std::string runScript(FakeConsole& console, const std::string& script) {
             std::istringstream words(script);
             std::string word;
             while (words >> word) {
-                beginRead(CONSOLE_INPUT_UNIT);
-                std::string values;
-                for (char type : word) {
-                    if (!values.empty()) values += ',';
-                    if (type == 'i') {
-                        std::int32_t target = INTEGER_UNTOUCHED;
-                        readIntegerItem(target);
-                        values += target == INTEGER_UNTOUCHED ? "null" : std::to_string(target);
-                    } else {
-                        float target = std::numeric_limits<float>::quiet_NaN();
-                        readRealItem(target);
-                        char text[40];
-                        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(target));
-                        values += std::isnan(target) ? "null" : text;
-                    }
-                }
-                endRead();
+                const std::string values = runReadStatement(word);
                 transcript += (transcript.empty() ? "" : " ") + values;
             }
         });

@@ -18,36 +18,14 @@
 #include "consoleio/output.h"
 #include "runtime/error.h"
 #include "runtime/startup.h"
+#include "tests/read_statement.h"
 
 namespace {
-
-constexpr std::int32_t INTEGER_UNTOUCHED = std::numeric_limits<std::int32_t>::min() + 1;
 
 void writeLine(const std::string& text) {
     beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
     writeCharacter(text.data(), static_cast<int>(text.size()));
     endWrite();
-}
-
-std::string runStatement(const std::string& word) {
-    std::string values;
-    beginRead(CONSOLE_INPUT_UNIT);
-    for (char type : word) {
-        if (!values.empty()) values += ',';
-        if (type == 'i') {
-            std::int32_t target = INTEGER_UNTOUCHED;
-            readIntegerItem(target);
-            values += target == INTEGER_UNTOUCHED ? "null" : std::to_string(target);
-        } else {
-            float target = std::numeric_limits<float>::quiet_NaN();
-            readRealItem(target);
-            char text[40];
-            std::snprintf(text, sizeof text, "%.9g", static_cast<double>(target));
-            values += std::isnan(target) ? "null" : text;
-        }
-    }
-    endRead();
-    return values;
 }
 
 }  // namespace
@@ -62,7 +40,7 @@ int main(int argc, char** argv) {
             writeLine("Value: ");
             word.erase(0, 1);
         }
-        writeLine(runStatement(word));
+        writeLine(runReadStatement(word));
     }
     endRun(0);
 }
