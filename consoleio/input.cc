@@ -411,11 +411,15 @@ void beginRead(int unit) {
     statement = InputStatement{};
 }
 
-int readIntegerItem(std::int32_t& target) {
+namespace {
+
+// Transfers one value into `target` through `convert`; a null value leaves it as it was.
+template <typename Target, typename Convert>
+int readItem(Target& target, ItemType type, Convert convert) {
     UnitRecord& unit = startStatement();
     if (statement.finished) return 0;
-    if (scanValue(unit, ItemType::Integer)) {
-        IntegerConversion result = parseIntegerToken(tokenText(), scan.mode);
+    if (scanValue(unit, type)) {
+        auto result = convert(tokenText(), scan.mode);
         if (!result.ok) raiseReadError(result.error);
         target = result.value;
     }
@@ -423,17 +427,13 @@ int readIntegerItem(std::int32_t& target) {
     return 0;
 }
 
-int readRealItem(float& target) {
-    UnitRecord& unit = startStatement();
-    if (statement.finished) return 0;
-    if (scanValue(unit, ItemType::Real)) {
-        RealConversion result = parseRealToken(tokenText(), scan.mode);
-        if (!result.ok) raiseReadError(result.error);
-        target = result.value;
-    }
-    finishItem();
-    return 0;
+}  // namespace
+
+int readIntegerItem(std::int32_t& target) {
+    return readItem(target, ItemType::Integer, parseIntegerToken);
 }
+
+int readRealItem(float& target) { return readItem(target, ItemType::Real, parseRealToken); }
 
 int endRead() {
     UnitRecord& unit = startStatement();

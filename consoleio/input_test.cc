@@ -12,6 +12,7 @@
 
 #include "consoleio/output.h"
 #include "tests/fake_console.h"
+#include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"
 
 namespace {
@@ -303,17 +304,13 @@ TEST(ListDirectedInput, PromptLineIsEndedOnceInBothModes) {
         {
             FakeConsoleScope scope(console);
             status = runToExit([&] {
-                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-                writeCharacter("Value: ", 7);
-                endWrite();
+                writeLine("Value: ");
                 for (float* target : {&a, &b}) {
                     beginRead(CONSOLE_INPUT_UNIT);
                     readRealItem(*target);
                     endRead();
                 }
-                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-                writeCharacter("Done", 4);
-                endWrite();
+                writeLine("Done");
             });
         }
         EXPECT_EQ(status, 0);
@@ -343,9 +340,7 @@ TEST(ListDirectedInput, ErrorReportAfterPromptOnSharedTerminal) {
         {
             FakeConsoleScope scope(console);
             status = runToExit([&] {
-                beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-                writeCharacter("Value: ", 7);
-                endWrite();
+                writeLine("Value: ");
                 float target = 0;
                 beginRead(CONSOLE_INPUT_UNIT);
                 readRealItem(target);
@@ -375,9 +370,7 @@ TEST(ConsoleByte, TakesBytesAndReportsEndOfInputWithTheStatementKind) {
     {
         FakeConsoleScope scope(console);
         status = runToExit([&] {
-            beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-            writeCharacter("Singular matrix.", 16);
-            endWrite();
+            writeLine("Singular matrix.");
             for (;;) taken += takeConsoleByte();
         });
     }

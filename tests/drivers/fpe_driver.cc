@@ -11,6 +11,7 @@
 #include "runtime/error.h"
 #include "runtime/fpe.h"
 #include "runtime/startup.h"
+#include "tests/drivers/driver_output.h"
 
 namespace {
 
@@ -24,12 +25,6 @@ volatile double largeExponent = 1000.0;
 volatile double negativeBase = -8.0;
 volatile float stored = 0.0f;
 volatile double result = 0.0;
-
-void writeLine(const char* text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
-    writeCharacter(text, static_cast<int>(std::strlen(text)));
-    endWrite();
-}
 
 }  // namespace
 

@@ -11,16 +11,7 @@
 #include "runtime/error.h"
 #include "runtime/pause.h"
 #include "runtime/startup.h"
-
-namespace {
-
-void writeLine(const char* text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
-    writeCharacter(text, static_cast<int>(std::strlen(text)));
-    endWrite();
-}
-
-}  // namespace
+#include "tests/drivers/driver_output.h"
 
 int main(int argc, char** argv) {
     startRuntime();

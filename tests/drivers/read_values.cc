@@ -18,17 +18,8 @@
 #include "consoleio/output.h"
 #include "runtime/error.h"
 #include "runtime/startup.h"
+#include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"
-
-namespace {
-
-void writeLine(const std::string& text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-    writeCharacter(text.data(), static_cast<int>(text.size()));
-    endWrite();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const char* script = argc > 1 ? argv[1] : std::getenv("READ_VALUES_SCRIPT");
