@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -32,6 +33,15 @@ double secondsSince(Clock::time_point start) {
 
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds) {
+    return runWithPipes(std::vector<std::string>{program}, input, timeoutSeconds);
+}
+
+RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
+                       double timeoutSeconds) {
+    if (command.empty()) return {};
+    std::vector<char*> argv;
+    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
     int toChild[2], fromOut[2], fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) return {};
     pid_t child = fork();
@@ -41,7 +51,7 @@ RunResult runWithPipes(const std::string& program, const std::string& input,
         dup2(fromErr[1], 2);
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]})
             close(fd);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(126);
     }
     close(toChild[0]);
@@ -178,6 +188,17 @@ std::string readFile(const std::string& path) {
 }
 
 std::string programPath() { return LAMVIS2_BINARY; }
+
+std::vector<std::string> programCommand() {
+    std::vector<std::string> command;
+    if (const char* emulator = std::getenv("LAMVIS2_EMULATOR")) {
+        std::istringstream words(emulator);
+        for (std::string word; words >> word;) command.push_back(word);
+    }
+    const char* program = std::getenv("LAMVIS2_PROGRAM");
+    command.push_back(program != nullptr && *program != '\0' ? program : programPath());
+    return command;
+}
 
 std::string driverPath(const std::string& name) { return std::string(DRIVER_DIR) + "/" + name; }
 

@@ -6,6 +6,9 @@
 // "--- stdout", "--- stderr" and "--- status". Each stdin line gets LF appended, each stdout
 // and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
 // terminator.
+//
+// With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, the same cases run a binary built for
+// another platform through its emulator (run only the Cases/* tests then).
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -101,7 +104,7 @@ class CaseTest : public testing::TestWithParam<ProgramCase> {};
 
 TEST_P(CaseTest, MatchesExpectedBytes) {
     const ProgramCase& expected = GetParam();
-    RunResult run = runWithPipes(programPath(), expected.input);
+    RunResult run = runWithPipes(programCommand(), expected.input, 120.0);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
     EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;
