@@ -45,17 +45,20 @@ TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
 #define LAMVIS_FORCE_FP_FLAGS 0
 #endif
 
-// This machine's unit traps: the three traps are put in force, unless the build forces flag
-// mode, which leaves every exception masked.
+// The three traps are put in force where the unit can trap them (always on x86-64) and
+// the build does not force flag mode; otherwise every exception is left masked.
 TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
     FloatingPointEnvironment environment;
     struct sigaction previous;
     sigaction(SIGFPE, nullptr, &previous);
     feraiseexcept(FE_INEXACT);
     configureFloatingPoint();
-    EXPECT_EQ(floatingPointFlagMode, static_cast<bool>(LAMVIS_FORCE_FP_FLAGS));
-    EXPECT_EQ(fegetexcept(), LAMVIS_FORCE_FP_FLAGS ? 0 : FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    const bool flagMode = floatingPointFlagMode;
     floatingPointFlagMode = false;
+#if defined(__x86_64__)
+    EXPECT_EQ(flagMode, static_cast<bool>(LAMVIS_FORCE_FP_FLAGS));
+#endif
+    EXPECT_EQ(fegetexcept(), flagMode ? 0 : FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);
     struct sigaction installed;
     sigaction(SIGFPE, nullptr, &installed);
@@ -70,7 +73,7 @@ TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
     FakeConsole console;
     FakeConsoleScope scope(console);
     FloatingPointEnvironment environment;
-    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    if (feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) == -1) GTEST_SKIP() << "no traps here";
     volatile double exp = mathExp(-1000.0);
     volatile double pow = mathPow(1e-200, 2.0);
     EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
@@ -102,7 +105,7 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
             FakeConsoleScope scope(console);
             FloatingPointEnvironment environment;
             feclearexcept(FE_ALL_EXCEPT);
-            if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+            if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);  // where it can
             floatingPointFlagMode = flagMode;
             int status = runToExit([&] { c.call(c.argument); });
             floatingPointFlagMode = false;

@@ -117,12 +117,13 @@ TEST(MathWrappers, ReturnTheLibraryResults) {
 // the trap would have given at the expression's first fault. Where one expression raises
 // several flags, its division by zero or overflow came before the invalid operation made
 // from the infinity.
+volatile double zero = 0.0;
+volatile double one = 1.0;
+volatile double huge = 1.0e300;
+volatile double tiny = 1.0e-300;
+volatile float stored = 0.0f;
+
 TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
-    static volatile double zero = 0.0;
-    static volatile double one = 1.0;
-    static volatile double huge = 1.0e300;
-    static volatile double tiny = 1.0e-300;
-    static volatile float stored = 0.0f;
     struct Case {
         const char* name;
         void (*expression)();
