@@ -3,8 +3,9 @@
 // status expected.
 //
 // A case file holds free comment lines, then sections introduced by "--- stdin",
-// "--- stdout", "--- stderr" and "--- status". Each stdin line gets LF appended, each stdout
-// and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
+// "--- stdout", "--- stderr" and "--- status", and optionally "--- file size limit" (a
+// number of bytes: standard output is then a file under that limit). Each stdin line gets
+// LF appended, each stdout and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
 // terminator.
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +22,7 @@ struct ProgramCase {
     std::string name;
     std::string input, out, err;
     int status = 0;
+    long fileSizeLimit = 0;  // 0: standard output is a pipe
 };
 
 bool decodeLine(const std::string& line, std::string& bytes) {
@@ -52,7 +54,7 @@ ProgramCase parseCase(const std::filesystem::path& path) {
     ProgramCase parsed;
     parsed.name = path.stem().string();
     std::istringstream text(readFile(path.string()));
-    std::string line, section, statusText;
+    std::string line, section, statusText, limitText;
     while (std::getline(text, line)) {
         if (line.rfind("--- ", 0) == 0) {
             section = line.substr(4);
@@ -63,12 +65,17 @@ ProgramCase parseCase(const std::filesystem::path& path) {
             statusText += line;
             continue;
         }
+        if (section == "file size limit") {
+            limitText += line;
+            continue;
+        }
         std::string& target = section == "stdin" ? parsed.input
                               : section == "stdout" ? parsed.out
                                                     : parsed.err;
         if (decodeLine(line, target)) target += section == "stdin" ? "\n" : "\r\n";
     }
     if (!statusText.empty()) parsed.status = std::stoi(statusText);
+    if (!limitText.empty()) parsed.fileSizeLimit = std::stol(limitText);
     return parsed;
 }
 
@@ -101,7 +108,9 @@ class CaseTest : public testing::TestWithParam<ProgramCase> {};
 
 TEST_P(CaseTest, MatchesExpectedBytes) {
     const ProgramCase& expected = GetParam();
-    RunResult run = runWithPipes(programPath(), expected.input);
+    RunResult run = expected.fileSizeLimit > 0
+                        ? runWithOutputFile(programPath(), expected.input, expected.fileSizeLimit)
+                        : runWithPipes(programPath(), expected.input);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
     EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;
