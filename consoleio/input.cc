@@ -66,7 +66,7 @@ enum class ItemType { Integer, Real };
     raiseRuntimeError(code, currentStatementKind());
 }
 
-bool standardInputIsTerminal() { return platformConsole().isTerminal(STANDARD_INPUT); }
+bool standardInputIsTerminal() { return consoleInputIsTerminal(); }
 
 // A terminal record: one read call gives one typed line with its CR LF.
 void fillTerminalRecord(UnitRecord& unit) {

@@ -52,6 +52,10 @@ bool consoleUnitsOpen();
 // Whether one record serves both input and output.
 bool consoleShared();
 
+// Whether standard input is a terminal, as found when the console records were created:
+// the console a process starts with stays what it is for the whole run.
+bool consoleInputIsTerminal();
+
 // The console's output and input records (the same record when shared). Creates them on
 // first use if start-up has not.
 UnitRecord& consoleOutputUnit();
