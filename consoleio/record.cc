@@ -69,10 +69,12 @@ void flushChunk(UnitRecord& unit) {
     unit.position = 0;
 }
 
-void placeOne(UnitRecord& unit, char c) {
+// Room for `wanted` characters in the buffer: a full buffer is written out first, only
+// when there is another character to place in the record.
+int makeRoom(UnitRecord& unit, int wanted) {
     if (unit.position == CONSOLE_RECORD_LENGTH) flushChunk(unit);
-    unit.recordBuffer[unit.position++] = c;
-    ++unit.charsInRecord;
+    const int room = CONSOLE_RECORD_LENGTH - unit.position;
+    return wanted < room ? wanted : room;
 }
 
 }  // namespace
@@ -140,13 +142,26 @@ void addPendingBlanks(UnitRecord& unit, int count) {
 
 void placeCharacters(UnitRecord& unit, const char* text, int count) {
     if (count <= 0) return;
-    for (; unit.pendingBlanks > 0; --unit.pendingBlanks) placeOne(unit, ' ');
-    for (int i = 0; i < count; ++i) placeOne(unit, text[i]);
+    while (unit.pendingBlanks > 0) {
+        const int n = makeRoom(unit, unit.pendingBlanks);
+        std::memset(unit.recordBuffer + unit.position, ' ', static_cast<std::size_t>(n));
+        unit.position += n;
+        unit.charsInRecord += n;
+        unit.pendingBlanks -= n;
+    }
+    while (count > 0) {
+        const int n = makeRoom(unit, count);
+        std::memcpy(unit.recordBuffer + unit.position, text, static_cast<std::size_t>(n));
+        unit.position += n;
+        unit.charsInRecord += n;
+        text += n;
+        count -= n;
+    }
 }
 
 void endRecord(UnitRecord& unit) {
     unit.pendingBlanks = 0;
-    if (unit.charsInRecord == 0) placeOne(unit, ' ');
+    if (unit.charsInRecord == 0) placeCharacters(unit, " ", 1);
     flushChunk(unit);
     unit.lineOpen = true;
     unit.recordStarted = false;
