@@ -5,7 +5,8 @@
 // output to a file, as a batch job runs them; the figures are the median wall times, their
 // ratio and, when valgrind is installed, the instructions each whole process executes.
 //
-// Usage: lamvis_process_bench [PAIRS]   (default 300)
+// Usage: lamvis_process_bench [PAIRS [PROGRAM]]   (default 300 pairs and the program of
+// this build; another build of the program can be measured the same way)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     const std::string scratch = "/tmp/lamvis_process_bench." + std::to_string(getpid());
     const std::string expectedPath = scratch + ".expected";
     const std::string outputPath = scratch + ".out";
-    const std::vector<std::string> program = {LAMVIS2_BINARY};
+    const std::vector<std::string> program = {argc > 2 ? argv[2] : LAMVIS2_BINARY};
     const std::vector<std::string> bare = {BARE_WRITER_BINARY, expectedPath};
 
     // The bytes the program writes are the bytes the bare process is to write.
@@ -128,8 +129,8 @@ int main(int argc, char** argv) {
 
     const double programMedian = median(programTimes);
     const double bareMedian = median(bareTimes);
-    std::printf("whole run of the largest dialogue (%zu output bytes), %d pairs\n",
-                expected.size(), pairs);
+    std::printf("whole run of the largest dialogue (%zu output bytes), %d pairs, %s\n",
+                expected.size(), pairs, program[0].c_str());
     std::printf("  wall time, median:  program %8.1f us   bare process %8.1f us\n",
                 programMedian * 1e6, bareMedian * 1e6);
     std::printf("  wall-time ratio:    %.2f (ratio of medians), %.2f (median of pair ratios)\n",
