@@ -3,9 +3,10 @@
 // status expected.
 //
 // A case file holds free comment lines, then sections introduced by "--- stdin",
-// "--- stdout", "--- stderr" and "--- status". Each stdin line gets LF appended, each stdout
-// and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
-// terminator.
+// "--- stdout", "--- stderr" and "--- status", and optionally "--- file size limit" (a
+// number of bytes: standard output is then a file under that limit). Each stdin line gets
+// LF appended, each stdout and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at
+// the end of a line drops its terminator.
 //
 // With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, the same cases run a binary built for
 // another platform through its emulator (run only the Cases/* tests then).
@@ -24,6 +25,7 @@ struct ProgramCase {
     std::string name;
     std::string input, out, err;
     int status = 0;
+    long fileSizeLimit = 0;  // 0: standard output is a pipe
 };
 
 bool decodeLine(const std::string& line, std::string& bytes) {
@@ -55,7 +57,7 @@ ProgramCase parseCase(const std::filesystem::path& path) {
     ProgramCase parsed;
     parsed.name = path.stem().string();
     std::istringstream text(readFile(path.string()));
-    std::string line, section, statusText;
+    std::string line, section, statusText, limitText;
     while (std::getline(text, line)) {
         if (line.rfind("--- ", 0) == 0) {
             section = line.substr(4);
@@ -66,12 +68,17 @@ ProgramCase parseCase(const std::filesystem::path& path) {
             statusText += line;
             continue;
         }
+        if (section == "file size limit") {
+            limitText += line;
+            continue;
+        }
         std::string& target = section == "stdin" ? parsed.input
                               : section == "stdout" ? parsed.out
                                                     : parsed.err;
         if (decodeLine(line, target)) target += section == "stdin" ? "\n" : "\r\n";
     }
     if (!statusText.empty()) parsed.status = std::stoi(statusText);
+    if (!limitText.empty()) parsed.fileSizeLimit = std::stol(limitText);
     return parsed;
 }
 
@@ -104,7 +111,10 @@ class CaseTest : public testing::TestWithParam<ProgramCase> {};
 
 TEST_P(CaseTest, MatchesExpectedBytes) {
     const ProgramCase& expected = GetParam();
-    RunResult run = runWithPipes(programCommand(), expected.input, 120.0);
+    RunResult run = expected.fileSizeLimit > 0
+                        ? runWithOutputFile(programCommand(), expected.input,
+                                            expected.fileSizeLimit, 120.0)
+                        : runWithPipes(programCommand(), expected.input, 120.0);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
     EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;
