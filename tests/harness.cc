@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -40,7 +41,12 @@ struct Child {
     int in = -1, out = -1, err = -1;
 };
 
-Child startChild(const std::string& program, int outputFile = -1, long fileSizeLimit = 0) {
+Child startChild(const std::vector<std::string>& command, int outputFile = -1,
+                 long fileSizeLimit = 0) {
+    if (command.empty()) return {};
+    std::vector<char*> argv;
+    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
     int toChild[2], fromOut[2] = {-1, -1}, fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromErr) != 0) return {};
     if (outputFile < 0 && pipe(fromOut) != 0) return {};
@@ -58,7 +64,7 @@ Child startChild(const std::string& program, int outputFile = -1, long fileSizeL
             rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(126);
     }
     close(toChild[0]);
@@ -136,18 +142,23 @@ RunResult serveInput(Child child, const std::string& input, double timeoutSecond
 
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds) {
-    Child child = startChild(program);
+    return runWithPipes(std::vector<std::string>{program}, input, timeoutSeconds);
+}
+
+RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
+                       double timeoutSeconds) {
+    Child child = startChild(command);
     if (child.pid < 0) return {};
     return serveInput(child, input, timeoutSeconds);
 }
 
-RunResult runWithOutputFile(const std::string& program, const std::string& input,
+RunResult runWithOutputFile(const std::vector<std::string>& command, const std::string& input,
                             long fileSizeLimit, double timeoutSeconds) {
     char path[] = "/tmp/lamvis_output_XXXXXX";
     int file = mkstemp(path);
     if (file < 0) return {};
     unlink(path);
-    Child child = startChild(program, file, fileSizeLimit);
+    Child child = startChild(command, file, fileSizeLimit);
     RunResult result;
     if (child.pid >= 0) result = serveInput(child, input, timeoutSeconds);
     result.out.clear();
@@ -162,7 +173,7 @@ RunResult runWithOutputFile(const std::string& program, const std::string& input
 
 RunResult runDialogue(const std::string& program, const std::vector<DialogueStep>& steps,
                       double timeoutSeconds) {
-    Child child = startChild(program);
+    Child child = startChild(std::vector<std::string>{program});
     if (child.pid < 0) return {};
     std::size_t step = 0, searchFrom = 0;
     std::string pending;  // what is still to be written of the current answer
@@ -261,6 +272,17 @@ std::string readFile(const std::string& path) {
 }
 
 std::string programPath() { return LAMVIS2_BINARY; }
+
+std::vector<std::string> programCommand() {
+    std::vector<std::string> command;
+    if (const char* emulator = std::getenv("LAMVIS2_EMULATOR")) {
+        std::istringstream words(emulator);
+        for (std::string word; words >> word;) command.push_back(word);
+    }
+    const char* program = std::getenv("LAMVIS2_PROGRAM");
+    command.push_back(program != nullptr && *program != '\0' ? program : programPath());
+    return command;
+}
 
 std::string driverPath(const std::string& name) { return std::string(DRIVER_DIR) + "/" + name; }
 

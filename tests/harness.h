@@ -13,13 +13,16 @@ struct RunResult {
     bool timedOut = false;
 };
 
-// Runs `program` with `input` on a pipe as standard input (written whole, then closed).
+// Runs `command` (the program and its arguments, searched along PATH) with `input` on a
+// pipe as standard input (written whole, then closed).
+RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
+                       double timeoutSeconds = 20.0);
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds = 20.0);
 
 // Runs `program` with `input` on a pipe and standard output to a regular file that may
 // not grow beyond `fileSizeLimit` bytes (a file-size limit); `out` is the file's content.
-RunResult runWithOutputFile(const std::string& program, const std::string& input,
+RunResult runWithOutputFile(const std::vector<std::string>& command, const std::string& input,
                             long fileSizeLimit, double timeoutSeconds = 20.0);
 
 // Runs `program` with standard input and output on pipes, as a front end drives a dialogue:
@@ -46,5 +49,10 @@ std::string readFile(const std::string& path);
 
 // The program under test and the directory of test drivers, as the build configured them.
 std::string programPath();
+
+// The command that runs the program under test: the words of LAMVIS2_EMULATOR, if set (an
+// emulator such as qemu-aarch64 or wine), then LAMVIS2_PROGRAM if set (a binary built for
+// another platform), else programPath().
+std::vector<std::string> programCommand();
 std::string driverPath(const std::string& name);
 std::string testSourceDir();

@@ -5,8 +5,11 @@
 // A case file holds free comment lines, then sections introduced by "--- stdin",
 // "--- stdout", "--- stderr" and "--- status", and optionally "--- file size limit" (a
 // number of bytes: standard output is then a file under that limit). Each stdin line gets
-// LF appended, each stdout and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
-// terminator.
+// LF appended, each stdout and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at
+// the end of a line drops its terminator.
+//
+// With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, the same cases run a binary built for
+// another platform through its emulator (run only the Cases/* tests then).
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -109,8 +112,9 @@ class CaseTest : public testing::TestWithParam<ProgramCase> {};
 TEST_P(CaseTest, MatchesExpectedBytes) {
     const ProgramCase& expected = GetParam();
     RunResult run = expected.fileSizeLimit > 0
-                        ? runWithOutputFile(programPath(), expected.input, expected.fileSizeLimit)
-                        : runWithPipes(programPath(), expected.input);
+                        ? runWithOutputFile(programCommand(), expected.input,
+                                            expected.fileSizeLimit, 120.0)
+                        : runWithPipes(programCommand(), expected.input, 120.0);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
     EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;

@@ -12,6 +12,7 @@ Exit status 0 when every run agreed, 1 otherwise.
 """
 
 import argparse
+import shlex
 import collections
 import concurrent.futures
 import math
@@ -25,6 +26,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from lamvis_model import CommandAtPause, NotModelled, run_model  # noqa: E402
 
+# Seconds one run of the program may take (settable: an emulator is slower).
 PROGRAM_TIMEOUT = 20.0
 
 
@@ -389,7 +391,7 @@ def trickled_result(program, data, pieces):
     """Runs `program` with the answers written in pieces, with short pauses between them:
     a slow producer must give the same results as a file."""
     import threading
-    process = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    process = subprocess.Popen(program, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE)
     streams = {}
 
@@ -428,7 +430,7 @@ def program_result(program, data, pieces=None):
     if pieces:
         return trickled_result(program, data, pieces)
     try:
-        run = subprocess.run([program], input=data, capture_output=True,
+        run = subprocess.run(program, input=data, capture_output=True,
                              timeout=PROGRAM_TIMEOUT)
         return run.stdout, run.stderr, run.returncode
     except subprocess.TimeoutExpired as expired:
@@ -577,8 +579,13 @@ def summary_of(expected):
 
 
 def main():
+    global PROGRAM_TIMEOUT
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("program")
+    parser.add_argument("--emulator", default="",
+                        help="command put in front of the program, e.g. 'qemu-aarch64' or 'wine'")
+    parser.add_argument("--timeout", type=float, default=PROGRAM_TIMEOUT,
+                        help="seconds one run of the program may take")
     parser.add_argument("--runs", type=int, default=500)
     parser.add_argument("--seed", default="1")
     parser.add_argument("--jobs", type=int, default=1)
@@ -588,7 +595,9 @@ def main():
     parser.add_argument("--no-shrink", action="store_true")
     parser.add_argument("--verbose", action="store_true", help="show how the runs ended")
     args = parser.parse_args()
-    program = os.path.abspath(args.program)
+    PROGRAM_TIMEOUT = args.timeout
+    # The program is run as a command: the emulator's words, if any, then the binary.
+    program = shlex.split(args.emulator) + [os.path.abspath(args.program)]
 
     started = time.time()
     endings = collections.Counter()
