@@ -6,6 +6,7 @@
 #include "consoleio/input.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstdlib>
@@ -33,6 +34,10 @@ constexpr long EXPONENT_SATURATION = 5200;
 // float, and every value up to it rounds to that float, so the narrowing cannot overflow.
 constexpr double SINGLE_RANGE_BOUND = 3.402823466385289E+38;
 static_assert(static_cast<float>(SINGLE_RANGE_BOUND) == std::numeric_limits<float>::max());
+
+// Every value below 10^308 is within the double range.
+constexpr long DOUBLE_DECIMAL_EXPONENT_LIMIT = 308;
+static_assert(1e308 < std::numeric_limits<double>::max());
 
 // The value scanner's state, reset at the start of every input statement.
 struct ListScanState {
@@ -341,6 +346,70 @@ void withoutFloatingPointTraps(Body body) {
     std::fesetenv(&saved);
 }
 
+// Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
+// last bit was cut off, to `bits` significant bits, to nearest with ties to even.
+void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits) {
+    const int length = 128 - (static_cast<std::uint64_t>(value >> 64) != 0
+                                  ? std::countl_zero(static_cast<std::uint64_t>(value >> 64))
+                                  : 64 + std::countl_zero(static_cast<std::uint64_t>(value)));
+    if (length <= bits) return;
+    const int shift = length - bits;
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const unsigned __int128 rest = value & ((half << 1) - 1);
+    value >>= shift;
+    exponent += shift;
+    if (rest > half || (rest == half && (sticky || (value & 1) != 0))) {
+        ++value;
+        if (value >> bits != 0) {
+            value >>= 1;
+            ++exponent;
+        }
+    }
+}
+
+// The value of at most 19 digits times 10^decimalExponent, for a small exponent, rounded to
+// the extended precision of long double and then to double, as strtold and the conversion
+// to double round it (to nearest), but worked in integers. Only where long double has a
+// 64-bit significand; false when the value is not of this kind.
+bool convertShortDecimal(std::string_view digits, long decimalExponent, double& result) {
+    constexpr int EXTENDED_BITS = 64;
+    constexpr int DOUBLE_BITS = 53;
+    if constexpr (std::numeric_limits<long double>::digits != EXTENDED_BITS) return false;
+    if (digits.empty() || digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18)
+        return false;
+    static constexpr std::uint64_t POWERS_OF_TEN[20] = {
+        1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+    std::uint64_t d = 0;
+    for (char c : digits) d = d * 10 + static_cast<std::uint64_t>(c - '0');
+    if (d == 0) return false;
+    unsigned __int128 value;
+    int exponent = 0;
+    bool sticky = false;
+    if (decimalExponent >= 0) {
+        value = static_cast<unsigned __int128>(d) * POWERS_OF_TEN[decimalExponent];
+    } else {
+        // (d * 2^(64 + z)) / 10^k keeps at least 68 bits of the quotient for k <= 18.
+        const int z = std::countl_zero(d);
+        const unsigned __int128 dividend = static_cast<unsigned __int128>(d << z) << 64;
+        const std::uint64_t divisor = POWERS_OF_TEN[-decimalExponent];
+        value = dividend / divisor;
+        sticky = dividend % divisor != 0;
+        exponent = -64 - z;
+    }
+    roundToBits(value, exponent, sticky, EXTENDED_BITS);
+    roundToBits(value, exponent, false, DOUBLE_BITS);
+    auto mantissa = static_cast<std::uint64_t>(value);
+    const int shift = std::countl_zero(mantissa) - (64 - DOUBLE_BITS);
+    mantissa <<= shift;
+    exponent -= shift;
+    const auto biased = static_cast<std::uint64_t>(exponent + (DOUBLE_BITS - 1) + 1023);
+    result = std::bit_cast<double>((biased << 52) | (mantissa & ((std::uint64_t{1} << 52) - 1)));
+    return true;
+}
+
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
 RealConversion realFailure(ErrorCode code) { return {false, code, 0.0f}; }
 
@@ -450,16 +519,27 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         // The digits as an integer with a decimal exponent, free of any decimal-point
         // convention, are converted to extended precision and that value is rounded to
         // double.
-        std::string text = significant + 'e' + std::to_string(scale + exponent);
-        withoutFloatingPointTraps([&] {
+        const long decimalExponent = scale + exponent;
+        auto convert = [&] {
+            const std::string text = significant + 'e' + std::to_string(decimalExponent);
             const long double extended = std::strtold(text.c_str(), nullptr);
             magnitude = static_cast<double>(extended);
-        });
+        };
+        // The value lies below 10 to the power of its digit count plus its exponent; up to
+        // 10^308 neither conversion can overflow (an underflow or an inexact result does
+        // not trap), so only a larger value needs the traps held.
+        const long bound = static_cast<long>(significant.size()) + decimalExponent;
+        if (convertShortDecimal(significant, decimalExponent, magnitude)) {
+        } else if (bound > DOUBLE_DECIMAL_EXPONENT_LIMIT) {
+            withoutFloatingPointTraps(convert);
+        } else {
+            convert();
+        }
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
     if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);
-    float value = 0.0f;
-    withoutFloatingPointTraps([&] { value = static_cast<float>(magnitude); });
+    // Within the bound the narrowing rounds to at most the largest float: no overflow.
+    const float value = static_cast<float>(magnitude);
     return {true, ErrorCode::RealSyntax, negative ? -value : value};
 }
 
