@@ -3,6 +3,7 @@
 #include "runtime/error.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "consoleio/record.h"
@@ -89,7 +90,10 @@ void setCurrentStatementKind(StatementKind kind) { lastStatementKind = kind; }
 
 StatementKind currentStatementKind() { return lastStatementKind; }
 
-void setCurrentConnectionName(const char* name) { connectionName = name; }
+void setCurrentConnectionName(const char* name) {
+    // Every statement names the console again: the copy is made only when it changes.
+    if (std::strcmp(connectionName.c_str(), name) != 0) connectionName = name;
+}
 
 bool closeDownStarted() { return closeDownFlag; }
 
