@@ -6,7 +6,6 @@
 #include "consoleio/input.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 
 #include "consoleio/record.h"
 #include "runtime/console.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -335,10 +335,10 @@ void finishItem() {
 // a conversion detects overflow itself and must not trap on it.
 template <typename Body>
 void withoutFloatingPointTraps(Body body) {
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
+    FloatingPointHold saved;
+    holdFloatingPoint(saved);
     body();
-    std::fesetenv(&saved);
+    restoreFloatingPoint(saved);
 }
 
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
