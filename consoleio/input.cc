@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +15,7 @@
 
 #include "consoleio/record.h"
 #include "runtime/console.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -340,10 +340,10 @@ void finishItem() {
 // a conversion detects overflow itself and must not trap on it.
 template <typename Body>
 void withoutFloatingPointTraps(Body body) {
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
+    FloatingPointHold saved;
+    holdFloatingPoint(saved);
     body();
-    std::fesetenv(&saved);
+    restoreFloatingPoint(saved);
 }
 
 // Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
