@@ -59,10 +59,11 @@ void flushChunk(UnitRecord& unit) {
             control = lineControl(unit, ' ', chunk);
         }
         std::memcpy(chunk + control, bytes, static_cast<std::size_t>(count));
+        // The owed line end stays owed until the write has been made.
+        if (control + count > 0) writeConsoleBytes(unit.descriptor, chunk, control + count);
         unit.recordStarted = true;
         unit.lineOpen = false;
         unit.position = 0;
-        if (control + count > 0) writeConsoleBytes(unit.descriptor, chunk, control + count);
         return;
     }
     if (count > 0) writeConsoleBytes(unit.descriptor, bytes, count);
