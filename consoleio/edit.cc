@@ -13,36 +13,56 @@
 
 namespace {
 
-// Digits of the largest 64-bit integer, and the powers of five below 2^64.
-constexpr int UINT64_DECIMAL_DIGITS = 20;
-constexpr int LARGEST_POWER_OF_FIVE = 27;
+using Wide = unsigned __int128;
 
-constexpr std::uint64_t powerOfFive(int k) { return k == 0 ? 1 : 5 * powerOfFive(k - 1); }
+// The powers of five and of ten below 2^128.
+constexpr int LARGEST_POWER_OF_FIVE = 55;
+constexpr int LARGEST_POWER_OF_TEN = 38;
+
+constexpr Wide power(int base, int k) { return k == 0 ? 1 : base * power(base, k - 1); }
 
 template <std::size_t... K>
-constexpr auto powersOfFive(std::index_sequence<K...>) {
-    return std::array<std::uint64_t, sizeof...(K)>{powerOfFive(static_cast<int>(K))...};
+constexpr auto powersOf(int base, std::index_sequence<K...>) {
+    return std::array<Wide, sizeof...(K)>{power(base, static_cast<int>(K))...};
 }
-constexpr auto POWERS_OF_FIVE = powersOfFive(std::make_index_sequence<LARGEST_POWER_OF_FIVE + 1>());
+constexpr auto POWERS_OF_FIVE = powersOf(5, std::make_index_sequence<LARGEST_POWER_OF_FIVE + 1>());
+constexpr auto POWERS_OF_TEN = powersOf(10, std::make_index_sequence<LARGEST_POWER_OF_TEN + 1>());
 
-// The digits of mantissa * 2^power exactly, when that is an integer below 2^64 times a
-// power of ten: for a negative power, mantissa * 5^-power (the decimal point then moves
-// -power places left). Returns their count, 0 when they do not fit in 64 bits.
+int bitWidth(Wide value) {
+    const auto high = static_cast<std::uint64_t>(value >> 64);
+    return high != 0 ? 128 - std::countl_zero(high)
+                     : 64 - std::countl_zero(static_cast<std::uint64_t>(value));
+}
+
+// The number of decimal digits of a positive 128-bit integer.
+int decimalLength(Wide value) {
+    // bit width times log10(2), within one of the answer
+    const int estimate = (bitWidth(value) * 1233) >> 12;
+    return estimate + 1 - (value < POWERS_OF_TEN[static_cast<std::size_t>(estimate)] ? 1 : 0);
+}
+
+// The digit count of mantissa * 2^power exactly, when that is an integer below 2^128 times
+// a power of ten (for a negative power, mantissa * 5^-power, the decimal point then moving
+// -power places left), with its first 18 digits (fewer if it has fewer) in `text`.
+// Returns 0 when it does not fit in 128 bits.
 int exactSmallDigits(std::uint64_t mantissa, int power, char* text, int& decimalShift) {
-    std::uint64_t exact = mantissa;
+    Wide exact = mantissa;
     decimalShift = 0;
     if (power >= 0) {
-        if (power >= 64 || (exact >> (63 - power)) != 0) return 0;
+        if (std::bit_width(mantissa) + power > 128) return 0;
         exact <<= power;
     } else {
         if (-power > LARGEST_POWER_OF_FIVE) return 0;
-        const std::uint64_t factor = POWERS_OF_FIVE[static_cast<std::size_t>(-power)];
-        if (exact > UINT64_MAX / factor) return 0;
+        const Wide factor = POWERS_OF_FIVE[static_cast<std::size_t>(-power)];
+        if (exact > ~Wide{0} / factor) return 0;
         exact *= factor;
         decimalShift = power;
     }
-    const auto result = std::to_chars(text, text + UINT64_DECIMAL_DIGITS, exact);
-    return static_cast<int>(result.ptr - text);
+    const int count = decimalLength(exact);
+    constexpr int FIRST = DECIMAL_DIGITS_KEPT + 1;
+    const Wide first = count > FIRST ? exact / POWERS_OF_TEN[static_cast<std::size_t>(count - FIRST)] : exact;
+    std::to_chars(text, text + FIRST, static_cast<std::uint64_t>(first));
+    return count;
 }
 
 // The decimal digits of a value without heap storage, for the editing of every printed
@@ -128,8 +148,8 @@ Digits exactDigits(double value) {
             }
         }
     } else {
-        // An exact expansion of 20 digits or more. Halfway between two 17-digit values lies
-        // only a value of exactly 18 digits, so rounding the exact value to the nearest 17
+        // An exact expansion beyond 128 bits. Halfway between two 17-digit values lies only
+        // a value of exactly 18 digits, so rounding the exact value to the nearest 17
         // digits, as std::to_chars does, is rounding half up on the 18th: d.ddd...e+x.
         const double magnitude = std::fabs(value);
         const auto result = std::to_chars(text, text + sizeof text, magnitude,
