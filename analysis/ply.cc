@@ -65,7 +65,13 @@ void plyComplianceOf(const MaterialSet& set, float* s) {
     s[8] = static_cast<float>(1.0 / static_cast<double>(set.g12));
 }
 
-void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+namespace {
+
+// The products for an order known at compile time (3 for the ply matrices, 6 for the
+// laminate's), which the compiler unrolls, and for any order.
+template <int N>
+void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
+    if constexpr (N > 0) n = N;
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             float sum = 0.0f;
@@ -77,12 +83,32 @@ void multiplyMatrices(const float* a, const float* b, int n, float* c) {
     }
 }
 
-void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+template <int N>
+void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
+    if constexpr (N > 0) n = N;
+    // The vector's entries widened once for all rows (r may not alias v).
+    double wide[N > 0 ? N : 1];
+    if constexpr (N > 0)
+        for (int l = 0; l < N; ++l) wide[l] = static_cast<double>(v[l]);
     for (int i = 0; i < n; ++i) {
         float sum = 0.0f;
-        for (int l = 0; l < n; ++l)
-            sum = static_cast<float>(static_cast<double>(sum) +
-                                     static_cast<double>(a[i + l * n]) * static_cast<double>(v[l]));
+        for (int l = 0; l < n; ++l) {
+            const double x = N > 0 ? wide[l] : static_cast<double>(v[l]);
+            sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(a[i + l * n]) * x);
+        }
         r[i] = sum;
     }
+}
+
+}  // namespace
+
+void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+    if (n == 3) multiplyMatricesOf<3>(a, b, n, c);
+    else multiplyMatricesOf<0>(a, b, n, c);
+}
+
+void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+    if (n == 3) multiplyMatrixVectorOf<3>(a, v, n, r);
+    else if (n == 6) multiplyMatrixVectorOf<6>(a, v, n, r);
+    else multiplyMatrixVectorOf<0>(a, v, n, r);
 }
