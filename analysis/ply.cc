@@ -1,12 +1,45 @@
 // The per-ply matrices: stress transformations, ply compliance and the rounded products.
 #include "analysis/ply.h"
 
+#include <bit>
+#include <cstdint>
+
 #include "runtime/fpe.h"
+
+// Angles whose terms are kept: one per ply, twice over.
+constexpr int KNOWN_ANGLE_LIMIT = 40;
 
 const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
 const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f};
 
+namespace {
+
+AngleTerms computeAngleTerms(float angleDegrees);
+
+// The terms of the angles met so far. Every ply's terms are asked for again and again (for
+// T and T', in the stiffness and load reports and the relaxation sweep), and the library
+// functions give the same results for the same angle.
+struct KnownAngle {
+    std::uint32_t bits;
+    AngleTerms terms;
+};
+KnownAngle knownAngles[KNOWN_ANGLE_LIMIT];
+int knownAngleCount = 0;
+
+}  // namespace
+
 AngleTerms angleTerms(float angleDegrees) {
+    const auto bits = std::bit_cast<std::uint32_t>(angleDegrees);
+    for (int i = 0; i < knownAngleCount; ++i)
+        if (knownAngles[i].bits == bits) return knownAngles[i].terms;
+    const AngleTerms terms = computeAngleTerms(angleDegrees);
+    if (knownAngleCount < KNOWN_ANGLE_LIMIT) knownAngles[knownAngleCount++] = {bits, terms};
+    return terms;
+}
+
+namespace {
+
+AngleTerms computeAngleTerms(float angleDegrees) {
     // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
     // taken of the value before that rounding and the sine of the rounded one, on which the
     // last digits of the printed tables depend. The cosine is called first.
@@ -19,8 +52,6 @@ AngleTerms angleTerms(float angleDegrees) {
     terms.c2 = static_cast<float>(mathPow(mathCos(static_cast<double>(theta)), 2.0));
     return terms;
 }
-
-namespace {
 
 // Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
 void fillTransformation(float angleDegrees, float sign, float* t) {
