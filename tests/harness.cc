@@ -37,20 +37,25 @@ RunResult runWithPipes(const std::string& program, const std::string& input,
 }
 
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
-                       double timeoutSeconds) {
+                       double timeoutSeconds, bool outputClosed) {
     if (command.empty()) return {};
     std::vector<char*> argv;
     for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     int toChild[2], fromOut[2], fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) return {};
+    if (outputClosed) {
+        // No reader from the start: the program's first write to standard output fails.
+        close(fromOut[0]);
+        fromOut[0] = -1;
+    }
     pid_t child = fork();
     if (child == 0) {
         dup2(toChild[0], 0);
         dup2(fromOut[1], 1);
         dup2(fromErr[1], 2);
         for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]})
-            close(fd);
+            if (fd >= 0) close(fd);
         execvp(argv[0], argv.data());
         _exit(126);
     }

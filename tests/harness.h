@@ -14,9 +14,10 @@ struct RunResult {
 };
 
 // Runs `command` (the program and its arguments, searched along PATH) with `input` on a
-// pipe as standard input (written whole, then closed).
+// pipe as standard input (written whole, then closed). With `outputClosed` standard output
+// is a pipe that nobody reads: its read end is closed before the program starts.
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
-                       double timeoutSeconds = 20.0);
+                       double timeoutSeconds = 20.0, bool outputClosed = false);
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds = 20.0);
 
