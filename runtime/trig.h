@@ -9,8 +9,3 @@
 // functions unchanged (so a NaN or an infinity raises what the library raises).
 double reducedSin(double x);
 double reducedCos(double x);
-
-// The sine and cosine that the mathematical-library wrappers call on this platform: the
-// library's own where it reduces large arguments exactly, else the reduced ones above.
-double librarySin(double x);
-double libraryCos(double x);
