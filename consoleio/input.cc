@@ -5,7 +5,6 @@
 // into a 32-bit integer or a single-precision real.
 #include "consoleio/input.h"
 
-#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -13,6 +12,7 @@
 
 #include "consoleio/record.h"
 #include "runtime/console.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -274,10 +274,10 @@ void finishItem() {
 // a conversion detects overflow itself and must not trap on it.
 template <typename Body>
 void withoutFloatingPointTraps(Body body) {
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
+    FloatingPointHold saved;
+    holdFloatingPoint(saved);
     body();
-    std::fesetenv(&saved);
+    restoreFloatingPoint(saved);
 }
 
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cfenv>
 #include <cmath>
-#include <csignal>
-#include <fenv.h>
 #include <limits>
 #include <string>
 
@@ -23,16 +20,6 @@ std::string generalReport(ErrorCode code) {
     return "\r\nrun-time error F" + std::to_string(6000 + messageNumber(code)) + "\r\n- " +
            messageText(code) + "\r\n";
 }
-
-// Keeps the test process's floating-point environment as it was.
-class FloatingPointEnvironment {
-public:
-    FloatingPointEnvironment() { fegetenv(&saved_); }
-    ~FloatingPointEnvironment() { fesetenv(&saved_); }
-
-private:
-    fenv_t saved_;
-};
 
 TEST(FloatingPointReport, ExceptionCodesGiveTheirTextAndNumber) {
     struct Case {
@@ -111,32 +98,6 @@ TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
     }
 }
 
-TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTINV), 129);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTINV, true), 138);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTDIV), 131);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTOVF), 132);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTUND), 133);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTRES), 134);
-    EXPECT_EQ(floatingPointExceptionCode(FPE_FLTSUB), 0);
-    EXPECT_EQ(floatingPointExceptionCode(SI_USER), 0);
-}
-
-TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
-    FloatingPointEnvironment environment;
-    struct sigaction previous;
-    sigaction(SIGFPE, nullptr, &previous);
-    feraiseexcept(FE_INEXACT);
-    configureFloatingPoint();
-    EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);
-    struct sigaction installed;
-    sigaction(SIGFPE, nullptr, &installed);
-    EXPECT_NE(installed.sa_flags & SA_SIGINFO, 0);
-    fedisableexcept(FE_ALL_EXCEPT);
-    sigaction(SIGFPE, &previous, nullptr);
-}
-
 // The library's results pass through unchanged when it raises nothing worth reporting.
 TEST(MathWrappers, ReturnTheLibraryResults) {
     FakeConsole console;
@@ -149,50 +110,6 @@ TEST(MathWrappers, ReturnTheLibraryResults) {
     EXPECT_EQ(mathExp(-2.0), std::exp(-2.0));
     EXPECT_EQ(activeMathFunction, 0);
     EXPECT_TRUE(console.err.empty());
-}
-
-// With the traps in force, underflow inside the library is accepted and no trap fires;
-// the trap setting is in force again after the call.
-TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    FloatingPointEnvironment environment;
-    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    volatile double exp = mathExp(-1000.0);
-    volatile double pow = mathPow(1e-200, 2.0);
-    EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    fedisableexcept(FE_ALL_EXCEPT);
-    EXPECT_EQ(exp, 0.0);
-    EXPECT_EQ(pow, 0.0);
-    EXPECT_TRUE(console.err.empty());
-}
-
-TEST(MathWrappers, LibraryErrorsAreReported) {
-    const double infinity = std::numeric_limits<double>::infinity();
-    struct Case {
-        double (*call)(double);
-        double argument;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {mathExp, 1000.0, mathReport(6203, "exp: OVERFLOW error")},
-        {mathCos, infinity, mathReport(6201, "cos: DOMAIN error")},
-        {mathSin, -infinity, mathReport(6201, "sin: DOMAIN error")},
-        {[](double x) { return mathPow(x, 0.5); }, -2.0, mathReport(6201, "**: DOMAIN error")},
-        {[](double x) { return mathPow(x, -1.0); }, 0.0, mathReport(6202, "**: SING error")},
-        {[](double x) { return mathPow(x, 400.0); }, 10.0, mathReport(6203, "**: OVERFLOW error")},
-    };
-    for (const Case& c : cases) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
-        FloatingPointEnvironment environment;
-        feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-        int status = runToExit([&] { c.call(c.argument); });
-        fedisableexcept(FE_ALL_EXCEPT);
-        EXPECT_EQ(status, 1) << c.expected;
-        EXPECT_EQ(console.err, c.expected);
-        EXPECT_EQ(activeMathFunction, 0);
-    }
 }
 
 }  // namespace
