@@ -28,7 +28,8 @@ cmake --build "$BUILD_WIN" -j 2
 program="$PWD/$BUILD_WIN/lamvis2.exe"
 
 # One console executable that imports only the system's own libraries.
-imports=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
+headers=$(x86_64-w64-mingw32-objdump -p "$program")
+imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | sort -f | tr '\n' ' ')
 echo "lamvis2.exe imports: $imports"
 for dll in $imports; do
   case "${dll,,}" in
@@ -36,7 +37,7 @@ for dll in $imports; do
     *) echo "lamvis2.exe imports $dll, which is not a system library" >&2; exit 1 ;;
   esac
 done
-x86_64-w64-mingw32-objdump -p "$program" | grep -q 'Subsystem.*(Windows CUI)' ||
+grep -q 'Subsystem.*(Windows CUI)' <<<"$headers" ||
   { echo "lamvis2.exe is not a console executable" >&2; exit 1; }
 
 # The native build runs the whole-program cases against the Windows program.
@@ -52,8 +53,8 @@ cleanup() {
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-wineboot -i >/dev/null 2>&1 || true
 wineserver -p
+wineboot -i >/dev/null 2>&1
 wine cmd /c exit >/dev/null 2>&1
 
 # Unit tests under wine (CTest puts the emulator in front of each test).

@@ -207,4 +207,18 @@ std::vector<std::string> programCommand() {
 
 std::string driverPath(const std::string& name) { return std::string(DRIVER_DIR) + "/" + name; }
 
+std::vector<std::string> driverCommand(const std::string& name) {
+    const char* foreignDir = std::getenv("LAMVIS2_DRIVER_DIR");
+    if (foreignDir == nullptr || *foreignDir == '\0') return {driverPath(name)};
+    std::vector<std::string> command;
+    if (const char* emulator = std::getenv("LAMVIS2_EMULATOR")) {
+        std::istringstream words(emulator);
+        for (std::string word; words >> word;) command.push_back(word);
+    }
+    std::string path = std::string(foreignDir) + "/" + name;
+    if (access(path.c_str(), F_OK) != 0) path += ".exe";
+    command.push_back(path);
+    return command;
+}
+
 std::string testSourceDir() { return TEST_SOURCE_DIR; }

@@ -40,4 +40,9 @@ std::string programPath();
 // another platform), else programPath().
 std::vector<std::string> programCommand();
 std::string driverPath(const std::string& name);
+
+// The command that runs test driver `name`: the native driver, or, with LAMVIS2_DRIVER_DIR
+// set (drivers built for another platform), the words of LAMVIS2_EMULATOR and the driver
+// of that folder (name.exe where there is no plain name).
+std::vector<std::string> driverCommand(const std::string& name);
 std::string testSourceDir();
