@@ -3,7 +3,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize bench clean
+FUZZ_SECONDS ?= 180
+
+.PHONY: all build run test sanitize bench fuzz clean
 
 all: build
 
@@ -27,5 +29,13 @@ sanitize:
 bench: build
 	./$(BUILD_DIR)/lamvis_bench
 
+# libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer), each run for
+# FUZZ_SECONDS seconds; prints executions and coverage, fails on a crash.
+fuzz:
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	      -DLAMVIS_FUZZ=ON -DLAMVIS_TESTS=OFF $(FUZZ_CMAKE_ARGS)
+	cmake --build build-fuzz -j $(JOBS) --target format_fuzz input_fuzz dialogue_fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh build-fuzz
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

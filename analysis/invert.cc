@@ -29,6 +29,10 @@ inline float subtractProduct(float sum, float x, float y) {
 
 }  // namespace
 
+void resetInversionState() {
+    for (float& scale : rowScale) scale = 0.0f;
+}
+
 void invertMatrix(const float* a, int n, int np, float* y) {
     std::vector<float> work(a, a + static_cast<std::size_t>(np) * static_cast<std::size_t>(np));
     std::vector<int> pivotRows(static_cast<std::size_t>(np));

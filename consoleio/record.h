@@ -9,6 +9,17 @@
 
 constexpr int CONSOLE_RECORD_LENGTH = 132;
 
+// Redirected input: bytes read from standard input and not yet handed out as records. It
+// holds at most one partial record (under 132 bytes) and the read that completes it.
+struct ReadAhead {
+    char bytes[2 * CONSOLE_RECORD_LENGTH] = {};
+    int start = 0;                // index of the next byte to hand out
+    int end = 0;                  // one past the last byte read
+    bool inputEnded = false;      // a read returned no bytes
+    bool lineContinues = false;   // the last record was a 132-byte piece without line end
+    char pieceTail[2] = {};       // the last two bytes of that piece
+};
+
 // The run-time's record of one connected unit.
 struct UnitRecord {
     std::string name = "CON";
@@ -24,6 +35,7 @@ struct UnitRecord {
     bool recordStarted = false;   // output: the record's first chunk has gone to the device
     bool carriageControl = true;
     bool broken = false;          // output: a write to the device failed; nothing more is owed
+    ReadAhead readAhead;          // input from a file or pipe
 };
 
 // Creates the console records: one shared record when standard input and standard output

@@ -39,6 +39,7 @@ Console& platformConsole();
 // Installs `console` as the console in use; nullptr puts the platform's own back.
 void setPlatformConsole(Console* console);
 
-// Prepares the process for the console: a write to a closed pipe must come back as a
-// failed write (reported as an output fault), not end the process by a signal.
+// Prepares the process for the console: a write to a closed pipe or beyond a file-size
+// limit must come back as a failed write (reported as an output fault), not end the
+// process by a signal.
 void preparePlatform();

@@ -3,12 +3,13 @@
 // status expected.
 //
 // A case file holds free comment lines, then sections introduced by "--- stdin",
-// "--- stdout", "--- stderr" and "--- status". Each stdin line gets LF appended, each stdout
-// and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at the end of a line drops its
-// terminator. A section "--- stdout closed" (empty) runs the program with nobody reading
-// its standard output. A section "--- comspec" (Windows cases) holds the value COMSPEC has
-// when the program starts, an empty line meaning unset; the program is then started by the
-// command interpreter after it has set the variable.
+// "--- stdout", "--- stderr" and "--- status", and optionally "--- file size limit" (a
+// number of bytes: standard output is then a file under that limit). Each stdin line gets
+// LF appended, each stdout and stderr line CR LF. Escapes: \\ \r \n \t \xHH, and \z at
+// the end of a line drops its terminator. A section "--- stdout closed" (empty) runs the
+// program with nobody reading its standard output. A section "--- comspec" (Windows cases)
+// holds the value COMSPEC has when the program starts, an empty line meaning unset; the
+// program is then started by the command interpreter after it has set the variable.
 //
 // With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, the same cases run a binary built for
 // another platform through its emulator (run only the Cases/* tests then). With
@@ -29,6 +30,7 @@ struct ProgramCase {
     std::string name;
     std::string input, out, err;
     int status = 0;
+    long fileSizeLimit = 0;  // 0: standard output is a pipe
     bool outputClosed = false;
     bool setsComspec = false;
     std::string comspec;
@@ -63,7 +65,7 @@ ProgramCase parseCase(const std::filesystem::path& path) {
     ProgramCase parsed;
     parsed.name = path.stem().string();
     std::istringstream text(readFile(path.string()));
-    std::string line, section, statusText;
+    std::string line, section, statusText, limitText;
     while (std::getline(text, line)) {
         if (line.rfind("--- ", 0) == 0) {
             section = line.substr(4);
@@ -80,12 +82,17 @@ ProgramCase parseCase(const std::filesystem::path& path) {
             statusText += line;
             continue;
         }
+        if (section == "file size limit") {
+            limitText += line;
+            continue;
+        }
         std::string& target = section == "stdin" ? parsed.input
                               : section == "stdout" ? parsed.out
                                                     : parsed.err;
         if (decodeLine(line, target)) target += section == "stdin" ? "\n" : "\r\n";
     }
     if (!statusText.empty()) parsed.status = std::stoi(statusText);
+    if (!limitText.empty()) parsed.fileSizeLimit = std::stol(limitText);
     return parsed;
 }
 
@@ -136,8 +143,11 @@ std::vector<std::string> caseCommand(const ProgramCase& programCase) {
 
 TEST_P(CaseTest, MatchesExpectedBytes) {
     const ProgramCase& expected = GetParam();
-    RunResult run = runWithPipes(caseCommand(expected), expected.input, 120.0,
-                                 expected.outputClosed);
+    RunResult run = expected.fileSizeLimit > 0
+                        ? runWithOutputFile(caseCommand(expected), expected.input,
+                                            expected.fileSizeLimit, 120.0)
+                        : runWithPipes(caseCommand(expected), expected.input, 120.0,
+                                       expected.outputClosed);
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(visible(run.out), visible(expected.out)) << "standard output of " << expected.name;
     EXPECT_EQ(visible(run.err), visible(expected.err)) << "standard error of " << expected.name;
