@@ -172,3 +172,27 @@ void endRecord(UnitRecord& unit) {
 void writeOwedLineEnd(UnitRecord& unit) {
     if (unit.lineOpen) writeConsoleBytes(STANDARD_OUTPUT, "\r\n", 2);
 }
+
+void closeDownConsole() {
+    if (!consoleUnitsOpen()) return;
+    UnitRecord& output = consoleOutputUnit();
+    if (output.lineOpen && !output.broken) {
+        output.lineOpen = false;
+        if (platformConsole().write(STANDARD_OUTPUT, "\r\n", 2) != 2) {
+            output.broken = true;
+            reportRuntimeError(6000 + messageNumber(ErrorCode::WriteFailed),
+                               messageText(ErrorCode::WriteFailed), StatementKind::Write);
+        }
+    }
+    closeConsoleUnits();
+}
+
+void resetConsoleAfterError() {
+    if (!consoleUnitsOpen()) return;
+    UnitRecord& input = consoleInputUnit();
+    if (consoleShared()) {
+        input.position = 0;
+        input.lastIndex = -1;
+    }
+    input.endOfFile = false;
+}
