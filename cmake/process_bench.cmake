@@ -1,5 +1,9 @@
 # The whole-process benchmark: the program against a bare C process that writes the same
-# bytes (bench/process). Needs only the C compiler and the standard library.
+# bytes (bench/process). Needs only the C compiler, the C library and POSIX process
+# creation, so it is built where the program runs natively on POSIX.
+if(WIN32)
+  return()
+endif()
 enable_language(C)
 add_executable(bare_writer bench/process/bare_writer.c)
 add_executable(lamvis_process_bench bench/process/process_bench.cc)
