@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,10 +35,6 @@ constexpr long EXPONENT_SATURATION = 5200;
 // float, and every value up to it rounds to that float, so the narrowing cannot overflow.
 constexpr double SINGLE_RANGE_BOUND = 3.402823466385289E+38;
 static_assert(static_cast<float>(SINGLE_RANGE_BOUND) == std::numeric_limits<float>::max());
-
-// Every value below 10^308 is within the double range.
-constexpr long DOUBLE_DECIMAL_EXPONENT_LIMIT = 308;
-static_assert(1e308 < std::numeric_limits<double>::max());
 
 // The value scanner's state, reset at the start of every input statement.
 struct ListScanState {
@@ -346,6 +343,33 @@ void withoutFloatingPointTraps(Body body) {
     restoreFloatingPoint(saved);
 }
 
+// The value of a decimal text rounded to the 64-bit significand of extended precision
+// (nearest, ties to even), then to double. Where long double is that format the library
+// does it. Where long double is wider (the 113-bit format of 64-bit ARM) the text is read
+// truncated toward zero, whether anything was cut off is taken from the inexact flag, and
+// the 113 bits with that sticky bit are rounded to 64 exactly. Called with the traps held.
+double throughExtendedPrecision(const char* text) {
+    constexpr int EXTENDED_DIGITS = 64;
+    if constexpr (std::numeric_limits<long double>::digits <= EXTENDED_DIGITS + 1) {
+        return static_cast<double>(std::strtold(text, nullptr));
+    } else {
+        const int rounding = std::fegetround();
+        std::fesetround(FE_TOWARDZERO);
+        std::feclearexcept(FE_INEXACT);
+        const long double truncated = std::strtold(text, nullptr);
+        const bool cutOff = std::fetestexcept(FE_INEXACT) != 0;
+        std::fesetround(rounding);
+        if (truncated == 0.0L || std::isinf(truncated)) return static_cast<double>(truncated);
+        int exponent = 0;
+        const long double scaled = std::ldexp(std::frexp(truncated, &exponent), EXTENDED_DIGITS);
+        long double whole = std::trunc(scaled);
+        const long double rest = scaled - whole;  // exact: the bits below the 64th
+        const bool odd = std::fmod(whole, 2.0L) != 0.0L;
+        if (rest > 0.5L || (rest == 0.5L && (cutOff || odd))) whole += 1.0L;
+        return static_cast<double>(std::ldexp(whole, exponent - EXTENDED_DIGITS));
+    }
+}
+
 // Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
 // last bit was cut off, to `bits` significant bits, to nearest with ties to even.
 void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits) {
@@ -368,13 +392,12 @@ void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits)
 }
 
 // The value of at most 19 digits times 10^decimalExponent, for a small exponent, rounded to
-// the extended precision of long double and then to double, as strtold and the conversion
-// to double round it (to nearest), but worked in integers. Only where long double has a
-// 64-bit significand; false when the value is not of this kind.
+// the 64-bit significand of extended precision and then to double, to nearest with ties to
+// even, as throughExtendedPrecision rounds it, but worked in integers, with no
+// floating-point operation. False when the value is not of this kind.
 bool convertShortDecimal(std::string_view digits, long decimalExponent, double& result) {
     constexpr int EXTENDED_BITS = 64;
     constexpr int DOUBLE_BITS = 53;
-    if constexpr (std::numeric_limits<long double>::digits != EXTENDED_BITS) return false;
     if (digits.empty() || digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18)
         return false;
     static constexpr std::uint64_t POWERS_OF_TEN[20] = {
@@ -520,20 +543,9 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         // convention, are converted to extended precision and that value is rounded to
         // double.
         const long decimalExponent = scale + exponent;
-        auto convert = [&] {
+        if (!convertShortDecimal(significant, decimalExponent, magnitude)) {
             const std::string text = significant + 'e' + std::to_string(decimalExponent);
-            const long double extended = std::strtold(text.c_str(), nullptr);
-            magnitude = static_cast<double>(extended);
-        };
-        // The value lies below 10 to the power of its digit count plus its exponent; up to
-        // 10^308 neither conversion can overflow (an underflow or an inexact result does
-        // not trap), so only a larger value needs the traps held.
-        const long bound = static_cast<long>(significant.size()) + decimalExponent;
-        if (convertShortDecimal(significant, decimalExponent, magnitude)) {
-        } else if (bound > DOUBLE_DECIMAL_EXPONENT_LIMIT) {
-            withoutFloatingPointTraps(convert);
-        } else {
-            convert();
+            withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
         }
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
