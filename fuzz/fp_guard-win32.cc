@@ -1,20 +1,21 @@
 // The floating-point guard on Windows: the traps are not taken over; the guard masks them
-// and reads the flags.
-#include <cfenv>
-
+// and reads the flags. The environment is kept through the run-time's own hold, which
+// covers the SSE unit as well as the x87 unit (the C run-time's fegetenv and fesetenv do
+// not).
 #include "fuzz/fp_guard.h"
+#include "runtime/fpe.h"
 
 namespace {
 
-std::fenv_t savedEnvironment;
+FloatingPointHold savedEnvironment;
 
 }  // namespace
 
 namespace fpguard {
 
-void saveHandling() { std::fegetenv(&savedEnvironment); }
+void saveHandling() { holdFloatingPoint(savedEnvironment); }
 
-void restoreHandling() { std::fesetenv(&savedEnvironment); }
+void restoreHandling() { restoreFloatingPoint(savedEnvironment); }
 
 bool takeOverTraps() { return false; }
 

@@ -37,8 +37,8 @@ void FloatingPointGuard::arm() {
     pending_ = 0;
     trapping_ = fpguard::takeOverTraps();
     if (!trapping_) {
-        std::fenv_t quiet;
-        std::feholdexcept(&quiet);  // masks every trap
+        FloatingPointHold quiet;
+        holdFloatingPoint(quiet);  // masks every trap, on every unit of the platform
     }
     std::feclearexcept(FE_ALL_EXCEPT);
 }
