@@ -4,6 +4,8 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 FUZZ_SECONDS ?= 180
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
 .PHONY: all build run test sanitize bench fuzz clean
 
@@ -30,12 +32,13 @@ bench: build
 	./$(BUILD_DIR)/lamvis_bench
 
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer), each run for
-# FUZZ_SECONDS seconds; prints executions and coverage, fails on a crash.
+# FUZZ_SECONDS seconds; prints executions and coverage, fails on a crash and keeps its
+# reproducer (fuzz/run_fuzz.sh tells where).
 fuzz:
-	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	      -DLAMVIS_FUZZ=ON -DLAMVIS_TESTS=OFF $(FUZZ_CMAKE_ARGS)
-	cmake --build build-fuzz -j $(JOBS) --target format_fuzz input_fuzz dialogue_fuzz
-	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh build-fuzz
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

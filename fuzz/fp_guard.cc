@@ -1,26 +1,11 @@
-// The portable half of the floating-point guard: reading the flags where the traps are not
-// taken over, and the report of a fault through the program's own report.
+// The portable half of the floating-point guard: the report of a recorded fault through the
+// program's own report.
 #include "fuzz/fp_guard.h"
 
 #include <cfenv>
 
 #include "runtime/error.h"
 #include "runtime/fpe.h"
-
-namespace {
-
-constexpr int REPORTED_FLAGS = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
-
-// The flags do not tell which fault came first; a division by zero or an overflow usually
-// precedes the invalid operation that its infinity leads to.
-int codeOfFlags(int raised) {
-    if (raised & FE_DIVBYZERO) return FP_CODE_DIVIDE_BY_ZERO;
-    if (raised & FE_OVERFLOW) return FP_CODE_OVERFLOW;
-    if (raised & FE_INVALID) return FP_CODE_INVALID;
-    return 0;
-}
-
-}  // namespace
 
 FloatingPointGuard::FloatingPointGuard() { fpguard::saveHandling(); }
 
@@ -37,21 +22,17 @@ void FloatingPointGuard::arm() {
     pending_ = 0;
     trapping_ = fpguard::takeOverTraps();
     if (!trapping_) {
-        FloatingPointHold quiet;
-        holdFloatingPoint(quiet);  // masks every trap, on every unit of the platform
+        // No trap may reach the program's handler: every trap is masked, and whatever
+        // the program detects from the flags it detects itself.
+        std::fenv_t quiet;
+        std::feholdexcept(&quiet);
     }
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 int FloatingPointGuard::poll() {
     if (pending_ != 0) return pending_;
-    int code = 0;
-    if (trapping_) {
-        code = fpguard::takeRecordedTrap();
-    } else {
-        code = codeOfFlags(std::fetestexcept(REPORTED_FLAGS));
-        std::feclearexcept(REPORTED_FLAGS);
-    }
+    const int code = trapping_ ? fpguard::takeRecordedTrap() : 0;
     if (code != 0) {
         pending_ = code;
         ++faults_;

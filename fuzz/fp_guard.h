@@ -12,9 +12,9 @@
 // run computes on with the default results; nothing of it reaches the console, since every
 // console call reports first.
 //
-// Where the trap cannot be taken over (no traps set up, as in a flag-checking build, or a
-// platform other than x86-64 Linux), the traps are masked and the exception flags are read
-// at each console call instead; the report then names the most telling flag raised.
+// Where the trap cannot be taken over (a platform other than x86-64 Linux), every trap is
+// masked for the run; a build that detects the faults from the status flags instead of
+// traps does so itself, and the guard leaves the flags alone.
 #pragma once
 
 // One guarded run at a time.
@@ -36,10 +36,10 @@ public:
     // have reported it at the fault (a MATH report, which ends the run).
     void reportPendingFault();
 
-    // Faults met since arm(), reported or not.
+    // Trapped faults met since arm(), reported or not.
     int faultsMet();
 
-    // Whether the traps were taken over (false: the flags are read instead).
+    // Whether the traps were taken over (false: they are masked).
     bool trapping() const { return trapping_; }
 
 private:

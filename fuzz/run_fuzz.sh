@@ -33,12 +33,15 @@ dictionary() {
 }
 
 failed=0
+passed=0
+failures=0
 summary=()
 for target in "${targets[@]}"; do
   binary="$build/$target"
   if [ ! -x "$binary" ]; then
     echo "run_fuzz: $binary is missing (build with make fuzz)" >&2
     failed=1
+    failures=$((failures + 1))
     continue
   fi
   corpus="$work/$target"
@@ -55,8 +58,11 @@ for target in "${targets[@]}"; do
   coverage=$(grep -E '^#[0-9]+' "$log" | grep -oE 'cov: [0-9]+ ft: [0-9]+' | tail -1)
   line=$(printf '%-14s %12s executions  %s  corpus %s' "$target" "${executions:-?}" \
          "${coverage:-cov: ? ft: ?}" "$(find "$corpus" -type f | wc -l)")
-  if [ $status -ne 0 ]; then
+  if [ $status -eq 0 ]; then
+    passed=$((passed + 1))
+  else
     failed=1
+    failures=$((failures + 1))
     line="$line  FAILED (status $status)"
     echo "-- $target failed; the end of its log:"
     tail -60 "$log"
@@ -64,6 +70,7 @@ for target in "${targets[@]}"; do
       [ -f "$reproducer" ] || continue
       echo "-- reproducer $reproducer ($(wc -c <"$reproducer") bytes):"
       od -An -c "$reproducer" | head -40
+      echo "   base64: $(base64 -w0 "$reproducer")"
       echo "   rerun: $binary $reproducer"
     done
   fi
@@ -73,4 +80,5 @@ done
 
 echo "== fuzzing summary"
 printf '%s\n' "${summary[@]}"
+echo "fuzz: $passed passed, $failures failed"
 exit $failed
