@@ -3,15 +3,17 @@
 //
 // Every prompt and result is one output statement and every typed value one input
 // statement. Arithmetic is written out step by step: operands are widened to double, and a
-// result is rounded to float exactly where it is stored, so that the printed figures follow
-// from the order of operations given here. Faults in the arithmetic (a zero modulus, a zero
-// relaxation time, an all-zero matrix row) are left to the floating-point traps.
+// result is rounded to float exactly where it is stored (narrow), so that the printed
+// figures follow from the order of operations given here. Faults in the arithmetic (a zero
+// modulus, a zero relaxation time, an all-zero matrix row) are left to the floating-point
+// fault reporting: the traps, or the checks at each narrow and decides.
 #include "analysis/lamvis2.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "analysis/invert.h"
+#include "analysis/rounding.h"
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/fpe.h"
@@ -75,11 +77,6 @@ void promptReal(const char* prompt, float& target) {
     readReal(CONSOLE_INPUT_UNIT, target);
 }
 
-// ---- Arithmetic with a rounding at each store ----
-
-inline double wide(float x) { return static_cast<double>(x); }
-inline float narrow(double x) { return static_cast<float>(x); }
-
 // Entry (i, j), counted from 1, of a 6 by 6 matrix stored by columns.
 inline float& entry6(float* m, int i, int j) { return m[(j - 1) * 6 + (i - 1)]; }
 inline float entry3(const float* m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
@@ -111,6 +108,7 @@ void AnalysisSession::run() {
     reportLaminateStiffness();
     reportLoadResponse();
     runRelaxationSweep();
+    checkFloatingPointFault();
 }
 
 void AnalysisSession::writeBanner() {
@@ -131,14 +129,14 @@ void AnalysisSession::readMaterialSets() {
         endWrite();
 
         promptReal("Enter modulus in fiber direction (-1 to stop): ", set.e1);
-        if (set.e1 < 0.0f) break;  // any negative value stops; zero does not
+        if (decides(set.e1 < 0.0f)) break;  // any negative value stops; zero does not
         promptReal("Enter modulus in transverse direction: ", set.e2);
         promptReal("Enter principal Poisson ratio: ", set.nu12);
 
         // The relative difference is compared as computed, without rounding it to float. A
         // zero e1 divides by zero here.
         const double difference = std::fabs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
-        if (difference >= wide(ISOTROPY_TOLERANCE)) {
+        if (decides(difference >= wide(ISOTROPY_TOLERANCE))) {
             promptReal("Enter shear modulus: ", set.g12);
         } else {
             set.g12 = narrow(wide(set.e1) / ((wide(set.nu12) + 1.0) * 2.0));
@@ -318,7 +316,7 @@ void AnalysisSession::runRelaxationSweep() {
     float q[9];
 
     // 100 times the relaxation time is compared exactly; a NaN comparison ends the loop too.
-    while (wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time)) {
+    while (decides(wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time))) {
         const float timeStep = narrow(wide(time) - wide(previousTime));
         float creepMidplane[3];
         float creepCurvatures[3];
@@ -400,6 +398,6 @@ void AnalysisSession::runRelaxationSweep() {
         time = narrow(wide(time) * wide(TIME_STEP_FACTOR));
         // A time that no longer grows (a relaxation time whose hundredth is zero) would
         // repeat the same row for ever.
-        if (!(time > previousTime)) break;
+        if (decides(!(time > previousTime))) break;
     }
 }

@@ -1,6 +1,7 @@
 // The per-ply matrices: stress transformations, ply compliance and the rounded products.
 #include "analysis/ply.h"
 
+#include "analysis/rounding.h"
 #include "runtime/fpe.h"
 
 const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
@@ -10,13 +11,13 @@ AngleTerms angleTerms(float angleDegrees) {
     // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
     // taken of the value before that rounding and the sine of the rounded one, on which the
     // last digits of the printed tables depend. The cosine is called first.
-    const double exactTheta = static_cast<double>(angleDegrees) * static_cast<double>(PI_APPROX) / 180.0;
-    const float theta = static_cast<float>(exactTheta);
+    const double exactTheta = wide(angleDegrees) * wide(PI_APPROX) / 180.0;
+    const float theta = narrow(exactTheta);
     AngleTerms terms;
     const double cosine = mathCos(exactTheta);
-    terms.sc = static_cast<float>(cosine * mathSin(static_cast<double>(theta)));
-    terms.s2 = static_cast<float>(mathPow(mathSin(static_cast<double>(theta)), 2.0));
-    terms.c2 = static_cast<float>(mathPow(mathCos(static_cast<double>(theta)), 2.0));
+    terms.sc = narrow(cosine * mathSin(wide(theta)));
+    terms.s2 = narrow(mathPow(mathSin(wide(theta)), 2.0));
+    terms.c2 = narrow(mathPow(mathCos(wide(theta)), 2.0));
     return terms;
 }
 
@@ -26,8 +27,8 @@ namespace {
 void fillTransformation(float angleDegrees, float sign, float* t) {
     const AngleTerms terms = angleTerms(angleDegrees);
     const float sc = sign * terms.sc;
-    const float twoSc = static_cast<float>(static_cast<double>(sc) * 2.0);
-    const float difference = static_cast<float>(static_cast<double>(terms.c2) - static_cast<double>(terms.s2));
+    const float twoSc = narrow(wide(sc) * 2.0);
+    const float difference = narrow(wide(terms.c2) - wide(terms.s2));
     // column 1
     t[0] = terms.c2;
     t[1] = terms.s2;
@@ -53,16 +54,16 @@ void inverseStressTransformationOf(float angleDegrees, float* t) {
 void plyComplianceOf(const MaterialSet& set, float* s) {
     const double e1 = set.e1;
     // Row by row; entry (1, 2) is a copy of entry (2, 1). A zero modulus divides by zero
-    // here and ends the run through the floating-point trap.
-    s[0] = static_cast<float>(1.0 / e1);
-    s[1] = static_cast<float>(-static_cast<double>(set.nu12) / e1);
+    // here and ends the run with the floating-point fault report.
+    s[0] = narrow(1.0 / e1);
+    s[1] = narrow(-wide(set.nu12) / e1);
     s[3] = s[1];
     s[6] = 0.0f;
-    s[4] = static_cast<float>(1.0 / static_cast<double>(set.e2));
+    s[4] = narrow(1.0 / wide(set.e2));
     s[7] = 0.0f;
     s[2] = 0.0f;
     s[5] = 0.0f;
-    s[8] = static_cast<float>(1.0 / static_cast<double>(set.g12));
+    s[8] = narrow(1.0 / wide(set.g12));
 }
 
 void multiplyMatrices(const float* a, const float* b, int n, float* c) {
@@ -70,8 +71,7 @@ void multiplyMatrices(const float* a, const float* b, int n, float* c) {
         for (int i = 0; i < n; ++i) {
             float sum = 0.0f;
             for (int l = 0; l < n; ++l)
-                sum = static_cast<float>(static_cast<double>(sum) +
-                                         static_cast<double>(a[i + l * n]) * static_cast<double>(b[l + j * n]));
+                sum = narrow(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
             c[i + j * n] = sum;
         }
     }
@@ -81,8 +81,7 @@ void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
     for (int i = 0; i < n; ++i) {
         float sum = 0.0f;
         for (int l = 0; l < n; ++l)
-            sum = static_cast<float>(static_cast<double>(sum) +
-                                     static_cast<double>(a[i + l * n]) * static_cast<double>(v[l]));
+            sum = narrow(wide(sum) + wide(a[i + l * n]) * wide(v[l]));
         r[i] = sum;
     }
 }

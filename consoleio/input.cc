@@ -6,6 +6,7 @@
 #include "consoleio/input.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -341,6 +342,33 @@ void withoutFloatingPointTraps(Body body) {
     restoreFloatingPoint(saved);
 }
 
+// The value of a decimal text rounded to the 64-bit significand of extended precision
+// (nearest, ties to even), then to double. Where long double is that format the library
+// does it. Where long double is wider (the 113-bit format of 64-bit ARM) the text is read
+// truncated toward zero, whether anything was cut off is taken from the inexact flag, and
+// the 113 bits with that sticky bit are rounded to 64 exactly. Called with the traps held.
+double throughExtendedPrecision(const char* text) {
+    constexpr int EXTENDED_DIGITS = 64;
+    if constexpr (std::numeric_limits<long double>::digits <= EXTENDED_DIGITS + 1) {
+        return static_cast<double>(std::strtold(text, nullptr));
+    } else {
+        const int rounding = std::fegetround();
+        std::fesetround(FE_TOWARDZERO);
+        std::feclearexcept(FE_INEXACT);
+        const long double truncated = std::strtold(text, nullptr);
+        const bool cutOff = std::fetestexcept(FE_INEXACT) != 0;
+        std::fesetround(rounding);
+        if (truncated == 0.0L || std::isinf(truncated)) return static_cast<double>(truncated);
+        int exponent = 0;
+        const long double scaled = std::ldexp(std::frexp(truncated, &exponent), EXTENDED_DIGITS);
+        long double whole = std::trunc(scaled);
+        const long double rest = scaled - whole;  // exact: the bits below the 64th
+        const bool odd = std::fmod(whole, 2.0L) != 0.0L;
+        if (rest > 0.5L || (rest == 0.5L && (cutOff || odd))) whole += 1.0L;
+        return static_cast<double>(std::ldexp(whole, exponent - EXTENDED_DIGITS));
+    }
+}
+
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
 RealConversion realFailure(ErrorCode code) { return {false, code, 0.0f}; }
 
@@ -451,10 +479,7 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         // convention, are converted to extended precision and that value is rounded to
         // double.
         std::string text = significant + 'e' + std::to_string(scale + exponent);
-        withoutFloatingPointTraps([&] {
-            const long double extended = std::strtold(text.c_str(), nullptr);
-            magnitude = static_cast<double>(extended);
-        });
+        withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
     if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);

@@ -10,6 +10,7 @@
 #include "consoleio/format.h"
 #include "consoleio/record.h"
 #include "runtime/error.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ std::string integerText(std::int32_t value) {
 }  // namespace
 
 void beginWrite(int unit, const char* formatText, int formatLength, const char*, int, int) {
+    // Without traps, a floating-point fault before the statement is reported before it.
+    checkFloatingPointFault();
     setCurrentStatementKind(StatementKind::Write);
     setCurrentConnectionName("CON");
     if (unit != CONSOLE_OUTPUT_UNIT && (unit < -32767 || unit > 32767))

@@ -115,6 +115,21 @@ void holdFloatingPoint(FloatingPointHold& saved) { std::feholdexcept(&saved.envi
 
 void restoreFloatingPoint(const FloatingPointHold& saved) { std::fesetenv(&saved.environment); }
 
+#if defined(__x86_64__)
+int raisedFloatingPointFlags() {
+    unsigned short status = 0;
+    asm volatile("fnstsw %0" : "=m"(status));
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    const bool stackCheck = (raised & FE_INVALID) != 0 && (status & 0x0040) != 0;
+    return raised | (stackCheck ? FP_FLAG_STACK_FAULT : 0);
+}
+
+void clearFloatingPointFlags() {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    asm volatile("fnclex");  // the x87 status word's stack check and summary bits too
+}
+#else
 int raisedFloatingPointFlags() { return std::fetestexcept(FE_ALL_EXCEPT); }
 
 void clearFloatingPointFlags() { std::feclearexcept(FE_ALL_EXCEPT); }
+#endif

@@ -16,6 +16,12 @@
 
 int activeMathFunction = 0;
 int fpErrorCode = 0;
+bool floatingPointFlagMode = false;
+
+// A build may ask for flag mode where the traps would work, to compare the two modes.
+#ifndef LAMVIS_FORCE_FP_FLAGS
+#define LAMVIS_FORCE_FP_FLAGS 0
+#endif
 
 namespace {
 
@@ -79,6 +85,8 @@ int libraryErrorType(int raised) {
 template <typename Function>
 double callLibrary(int functionCode, const char* name, double arg1, double arg2,
                    Function function) {
+    // The arguments are complete: a fault in their expressions is the first.
+    checkFloatingPointFault();
     FloatingPointHold saved;
     holdFloatingPoint(saved);
     activeMathFunction = functionCode;
@@ -102,8 +110,39 @@ double callLibrary(int functionCode, const char* name, double arg1, double arg2,
 
 void configureFloatingPoint() {
     clearFloatingPointFlags();
-    enableFloatingPointTraps();
+    bool trapsInForce = enableFloatingPointTraps();
+    if (trapsInForce && LAMVIS_FORCE_FP_FLAGS) {
+        // Masks every trap again; the handler stays for a signal raised outright.
+        FloatingPointHold discarded;
+        holdFloatingPoint(discarded);
+        trapsInForce = false;
+    }
+    floatingPointFlagMode = !trapsInForce;
     clearFloatingPointFlags();
+}
+
+void reportRaisedFloatingPointFault() {
+    const int raised = raisedFloatingPointFlags();
+    int code = 0;
+    if (raised & FE_DIVBYZERO) code = FP_CODE_DIVIDE_BY_ZERO;
+    else if (raised & FE_OVERFLOW) code = FP_CODE_OVERFLOW;
+    else if (raised & FE_INVALID) code = (raised & FP_FLAG_STACK_FAULT) ? FP_CODE_STACK_OVERFLOW : FP_CODE_INVALID;
+    if (code == 0) return;
+    // Cleared first: a report that returns (during the close-down) must not be repeated
+    // at the next check point.
+    clearFloatingPointFlags();
+    fpErrorCode = code;
+    reportFloatingPointError();
+}
+
+float checkedFloatingPointResult(float value) {
+    reportRaisedFloatingPointFault();
+    return value;
+}
+
+bool checkedFloatingPointResult(bool condition) {
+    reportRaisedFloatingPointFault();
+    return condition;
 }
 
 int mathLibraryErrorHook(MathLibraryError& error) {

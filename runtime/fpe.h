@@ -37,6 +37,8 @@ constexpr int MATH_FUNCTION_EXP = 34;
 
 // Makes invalid operation, division by zero and overflow trap (denormal operand, underflow
 // and inexact stay silent), clears the pending exception flags and installs the handler.
+// Where the traps cannot be put in force (or the build asks for it), the faults are found
+// from the status flags instead: flag mode, below.
 void configureFloatingPoint();
 
 // Code of the library function running on behalf of the analysis; 0 otherwise.
@@ -71,6 +73,40 @@ double mathCos(double x);
 double mathSin(double x);
 double mathExp(double x);
 
+// ---- Flag mode ----
+//
+// Without traps the same three exceptions are detected from the exception flags at check
+// points: every store of a computed value (the analysis' rounding to float), every
+// comparison that decides the path of the run, the entry of every library wrapper and the
+// start of every output statement. Every value the analysis computes ends at one of them,
+// so the flags found at a check point come from the first faulting expression, and the
+// fault is reported exactly as the trap would have reported it, before anything after that
+// expression is written.
+
+// True when configureFloatingPoint found the traps not in force; false otherwise (and
+// before start-up, so that code run without the start-up checks nothing).
+extern bool floatingPointFlagMode;
+
+// Reports a raised invalid operation, division by zero or overflow as the trap would have,
+// and ends the run. Several raised together come from one expression, whose first fault
+// the trap would have reported: an infinity made by a division by zero or an overflow
+// turns into an invalid operation only in a later operation, and a store's overflow is
+// the expression's last operation; so division by zero comes first, then overflow, then
+// invalid. Returns at once when none is raised, and after the report while the close-down
+// runs (the flags are then cleared).
+void reportRaisedFloatingPointFault();
+
+// A check point. Costs one test of floatingPointFlagMode where the traps are in force.
+inline void checkFloatingPointFault() {
+    if (floatingPointFlagMode) reportRaisedFloatingPointFault();
+}
+
+// Check points that take the value just computed, so that its computation is complete
+// before the flags are read: each returns its argument. The analysis reaches them through
+// analysis/rounding.h.
+float checkedFloatingPointResult(float value);
+bool checkedFloatingPointResult(bool condition);
+
 // ---- Platform layer: implemented once per platform ----
 
 // Tries to make invalid operation, division by zero and overflow trap, with denormal
@@ -102,8 +138,12 @@ void holdFloatingPoint(FloatingPointHold& saved);
 // Puts back the environment that holdFloatingPoint saved: trap masks and flags as they were.
 void restoreFloatingPoint(const FloatingPointHold& saved);
 
+// Set with FE_INVALID by raisedFloatingPointFlags when the invalid operation was the x87
+// unit's register stack check.
+constexpr int FP_FLAG_STACK_FAULT = 0x40000000;
+
 // The exception flags raised now, as a set of FE_INVALID, FE_DIVBYZERO, FE_OVERFLOW,
-// FE_UNDERFLOW and FE_INEXACT.
+// FE_UNDERFLOW and FE_INEXACT, with FP_FLAG_STACK_FAULT.
 int raisedFloatingPointFlags();
 // Clears every exception flag (on the x87 unit the whole status word, stack check included).
 void clearFloatingPointFlags();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -110,6 +111,74 @@ TEST(MathWrappers, ReturnTheLibraryResults) {
     EXPECT_EQ(mathExp(-2.0), std::exp(-2.0));
     EXPECT_EQ(activeMathFunction, 0);
     EXPECT_TRUE(console.err.empty());
+}
+
+// Flag mode: the faults of an expression, found at the next check point, give the report
+// the trap would have given at the expression's first fault. Where one expression raises
+// several flags, its division by zero or overflow came before the invalid operation made
+// from the infinity.
+volatile double zero = 0.0;
+volatile double one = 1.0;
+volatile double huge = 1.0e300;
+volatile double tiny = 1.0e-300;
+volatile float stored = 0.0f;
+
+TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
+    struct Case {
+        const char* name;
+        void (*expression)();
+        int number;  // 0: no report, the run goes on
+        const char* text;
+    };
+    const Case cases[] = {
+        {"1 / 0", [] { stored = static_cast<float>(one / zero); }, 6103, "divide by zero"},
+        {"0 / 0", [] { stored = static_cast<float>(zero / zero); }, 6101, "invalid"},
+        {"huge * huge", [] { stored = static_cast<float>(huge * huge); }, 6104, "overflow"},
+        {"store beyond float", [] { stored = static_cast<float>(huge * tiny * 1.0e39); }, 6104, "overflow"},
+        {"1 / 0 - 1 / 0", [] { stored = static_cast<float>(one / zero - one / zero); }, 6103,
+         "divide by zero"},
+        {"(1 / 0) * 0", [] { stored = static_cast<float>(one / zero * zero); }, 6103, "divide by zero"},
+        {"huge * huge - huge * huge", [] { stored = static_cast<float>(huge * huge - huge * huge); },
+         6104, "overflow"},
+        {"(huge * huge) * 0", [] { stored = static_cast<float>(huge * huge * zero); }, 6104, "overflow"},
+        {"tiny * tiny", [] { stored = static_cast<float>(tiny * tiny); }, 0, ""},
+        {"store below float", [] { stored = static_cast<float>(tiny * 1.0e260); }, 0, ""},
+        {"1 / 3", [] { stored = static_cast<float>(one / 3.0); }, 0, ""},
+    };
+    for (const Case& c : cases) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        floatingPointFlagMode = true;
+        const int status = runToExit([&] {
+            c.expression();
+            checkFloatingPointFault();
+        });
+        floatingPointFlagMode = false;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        EXPECT_EQ(status, c.number == 0 ? 0 : 1) << c.name;
+        EXPECT_EQ(console.err,
+                  c.number == 0 ? "" : mathReport(c.number, std::string("floating-point error: ") + c.text))
+            << c.name;
+    }
+}
+
+// A fault pending when a library function is called is the first: it is reported, not
+// the library's own error, and not at all when checks are off (the traps' mode).
+TEST(FlagMode, PendingFaultComesBeforeTheLibraryCall) {
+    for (bool flagMode : {true, false}) {
+        FakeConsole console;
+        FakeConsoleScope scope(console);
+        std::feclearexcept(FE_ALL_EXCEPT);
+        std::feraiseexcept(FE_DIVBYZERO);
+        floatingPointFlagMode = flagMode;
+        const int status = runToExit([] { mathExp(1000.0); });
+        floatingPointFlagMode = false;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(console.err, flagMode ? mathReport(6103, "floating-point error: divide by zero")
+                                        : mathReport(6203, "exp: OVERFLOW error"));
+    }
 }
 
 }  // namespace

@@ -36,6 +36,8 @@ TEST(FloatingPointProgram, TrappedFaultsEndTheRunWithTheirReport) {
         {"invalid", 6101, "floating-point error: invalid"},
         {"overflow", 6104, "floating-point error: overflow"},
         {"store", 6104, "floating-point error: overflow"},
+        {"divide-then-invalid", 6103, "floating-point error: divide by zero"},
+        {"overflow-then-invalid", 6104, "floating-point error: overflow"},
         {"exp-overflow", 6203, "exp: OVERFLOW error"},
         {"pow-domain", 6201, "**: DOMAIN error"},
         {"pow-sing", 6202, "**: SING error"},
