@@ -193,9 +193,11 @@ void restoreFloatingPoint(const FloatingPointHold& saved) {
 }
 
 int raisedFloatingPointFlags() {
-    const unsigned raised = (readMxcsr() | readX87Status()) & MXCSR_FLAGS;
+    const unsigned x87Status = readX87Status();
+    const unsigned raised = (readMxcsr() | x87Status) & MXCSR_FLAGS;
     int flags = 0;
     if (raised & FLAG_INVALID) flags |= FE_INVALID;
+    if ((x87Status & FLAG_INVALID) && (x87Status & X87_STACK_FAULT)) flags |= FP_FLAG_STACK_FAULT;
     if (raised & FLAG_DIVIDE_BY_ZERO) flags |= FE_DIVBYZERO;
     if (raised & FLAG_OVERFLOW) flags |= FE_OVERFLOW;
     if (raised & FLAG_UNDERFLOW) flags |= FE_UNDERFLOW;

@@ -115,12 +115,14 @@ Reduction reduce(double x) {
     return {quadrant, negative ? -r : r};
 }
 
-bool needsReduction(double x) { return std::isfinite(x) && std::fabs(x) > QUARTER_PI; }
+// The result for an infinity or a NaN: inf - inf is the invalid operation's NaN.
+double notFinite(double x) { return x - x; }
 
 }  // namespace
 
 double reducedSin(double x) {
-    if (!needsReduction(x)) return std::sin(x);
+    if (!std::isfinite(x)) return notFinite(x);
+    if (std::fabs(x) <= QUARTER_PI) return std::sin(x);
     const Reduction reduced = reduce(x);
     long double value = 0.0L;
     switch (reduced.quadrant) {
@@ -133,7 +135,8 @@ double reducedSin(double x) {
 }
 
 double reducedCos(double x) {
-    if (!needsReduction(x)) return std::cos(x);
+    if (!std::isfinite(x)) return notFinite(x);
+    if (std::fabs(x) <= QUARTER_PI) return std::cos(x);
     const Reduction reduced = reduce(x);
     switch (reduced.quadrant) {
         case 0: return static_cast<double>(std::cos(reduced.r));
