@@ -6,6 +6,7 @@
 // product of two entries is formed in double and rounded only when combined into a sum.
 #include "analysis/invert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -19,6 +20,9 @@ namespace {
 // not re-entrant; the program calls them one at a time from its one thread.
 float rowScale[MAX_INVERT_ORDER];
 
+// Orders up to this one are worked on the stack.
+constexpr int SMALL_ORDER = 6;
+
 // Entry (i, j), counted from 1, of a matrix stored by columns with leading dimension np.
 inline float& at(float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
 inline float at(const float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
@@ -28,17 +32,35 @@ inline float subtractProduct(float sum, float x, float y) { return narrow(wide(s
 
 }  // namespace
 
+void resetInversionState() {
+    for (float& scale : rowScale) scale = 0.0f;
+}
+
 void invertMatrix(const float* a, int n, int np, float* y) {
-    std::vector<float> work(a, a + static_cast<std::size_t>(np) * static_cast<std::size_t>(np));
-    std::vector<int> pivotRows(static_cast<std::size_t>(np));
+    // The work matrix and the pivot rows of the orders the program inverts live on the
+    // stack; larger ones on the heap.
+    const std::size_t size = static_cast<std::size_t>(np) * static_cast<std::size_t>(np);
+    float smallWork[SMALL_ORDER * SMALL_ORDER];
+    int smallPivotRows[SMALL_ORDER];
+    std::vector<float> largeWork;
+    std::vector<int> largePivotRows;
+    float* work = smallWork;
+    int* pivotRows = smallPivotRows;
+    if (np > SMALL_ORDER) {
+        largeWork.resize(size);
+        largePivotRows.resize(static_cast<std::size_t>(np));
+        work = largeWork.data();
+        pivotRows = largePivotRows.data();
+    }
+    std::copy(a, a + size, work);
     float parity = 1.0f;
 
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n; ++j) at(y, np, i, j) = 0.0f;
         at(y, np, i, i) = 1.0f;
     }
-    luDecompose(work.data(), n, np, pivotRows.data(), parity);
-    for (int j = 1; j <= n; ++j) luSolve(work.data(), n, np, pivotRows.data(), y + (j - 1) * np);
+    luDecompose(work, n, np, pivotRows, parity);
+    for (int j = 1; j <= n; ++j) luSolve(work, n, np, pivotRows, y + (j - 1) * np);
 }
 
 void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {

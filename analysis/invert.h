@@ -20,3 +20,7 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity);
 
 // Replaces b by the solution x of A x = b, A being the matrix luDecompose decomposed.
 void luSolve(const float* a, int n, int np, const int* pivotRows, float* b);
+
+// Clears the decomposition's static storage (the row scale); for tests and fuzz targets,
+// which run many inversions in one process.
+void resetInversionState();

@@ -236,6 +236,8 @@ void AnalysisSession::reportLaminateStiffness() {
         const float w3 = narrow((mathPow(zTop, 3.0) - mathPow(zBottom, 3.0)) * wide(ONE_THIRD));
 
         transformedStiffness(k, plyStiffness);
+        std::memcpy(plyStiffnesses[k - 1], plyStiffness, sizeof plyStiffness);
+        std::memcpy(plyTransformations[k - 1], workStressTransformation, sizeof workStressTransformation);
         for (int i = 1; i <= 3; ++i) {
             for (int j = 1; j <= 3; ++j) {
                 const double q = wide(entry3(plyStiffness, i, j));
@@ -289,7 +291,8 @@ void AnalysisSession::reportLoadResponse() {
 
     for (int k = 1; k <= layup.plyCount; ++k) {
         midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
-        transformedStiffness(k, plyStiffness);
+        std::memcpy(plyStiffness, plyStiffnesses[k - 1], sizeof plyStiffness);
+        std::memcpy(workStressTransformation, plyTransformations[k - 1], sizeof workStressTransformation);
 
         float a[3];
         float b[3];
@@ -313,7 +316,12 @@ void AnalysisSession::runRelaxationSweep() {
 
     float previousTime = 0.0f;
     float time = narrow(wide(relaxationTime) / 100.0);
-    float q[9];
+    // A ply's T, T' and reduced stiffness are the same in every row: the first row works
+    // them out, in the order of the ply loop, and the later rows use them again.
+    float transformations[MAX_PLIES][9];
+    float inverseTransformations[MAX_PLIES][9];
+    float reducedStiffnesses[MAX_PLIES][9];
+    bool firstRow = true;
 
     // 100 times the relaxation time is compared exactly; a NaN comparison ends the loop too.
     while (decides(wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time))) {
@@ -329,24 +337,30 @@ void AnalysisSession::runRelaxationSweep() {
         // Each row shows the deformation of the plies' current creep strains: the
         // resultants are summed afresh at every step.
         for (float& load : creepLoads) load = 0.0f;
+        double decay = 0.0;
 
         for (int k = 1; k <= layup.plyCount; ++k) {
             midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
             const float zm = midThickness;
             const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
 
-            stressTransformation(k, workStressTransformation);
-            inverseStressTransformation(k, workInverseTransformation);
-            reducedStiffness(k, q);
+            const float* const t = transformations[k - 1];
+            const float* const tInverse = inverseTransformations[k - 1];
+            const float* const q = reducedStiffnesses[k - 1];
+            if (firstRow) {
+                stressTransformation(k, transformations[k - 1]);
+                inverseStressTransformation(k, inverseTransformations[k - 1]);
+                reducedStiffness(k, reducedStiffnesses[k - 1]);
+            }
 
             float laminateStrain[3];
             float materialStrain[3];
             float laminateCreep[3];
             float materialCreep[3];
             strainAt(midplaneStrains, curvatures, zm, laminateStrain);
-            toMaterialAxes(workStressTransformation, laminateStrain, materialStrain);
+            toMaterialAxes(t, laminateStrain, materialStrain);
             strainAt(creepMidplane, creepCurvatures, zm, laminateCreep);
-            toMaterialAxes(workStressTransformation, laminateCreep, materialCreep);
+            toMaterialAxes(t, laminateCreep, materialCreep);
 
             float* const stored = &plyCreepStrains[(k - 1) * 3];
             float w[3] = {stored[0], stored[1], stored[2]};
@@ -365,11 +379,13 @@ void AnalysisSession::runRelaxationSweep() {
             const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
 
             // Each creep strain relaxes towards creep fraction * stress / modulus with the
-            // relaxation time as time constant. The decay factor is evaluated within each
-            // update; a zero relaxation time makes 0/0 here.
-            const double decay2 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            // relaxation time as time constant. The decay factor is the same for both
+            // updates and every ply of a row: it is evaluated at the first ply's update, and
+            // kept; a zero relaxation time makes 0/0 there.
+            if (k == 1) decay = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            const double decay2 = decay;
             w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
-            const double decay3 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            const double decay3 = decay;
             w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
             stored[1] = w[1];
             stored[2] = w[2];
@@ -378,7 +394,7 @@ void AnalysisSession::runRelaxationSweep() {
             float creepStress[3];
             float sc[3];
             multiplyMatrixVector(q, w, 3, creepStress);
-            multiplyMatrixVector(workInverseTransformation, creepStress, 3, sc);
+            multiplyMatrixVector(tInverse, creepStress, 3, sc);
             for (int i = 0; i < 3; ++i) {
                 const double force = wide(sc[i]) * wide(hk);
                 creepLoads[i] = narrow(wide(creepLoads[i]) + force);
@@ -393,6 +409,7 @@ void AnalysisSession::runRelaxationSweep() {
         for (float value : creepDeformation) writeReal(value);
         endWrite();
         ++sweepRows;
+        firstRow = false;
 
         previousTime = time;
         time = narrow(wide(time) * wide(TIME_STEP_FACTOR));

@@ -1,13 +1,46 @@
 // The per-ply matrices: stress transformations, ply compliance and the rounded products.
 #include "analysis/ply.h"
 
+#include <bit>
+#include <cstdint>
+
 #include "analysis/rounding.h"
 #include "runtime/fpe.h"
+
+// Angles whose terms are kept: one per ply, twice over.
+constexpr int KNOWN_ANGLE_LIMIT = 40;
 
 const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
 const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f};
 
+namespace {
+
+AngleTerms computeAngleTerms(float angleDegrees);
+
+// The terms of the angles met so far. Every ply's terms are asked for again and again (for
+// T and T', in the stiffness and load reports and the relaxation sweep), and the library
+// functions give the same results for the same angle.
+struct KnownAngle {
+    std::uint32_t bits;
+    AngleTerms terms;
+};
+KnownAngle knownAngles[KNOWN_ANGLE_LIMIT];
+int knownAngleCount = 0;
+
+}  // namespace
+
 AngleTerms angleTerms(float angleDegrees) {
+    const auto bits = std::bit_cast<std::uint32_t>(angleDegrees);
+    for (int i = 0; i < knownAngleCount; ++i)
+        if (knownAngles[i].bits == bits) return knownAngles[i].terms;
+    const AngleTerms terms = computeAngleTerms(angleDegrees);
+    if (knownAngleCount < KNOWN_ANGLE_LIMIT) knownAngles[knownAngleCount++] = {bits, terms};
+    return terms;
+}
+
+namespace {
+
+AngleTerms computeAngleTerms(float angleDegrees) {
     // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
     // taken of the value before that rounding and the sine of the rounded one, on which the
     // last digits of the printed tables depend. The cosine is called first.
@@ -20,8 +53,6 @@ AngleTerms angleTerms(float angleDegrees) {
     terms.c2 = narrow(mathPow(mathCos(wide(theta)), 2.0));
     return terms;
 }
-
-namespace {
 
 // Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
 void fillTransformation(float angleDegrees, float sign, float* t) {
@@ -66,7 +97,13 @@ void plyComplianceOf(const MaterialSet& set, float* s) {
     s[8] = narrow(1.0 / wide(set.g12));
 }
 
-void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+namespace {
+
+// The products for an order known at compile time (3 for the ply matrices, 6 for the
+// laminate's), which the compiler unrolls, and for any order.
+template <int N>
+void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
+    if constexpr (N > 0) n = N;
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             float sum = 0.0f;
@@ -77,11 +114,32 @@ void multiplyMatrices(const float* a, const float* b, int n, float* c) {
     }
 }
 
-void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+template <int N>
+void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
+    if constexpr (N > 0) n = N;
+    // The vector's entries widened once for all rows (r may not alias v).
+    double widened[N > 0 ? N : 1];
+    if constexpr (N > 0)
+        for (int l = 0; l < N; ++l) widened[l] = wide(v[l]);
     for (int i = 0; i < n; ++i) {
         float sum = 0.0f;
-        for (int l = 0; l < n; ++l)
-            sum = narrow(wide(sum) + wide(a[i + l * n]) * wide(v[l]));
+        for (int l = 0; l < n; ++l) {
+            const double x = N > 0 ? widened[l] : wide(v[l]);
+            sum = narrow(wide(sum) + wide(a[i + l * n]) * x);
+        }
         r[i] = sum;
     }
+}
+
+}  // namespace
+
+void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+    if (n == 3) multiplyMatricesOf<3>(a, b, n, c);
+    else multiplyMatricesOf<0>(a, b, n, c);
+}
+
+void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+    if (n == 3) multiplyMatrixVectorOf<3>(a, v, n, r);
+    else if (n == 6) multiplyMatrixVectorOf<6>(a, v, n, r);
+    else multiplyMatrixVectorOf<0>(a, v, n, r);
 }

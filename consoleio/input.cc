@@ -1,13 +1,16 @@
 // List-directed console input. An input statement takes bytes from the console input
 // record; the record reader fills it from standard input (one typed line per read on a
-// terminal, blocks of up to 132 bytes otherwise), the scanner cuts the next value out of
-// the byte stream by the list-directed separator rules, and the conversions turn the value
-// into a 32-bit integer or a single-precision real.
+// terminal, otherwise one line of a read-ahead, in pieces of 132 bytes), the scanner cuts
+// the next value out of the byte stream by the list-directed separator rules, and the
+// conversions turn the value into a 32-bit integer or a single-precision real.
 #include "consoleio/input.h"
 
+#include <algorithm>
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -65,28 +68,12 @@ enum class ItemType { Integer, Real };
     raiseRuntimeError(code, currentStatementKind());
 }
 
-bool standardInputIsTerminal() { return platformConsole().isTerminal(STANDARD_INPUT); }
+bool standardInputIsTerminal() { return consoleInputIsTerminal(); }
 
-// Reads the next record into the unit's buffer. On a terminal one read call gives one
-// typed line. Otherwise read calls are repeated until the buffer is full or the input
-// ends, so that the records do not depend on how a pipe happens to split the bytes.
-void fillRecord(UnitRecord& unit) {
-    Console& console = platformConsole();
-    const bool terminal = standardInputIsTerminal();
+// A terminal record: one read call gives one typed line with its CR LF.
+void fillTerminalRecord(UnitRecord& unit) {
     char* buffer = unit.recordBuffer;
-    long n = 0;
-    if (terminal) {
-        n = console.read(STANDARD_INPUT, buffer, CONSOLE_RECORD_LENGTH);
-    } else {
-        while (n < CONSOLE_RECORD_LENGTH) {
-            long got = console.read(STANDARD_INPUT, buffer + n, CONSOLE_RECORD_LENGTH - n);
-            if (got <= 0) {
-                if (got < 0) n = -1;
-                break;
-            }
-            n += got;
-        }
-    }
+    const long n = platformConsole().read(STANDARD_INPUT, buffer, CONSOLE_RECORD_LENGTH);
     unit.position = 0;
     unit.lastIndex = -1;
     if (n == 0) {
@@ -99,7 +86,7 @@ void fillRecord(UnitRecord& unit) {
         buffer[n] = '\n';
         unit.lastIndex = static_cast<int>(n);
     }
-    if (terminal && n == CONSOLE_RECORD_LENGTH) {
+    if (n == CONSOLE_RECORD_LENGTH) {
         // A full read holds at least 131 characters unless it ends in CR LF.
         bool endsInCrLf = buffer[n - 1] == '\n' && buffer[n - 2] == '\r';
         static_assert(CONSOLE_RECORD_LENGTH - 2 == CONSOLE_LINE_LIMIT);
@@ -110,6 +97,81 @@ void fillRecord(UnitRecord& unit) {
         unit.endOfFile = true;
         raiseRecordError(ErrorCode::EndOfFile);
     }
+}
+
+// Whether the line that ends in this record ends in Ctrl-Z: its last byte before the line
+// end (CR LF, LF, or the end of the input), which may lie in the piece before.
+bool lineEndsInCtrlZ(const ReadAhead& ahead, const char* record, int length, bool byEndOfInput) {
+    char last[4];
+    int count = 0;
+    if (ahead.lineContinues) {
+        last[count++] = ahead.pieceTail[0];
+        last[count++] = ahead.pieceTail[1];
+    }
+    const int contentLength = byEndOfInput ? length : length - 1;
+    for (int i = std::max(0, contentLength - 2); i < contentLength; ++i) last[count++] = record[i];
+    if (!byEndOfInput && count > 0 && last[count - 1] == '\r') --count;
+    return count > 0 && last[count - 1] == CTRL_Z;
+}
+
+// A redirected record: the next line of the read-ahead up to and including its LF, or its
+// next 132 bytes when it is longer. Reads of at most 132 bytes are made only when the
+// read-ahead holds no whole record, so a producer that writes one line at a time is served
+// at once, and the records do not depend on how a pipe happens to split the bytes. The
+// last line of the input gets an LF when it has none.
+void fillRedirectedRecord(UnitRecord& unit) {
+    ReadAhead& ahead = unit.readAhead;
+    unit.position = 0;
+    unit.lastIndex = -1;
+    int length = 0;
+    bool lineEnded = false;  // by its LF
+    for (;;) {
+        const int available = ahead.end - ahead.start;
+        const char* first = ahead.bytes + ahead.start;
+        const int limit = std::min(available, CONSOLE_RECORD_LENGTH);
+        if (const void* lf = std::memchr(first, '\n', static_cast<std::size_t>(limit))) {
+            length = static_cast<int>(static_cast<const char*>(lf) - first) + 1;
+            lineEnded = true;
+            break;
+        }
+        if (available >= CONSOLE_RECORD_LENGTH || ahead.inputEnded) {
+            length = limit;
+            break;
+        }
+        std::memmove(ahead.bytes, first, static_cast<std::size_t>(available));
+        ahead.start = 0;
+        ahead.end = available;
+        const long got =
+            platformConsole().read(STANDARD_INPUT, ahead.bytes + available, CONSOLE_RECORD_LENGTH);
+        if (got < 0 || got > CONSOLE_RECORD_LENGTH) raiseRecordError(ErrorCode::ReadFailed);
+        if (got == 0) ahead.inputEnded = true;
+        ahead.end += static_cast<int>(got);
+    }
+    const bool byEndOfInput = !lineEnded && ahead.inputEnded && length < CONSOLE_RECORD_LENGTH;
+    if (byEndOfInput && length == 0 && !ahead.lineContinues) {
+        unit.endOfFile = true;
+        raiseRecordError(ErrorCode::EndOfFile);
+    }
+    char* record = unit.recordBuffer;
+    std::memcpy(record, ahead.bytes + ahead.start, static_cast<std::size_t>(length));
+    ahead.start += length;
+    if ((lineEnded || byEndOfInput) && lineEndsInCtrlZ(ahead, record, length, byEndOfInput)) {
+        unit.endOfFile = true;
+        raiseRecordError(ErrorCode::EndOfFile);
+    }
+    ahead.lineContinues = !lineEnded && !byEndOfInput;
+    if (ahead.lineContinues) {
+        ahead.pieceTail[0] = record[length - 2];
+        ahead.pieceTail[1] = record[length - 1];
+    }
+    if (byEndOfInput) record[length++] = '\n';
+    unit.lastIndex = length - 1;
+}
+
+// Reads the next record into the unit's buffer.
+void fillRecord(UnitRecord& unit) {
+    if (standardInputIsTerminal()) fillTerminalRecord(unit);
+    else fillRedirectedRecord(unit);
 }
 
 char takeByte(UnitRecord& unit) {
@@ -308,6 +370,69 @@ double throughExtendedPrecision(const char* text) {
     }
 }
 
+// Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
+// last bit was cut off, to `bits` significant bits, to nearest with ties to even.
+void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits) {
+    const int length = 128 - (static_cast<std::uint64_t>(value >> 64) != 0
+                                  ? std::countl_zero(static_cast<std::uint64_t>(value >> 64))
+                                  : 64 + std::countl_zero(static_cast<std::uint64_t>(value)));
+    if (length <= bits) return;
+    const int shift = length - bits;
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const unsigned __int128 rest = value & ((half << 1) - 1);
+    value >>= shift;
+    exponent += shift;
+    if (rest > half || (rest == half && (sticky || (value & 1) != 0))) {
+        ++value;
+        if (value >> bits != 0) {
+            value >>= 1;
+            ++exponent;
+        }
+    }
+}
+
+// The value of at most 19 digits times 10^decimalExponent, for a small exponent, rounded to
+// the 64-bit significand of extended precision and then to double, to nearest with ties to
+// even, as throughExtendedPrecision rounds it, but worked in integers, with no
+// floating-point operation. False when the value is not of this kind.
+bool convertShortDecimal(std::string_view digits, long decimalExponent, double& result) {
+    constexpr int EXTENDED_BITS = 64;
+    constexpr int DOUBLE_BITS = 53;
+    if (digits.empty() || digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18)
+        return false;
+    static constexpr std::uint64_t POWERS_OF_TEN[20] = {
+        1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+    std::uint64_t d = 0;
+    for (char c : digits) d = d * 10 + static_cast<std::uint64_t>(c - '0');
+    if (d == 0) return false;
+    unsigned __int128 value;
+    int exponent = 0;
+    bool sticky = false;
+    if (decimalExponent >= 0) {
+        value = static_cast<unsigned __int128>(d) * POWERS_OF_TEN[decimalExponent];
+    } else {
+        // (d * 2^(64 + z)) / 10^k keeps at least 68 bits of the quotient for k <= 18.
+        const int z = std::countl_zero(d);
+        const unsigned __int128 dividend = static_cast<unsigned __int128>(d << z) << 64;
+        const std::uint64_t divisor = POWERS_OF_TEN[-decimalExponent];
+        value = dividend / divisor;
+        sticky = dividend % divisor != 0;
+        exponent = -64 - z;
+    }
+    roundToBits(value, exponent, sticky, EXTENDED_BITS);
+    roundToBits(value, exponent, false, DOUBLE_BITS);
+    auto mantissa = static_cast<std::uint64_t>(value);
+    const int shift = std::countl_zero(mantissa) - (64 - DOUBLE_BITS);
+    mantissa <<= shift;
+    exponent -= shift;
+    const auto biased = static_cast<std::uint64_t>(exponent + (DOUBLE_BITS - 1) + 1023);
+    result = std::bit_cast<double>((biased << 52) | (mantissa & ((std::uint64_t{1} << 52) - 1)));
+    return true;
+}
+
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
 RealConversion realFailure(ErrorCode code) { return {false, code, 0.0f}; }
 
@@ -417,13 +542,16 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         // The digits as an integer with a decimal exponent, free of any decimal-point
         // convention, are converted to extended precision and that value is rounded to
         // double.
-        std::string text = significant + 'e' + std::to_string(scale + exponent);
-        withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
+        const long decimalExponent = scale + exponent;
+        if (!convertShortDecimal(significant, decimalExponent, magnitude)) {
+            const std::string text = significant + 'e' + std::to_string(decimalExponent);
+            withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
+        }
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
     if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);
-    float value = 0.0f;
-    withoutFloatingPointTraps([&] { value = static_cast<float>(magnitude); });
+    // Within the bound the narrowing rounds to at most the largest float: no overflow.
+    const float value = static_cast<float>(magnitude);
     return {true, ErrorCode::RealSyntax, negative ? -value : value};
 }
 

@@ -251,10 +251,32 @@ const std::vector<ScanRow>& scanRows() {
         {"", "i", "F6501"},
         {"5", "i i", "5 F6501"},
         {"\x1a\r\n", "i", "F6501"},
-        {"7\x1a", "i", "7"},
-        // a whole redirected record holds the Ctrl-Z three bytes before its end
-        {"5\n\x1a\r\n", "i", "F6501", Where::PipeOnly},
-        {"5\n\x1a\r\n", "i i", "5 F6501", Where::TerminalOnly},
+        // a line whose last byte before its line end is Ctrl-Z ends the input when it is
+        // reached; the lines before it are read; a Ctrl-Z elsewhere is an ordinary byte
+        {"5\n\x1a\r\n", "i", "5"},
+        {"5\n\x1a\r\n", "i i", "5 F6501"},
+        {"100\r\n\x1a\r\n", "r r", "100 F6501"},
+        {"5\n6 \x1a\n", "i i", "5 F6501", Where::PipeOnly},
+        {"7\x1a", "i", "F6501", Where::PipeOnly},
+        {"7\x1a", "i", "7", Where::TerminalOnly},
+        {"5\n\x1a", "i i", "5 F6501", Where::PipeOnly},
+        {"\x1a\x1a\n7\n", "i", "F6501", Where::PipeOnly},
+        {"7\x1a" "9\n8\n", "i i", "7 8", Where::PipeOnly},
+        {"\x1a" "5\r\n8\n", "i i", "0 8"},
+        // the test looks at the end of each line, not at byte 130 of a read, and the
+        // Ctrl-Z line may straddle two reads of 132 bytes
+        {"1" + std::string(128, ' ') + "\x1a 9\n2\n", "i i", "1 2", Where::PipeOnly},
+        {std::string(130, '\n') + "5\n\x1a\r\n", "i i", "5 F6501", Where::PipeOnly},
+        // in a middle piece of a long line a Ctrl-Z ends nothing; at the end of the line,
+        // in whichever piece it lies, it does
+        {"3" + std::string(130, ' ') + "\x1a" "x\n4\n", "i i", "3 4", Where::PipeOnly},
+        {"3" + std::string(130, ' ') + "\x1a\r\n4\n", "i", "F6501", Where::PipeOnly},
+        {"3" + std::string(129, ' ') + "\x1a\r\n4\n", "i", "F6501", Where::PipeOnly},
+        {"3" + std::string(200, ' ') + "\x1a\n4\n", "i", "F6501", Where::PipeOnly},
+        // the last line is read whole without a line end, whatever its length
+        {std::string(131, ' ') + "7", "i", "7", Where::PipeOnly},
+        {std::string(263, ' ') + "7", "i", "7", Where::PipeOnly},
+        {"5\n" + std::string(129, ' ') + "7", "i i", "5 7", Where::PipeOnly},
         // lines of any length when redirected; the token's storage bounds a value
         {"5" + std::string(300, ' ') + "9\n6\n", "i i", "5 6", Where::PipeOnly},
         {std::string(260, '0') + "\n", "r", "0", Where::PipeOnly},
@@ -278,6 +300,31 @@ TEST(ListDirectedInput, RedirectedResultsDoNotDependOnReadSizes) {
                          (sizes.empty() ? std::string("none") : std::to_string(sizes[0])));
             EXPECT_EQ(runIn(Mode::Pipe, row.input, row.script, sizes), row.expected);
         }
+    }
+}
+
+// Redirected input is read only when a record is needed and the read-ahead holds no whole
+// one, so the descriptor's position after a statement is that of the reads it needed.
+TEST(ListDirectedInput, RedirectedReadsOnlyWhenBytesAreNeeded) {
+    const std::string after = "6\n" + std::string(400, '7') + "\n";
+    const struct {
+        std::string input;
+        std::vector<long> readSizes;
+        std::size_t position;  // of standard input after one integer statement
+    } rows[] = {
+        {"5\n" + after, {}, 132},
+        {"5\n" + after, {1}, 2},
+        {"5\n" + after, {3}, 3},
+        {std::string(130, ' ') + "5\n" + after, {}, 132},
+        {std::string(131, ' ') + "5\n" + after, {}, 264},
+        {std::string(131, ' ') + "5\n" + after, {100}, 200},
+    };
+    for (const auto& row : rows) {
+        FakeConsole console;
+        console.input = row.input;
+        console.readSizes = row.readSizes;
+        EXPECT_EQ(runScript(console, "i"), "5");
+        EXPECT_EQ(console.inputPosition, row.position) << row.input.size();
     }
 }
 

@@ -1,8 +1,9 @@
 // Compiles arbitrary texts as format specifications: compilation must end, and the byte
 // code must decode as a chain of complete elements ending in the final ")" or an error
 // element. Formats whose repeats stay small are also run as statements on a fake console,
-// with a few items of every type: the statement must end (normally or by a run-time
-// error), never loop.
+// with a few items of every type and the program's floating-point traps in force: the
+// statement must end (normally or by a run-time error), never loop, and never make a
+// floating-point fault.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +12,7 @@
 
 #include "consoleio/format.h"
 #include "consoleio/output.h"
-#include "tests/fake_console.h"
+#include "fuzz/fuzz_run.h"
 
 namespace {
 
@@ -59,8 +60,9 @@ void runOne(const std::string& text, int itemCount) {
     // The NUL-terminated form stops at the first NUL byte: it must compile as well.
     checkByteCode(compileFormat(text.c_str(), -1));
 
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FloatingPointGuard guard;
+    FuzzConsole console(guard);
+    FuzzRun run(console, guard, false);
     runToExit([&] {
         beginWrite(CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
         for (int i = 0; i < itemCount; ++i) {
@@ -73,6 +75,7 @@ void runOne(const std::string& text, int itemCount) {
         }
         endWrite();
     });
+    if (guard.faultsMet() != 0) fail("a floating-point fault");
 }
 
 }  // namespace

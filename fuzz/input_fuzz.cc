@@ -1,7 +1,8 @@
 // Arbitrary bytes as console input: input statements read integers and reals until the run
 // ends, which it must do with one of the input errors, after any number of values and null
-// values; no crash, no endless loop, no value outside the single-precision range. The
-// conversions also get the bytes directly as a token.
+// values; no crash, no endless loop, no value outside the single-precision range, and no
+// floating-point fault under the program's traps. The conversions also get the bytes
+// directly as a token.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,15 +11,15 @@
 #include <string>
 
 #include "consoleio/input.h"
-#include "tests/fake_console.h"
+#include "fuzz/fuzz_run.h"
 
 namespace {
 
 const std::set<int> INPUT_ERRORS = {6100, 6101, 6102, 6103, 6104, 6302, 6303,
                                     6407, 6501, 6502, 6503, 6504};
 
-void require(bool condition) {
-    if (!condition) std::abort();
+void require(bool condition, const char* what = "a broken rule") {
+    if (!condition) fuzzFailure("input_fuzz", what);
 }
 
 // The reported number of the one report on standard error, with its layout checked.
@@ -43,10 +44,10 @@ void checkConversions(std::string_view token) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    checkConversions(bytes);
 
     // The first byte chooses the console: terminal flags and the size of pipe reads.
-    FakeConsole console;
+    FloatingPointGuard guard;
+    FuzzConsole console(guard);
     console.input = bytes;
     console.inputTerminal = (data[0] & 1) != 0;
     console.outputTerminal = (data[0] & 2) != 0;
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t statements = 0;
     int status;
     {
-        FakeConsoleScope scope(console);
+        FuzzRun run(console, guard, false);
+        checkConversions(bytes);
         status = runToExit([&] {
             for (;;) {
                 require(++statements <= statementLimit);
@@ -70,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 endRead();
             }
         });
+        require(guard.faultsMet() == 0, "a floating-point fault");
     }
     require(status == 1);
     int number = reportedNumber(console.err);

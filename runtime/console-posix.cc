@@ -34,8 +34,10 @@ public:
         pid_t child = ::fork();
         if (child < 0) return;  // a command that cannot be started is not reported
         if (child == 0) {
-            // The command gets the default handling of a closed pipe back.
+            // The command gets the default handling of a closed pipe and of a file-size
+            // limit back.
             ::signal(SIGPIPE, SIG_DFL);
+            ::signal(SIGXFSZ, SIG_DFL);
             ::execl("/bin/sh", "sh", "-c", commandLine, static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -59,6 +61,8 @@ void setPlatformConsole(Console* console) {
 }
 
 void preparePlatform() {
-    // A write to a closed pipe comes back as EPIPE and is reported as an output fault.
+    // A write to a closed pipe, or beyond the file-size limit, comes back as a failed write
+    // (EPIPE, EFBIG) and is reported as an output fault.
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }

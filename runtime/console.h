@@ -5,6 +5,11 @@
 
 #include <cstddef>
 
+// The standard descriptors.
+constexpr int STANDARD_INPUT = 0;
+constexpr int STANDARD_OUTPUT = 1;
+constexpr int STANDARD_ERROR = 2;
+
 class Console {
 public:
     virtual ~Console() = default;
@@ -34,6 +39,7 @@ Console& platformConsole();
 // Installs `console` as the console in use; nullptr puts the platform's own back.
 void setPlatformConsole(Console* console);
 
-// Prepares the process for the console: a write to a closed pipe must come back as a
-// failed write (reported as an output fault), not end the process by a signal.
+// Prepares the process for the console: a write to a closed pipe or beyond a file-size
+// limit must come back as a failed write (reported as an output fault), not end the
+// process by a signal.
 void preparePlatform();

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "runtime/error.h"
+#include "runtime/mathlib.h"
 
 int activeMathFunction = 0;
 int fpErrorCode = 0;
@@ -177,17 +178,17 @@ void reportFloatingPointError() {
 
 double mathPow(double base, double exponent) {
     return callLibrary(MATH_FUNCTION_POW, "pow", base, exponent,
-                       [=] { return std::pow(base, exponent); });
+                       [=] { return libraryPow(base, exponent); });
 }
 
 double mathCos(double x) {
-    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return std::cos(x); });
+    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return libraryCos(x); });
 }
 
 double mathSin(double x) {
-    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return std::sin(x); });
+    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return librarySin(x); });
 }
 
 double mathExp(double x) {
-    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return std::exp(x); });
+    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return libraryExp(x); });
 }

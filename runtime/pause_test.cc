@@ -21,13 +21,16 @@ struct AnswerCase {
     std::string rest;                   // what is left for the next console input statement
 };
 
-// The input not yet taken: what the console record still holds, then the unread bytes.
+// The input not yet taken: what the console record and its read-ahead still hold, then
+// the unread bytes.
 std::string unreadInput(const FakeConsole& console) {
     const UnitRecord& unit = consoleInputUnit();
     std::string held;
     if (unit.position <= unit.lastIndex)
         held.assign(unit.recordBuffer + unit.position,
                     static_cast<std::size_t>(unit.lastIndex - unit.position + 1));
+    const ReadAhead& ahead = unit.readAhead;
+    held.append(ahead.bytes + ahead.start, static_cast<std::size_t>(ahead.end - ahead.start));
     return held + console.input.substr(console.inputPosition);
 }
 
@@ -41,7 +44,7 @@ TEST(PauseForInput, RunsOnlyAnswersOfTwoOrMoreCharacters) {
         {"inner blanks kept", false, "  a  b \n", {"  a  b"}, ""},
         {"one character", false, "x\n", {}, ""},
         {"one character with blanks", false, "q   \n7\n", {}, "7\n"},
-        {"lone ctrl-z", false, "\x1a\n", {}, ""},
+        {"terminal lone ctrl-z", true, "\x1a\r\n", {}, ""},
         {"two characters", false, "ab\n", {"ab"}, ""},
         {"last line without line end", false, "dir", {"dir"}, ""},
         {"CR LF line end", false, "ls\r\nnext\n", {"ls"}, "next\n"},
@@ -110,6 +113,8 @@ TEST(PauseForInput, EndOfRedirectedInputIsReportedWithTheLastStatementKind) {
     const Case cases[] = {
         {StatementKind::Write, "WRITE", ""},
         {StatementKind::Read, "READ", ""},
+        // a Ctrl-Z line ends the input for the pause too
+        {StatementKind::Write, "WRITE", "\x1a\r\necho no\n"},
     };
     for (const Case& c : cases) {
         FakeConsole console;

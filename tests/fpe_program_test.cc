@@ -1,6 +1,7 @@
 // Floating-point traps through the real start-up: the fpe_driver writes a prompt and then
 // performs one fault; a trapped fault ends the run with its report before anything that
-// follows the fault is written.
+// follows the fault is written. With LAMVIS2_DRIVER_DIR set, the cases through pipes run a
+// driver built for another platform (see driverCommand).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,7 +16,7 @@ const std::string PROMPT = "Enter value: ";
 RunResult runFault(const std::string& fault, bool terminal = false) {
     setenv("FPE_DRIVER_FAULT", fault.c_str(), 1);
     RunResult result = terminal ? runWithPty(driverPath("fpe_driver"), "")
-                                : runWithPipes(driverPath("fpe_driver"), "");
+                                : runWithPipes(driverCommand("fpe_driver"), "");
     unsetenv("FPE_DRIVER_FAULT");
     return result;
 }

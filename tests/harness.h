@@ -14,11 +14,28 @@ struct RunResult {
 };
 
 // Runs `command` (the program and its arguments, searched along PATH) with `input` on a
-// pipe as standard input (written whole, then closed).
+// pipe as standard input (written whole, then closed). With `outputClosed` standard output
+// is a pipe that nobody reads: its read end is closed before the program starts.
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
-                       double timeoutSeconds = 20.0);
+                       double timeoutSeconds = 20.0, bool outputClosed = false);
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds = 20.0);
+
+// Runs `program` with `input` on a pipe and standard output to a regular file that may
+// not grow beyond `fileSizeLimit` bytes (a file-size limit); `out` is the file's content.
+RunResult runWithOutputFile(const std::vector<std::string>& command, const std::string& input,
+                            long fileSizeLimit, double timeoutSeconds = 20.0);
+
+// Runs `program` with standard input and output on pipes, as a front end drives a dialogue:
+// for each step, waits until standard output (after what the previous step awaited) shows
+// `awaited`, then writes `answer` and waits for the next. After the last step standard input
+// is closed. Times out if an awaited text does not come.
+struct DialogueStep {
+    std::string awaited;
+    std::string answer;
+};
+RunResult runDialogue(const std::string& program, const std::vector<DialogueStep>& steps,
+                      double timeoutSeconds = 20.0);
 
 // Runs `program` on a pseudo-terminal in canonical (line) mode with echo off and output
 // passed through untranslated. `typed` is written to the terminal at the start, as if typed
@@ -39,4 +56,9 @@ std::string programPath();
 // another platform), else programPath().
 std::vector<std::string> programCommand();
 std::string driverPath(const std::string& name);
+
+// The command that runs test driver `name`: the native driver, or, with LAMVIS2_DRIVER_DIR
+// set (drivers built for another platform), the words of LAMVIS2_EMULATOR and the driver
+// of that folder (name.exe where there is no plain name).
+std::vector<std::string> driverCommand(const std::string& name);
 std::string testSourceDir();

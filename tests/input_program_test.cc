@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tests/harness.h"
 
@@ -35,8 +36,8 @@ TEST(InputProgram, ThroughPipes) {
     const PipeRow rows[] = {
         {"pi pr", "7\n2.5\n", "Value: \r\n7\r\nValue: \r\n2.5\r\n", ""},
         {"i i", std::string(1000, ' ') + "5" + std::string(500, ' ') + "x\n6", "5\r\n6\r\n", ""},
-        // the whole input is one record, with Ctrl-Z three bytes before its end
-        {"i i", "5\r\n\x1a\r\n", "", "F6501"},
+        // the answer before a Ctrl-Z line is read
+        {"i i", "5\r\n\x1a\r\n", "5\r\n", "F6501"},
         {"pr", "abc\n", "Value: \r\n", "F6103"},
         // out-of-range values are refused by the reader, not trapped as arithmetic faults
         {"r", "1e400\n", "", "F6102"},
@@ -89,6 +90,44 @@ TEST(InputProgram, TerminalLineLimit) {
     ASSERT_FALSE(refused.timedOut);
     EXPECT_TRUE(startsWith(refused.out, reportHead("F6407"))) << refused.out;
     EXPECT_EQ(refused.status, 1);
+}
+
+// A front end that writes one answer and waits for the next prompt before it writes the
+// next one is served at once: each answer is read as soon as its line is complete, and
+// the bytes are those of the same answers written all at once. The pause reads its answer
+// the same way.
+TEST(InputProgram, DialogueOneAnswerAtATime) {
+    const std::vector<std::vector<DialogueStep>> dialogues = {
+        {{"(-1 to stop): ", "100\n"},
+         {"transverse direction: ", "100\r\n"},
+         {"Poisson ratio: ", "0.25\n"},
+         {"ply thickness: ", "1\n"},
+         {"creep fraction: ", "0.5\n"},
+         {"(-1 to stop): ", "-1\n"},
+         {"ply number  1: ", "1\n"},
+         {"ply angle: ", "0\n"},
+         {"ply number  2: ", "-1\n"},
+         {"   Nx: ", "10\n"},
+         {"   Ny: ", "0\n"},
+         {"  Nxy: ", "0\n"},
+         {"   Mx: ", "0\n"},
+         {"   My: ", "0\n"},
+         {"  Mxy: ", "0\n"},
+         {"Enter relaxation time", "1.0\n"}},
+        {{"(-1 to stop): ", "-1\n"}, {"ply number  1: ", "-1\n"}, {"Singular matrix.\r\n", "\n"}},
+    };
+    for (const auto& steps : dialogues) {
+        std::string answers;
+        for (const DialogueStep& step : steps) answers += step.answer;
+        SCOPED_TRACE(answers);
+        RunResult driven = runDialogue(programPath(), steps, 10.0);
+        RunResult whole = runWithPipes(programPath(), answers);
+        ASSERT_FALSE(driven.timedOut) << driven.out;
+        ASSERT_FALSE(whole.timedOut);
+        EXPECT_EQ(driven.out, whole.out);
+        EXPECT_EQ(driven.err, whole.err);
+        EXPECT_EQ(driven.status, whole.status);
+    }
 }
 
 }  // namespace

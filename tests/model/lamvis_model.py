@@ -32,6 +32,7 @@ MESSAGE_TEXTS = {
     6502: "zero repeat count",
     6503: "multiple repeat counts",
     6504: "quoted value for numeric item",
+    6423: "write error on console",
 }
 
 # Floating-point exception texts of the MATH reports.
@@ -63,6 +64,10 @@ class InputError(Exception):
     def __init__(self, number):
         super().__init__(number)
         self.number = number
+
+
+class OutputFault(Exception):
+    """A write to standard output failed: the file-size limit was reached."""
 
 
 class NotModelled(Exception):
@@ -294,8 +299,9 @@ def compile_format(text):
 class Console:
     """The console output unit and the dialogue's byte streams."""
 
-    def __init__(self, answers):
+    def __init__(self, answers, output_limit=None):
         self.out = bytearray()
+        self.output_limit = output_limit
         self.err = bytearray()
         self.line_open = False
         self.last_kind = "WRITE"
@@ -303,6 +309,15 @@ class Console:
         # the record being built
         self.record = ""
         self.pending = 0
+
+    def write(self, data):
+        """Standard output; beyond the file-size limit the write fails after the bytes
+        that still fit."""
+        if self.output_limit is not None and len(self.out) + len(data) > self.output_limit:
+            self.out += data[:self.output_limit - len(self.out)]
+            self.line_open = False
+            raise OutputFault()
+        self.out += data
 
     # records -----------------------------------------------------------------------
 
@@ -314,14 +329,15 @@ class Console:
         record = self.record or " "
         control, rest = record[0], record[1:]
         if control == "+":
-            self.out += b"\r"
+            self.write(b"\r")
         elif control == "0":
-            self.out += b"\r\n\r\n" if self.line_open else b"\r\n"
+            self.write(b"\r\n\r\n" if self.line_open else b"\r\n")
         elif control == "1":
-            self.out += b"\r\n\x0c\r \r"
+            self.write(b"\r\n\x0c\r \r")
         elif self.line_open:
-            self.out += CR_LF
-        self.out += rest.encode("latin-1")
+            self.write(CR_LF)
+        if rest:
+            self.write(rest.encode("latin-1"))
         self.line_open = True
         self.record = ""
         self.pending = 0
@@ -423,8 +439,8 @@ class Console:
     def pause(self, text):
         """The pause of the singular-matrix message, with input redirected."""
         if self.line_open:
-            self.out += CR_LF
-        self.out += text.encode("latin-1") + CR_LF
+            self.write(CR_LF)
+        self.write(text.encode("latin-1") + CR_LF)
         offset = self.input.next_offset()
         answer = self.input.read_pause_line()
         answer = answer.rstrip(b" \t")
@@ -441,8 +457,11 @@ class Console:
 
     def end_run(self, status):
         if self.line_open:
-            self.out += CR_LF
             self.line_open = False
+            try:
+                self.write(CR_LF)
+            except OutputFault:
+                raise NotModelled("a failed write at the close-down")
         raise RunEnded(status)
 
 
@@ -578,14 +597,20 @@ def appended(token, ch, convert):
 
 
 class PipeInput:
-    """The console input connection when standard input is a pipe or a file: read calls
-    of at most 132 bytes, records completed by skipping to the next LF."""
+    """The console input connection when standard input is a pipe or a file. The input is
+    a sequence of lines, each up to and including its LF (the last one possibly without);
+    the reader hands out one line per record, a line longer than 132 bytes in pieces of
+    132 bytes. The last line gets an LF when it has none. A line whose last byte before its
+    line end (CR LF, LF, or the end of the input) is Ctrl-Z is the end of the input when
+    the record that holds its line end is reached. Records are completed by skipping to
+    the next LF."""
 
     RECORD_LENGTH = 132
 
     def __init__(self, data):
         self.data = bytes(data)
-        self.offset = 0
+        self.offset = 0          # offset of the next record in the data
+        self.line_start = 0      # offset where the line of the next record starts
         self.buffer = b""
         self.buffer_start = 0
         self.position = 0
@@ -595,17 +620,28 @@ class PipeInput:
         return min(self.buffer_start + self.position, len(self.data))
 
     def fill(self):
-        chunk = self.data[self.offset:self.offset + self.RECORD_LENGTH]
-        self.buffer_start = self.offset
-        self.offset += len(chunk)
-        if not chunk:
+        data, start = self.data, self.offset
+        if start >= len(data) and not (start == len(data) and self.line_start < start):
             raise InputError(6501)
-        n = len(chunk)
-        if n < self.RECORD_LENGTH and chunk[-1:] != b"\n":
-            chunk += b"\n"
-        if n >= 3 and chunk[n - 3] == 0x1A:
-            raise InputError(6501)
-        self.buffer = chunk
+        lf = data.find(b"\n", self.line_start)
+        line_end = len(data) if lf < 0 else lf + 1
+        record = data[start:min(line_end, start + self.RECORD_LENGTH)]
+        self.buffer_start = start
+        self.offset = start + len(record)
+        holds_line_end = self.offset == line_end and (lf >= 0 or len(record) < self.RECORD_LENGTH)
+        if holds_line_end:
+            content = data[self.line_start:line_end]
+            if lf >= 0:
+                content = content[:-1]
+                if content.endswith(b"\r"):
+                    content = content[:-1]
+            if content.endswith(b"\x1a"):
+                raise InputError(6501)
+            if lf < 0:
+                record += b"\n"
+                self.offset = len(data) + 1
+            self.line_start = self.offset
+        self.buffer = record
         self.position = 0
 
     def take(self):
@@ -1031,9 +1067,10 @@ class Session:
                 break
 
 
-def run_model(answers):
-    """Expected (stdout, stderr, exit status) of `lamvis2 < answers`."""
-    console = Console(answers)
+def run_model(answers, output_limit=None):
+    """Expected (stdout, stderr, exit status) of `lamvis2 < answers`; with `output_limit`,
+    standard output is a file that may not grow beyond that many bytes."""
+    console = Console(answers, output_limit)
     try:
         try:
             Session(console).run()
@@ -1043,6 +1080,9 @@ def run_model(answers):
             console.end_run(1)
         except FloatingPointTrap as trap:
             console.report("M", trap.number, ": MATH\r\n- ", trap.text)
+            console.end_run(1)
+        except OutputFault:
+            console.report("F", 6423, ": WRITE(", "CON)\r\n- " + MESSAGE_TEXTS[6423])
             console.end_run(1)
         console.end_run(0)
     except RunEnded as ended:

@@ -73,12 +73,34 @@ TEN_SETS = (
     + material(210000, 210000, 0.3, None, 0.1, 0.01)
 )
 
+ISO_RUN = ISO + STOP + plies((1, 0)) + UNIT_LOADS + ["1.0"]
+TWENTY_PLIES = (CARBON + GLASS + STOP
+                + plies(*[((k % 2) + 1, (-1) ** k * 15 * (k % 7)) for k in range(1, 21)])[:-1]
+                + lines(100, 20, 5, 2, 1, 0.5, 0.91))
+
+
+def padded_first(answers, length):
+    """`answers` with blanks after the first answer, so that its line (with its LF) is
+    `length` bytes long."""
+    return [answers[0] + " " * (length - 1 - len(answers[0]))] + answers[1:]
+
+
+def padded_total(answers, total):
+    """`answers` without a final line end, the first line padded with blanks so that the
+    whole input is `total` bytes long."""
+    unpadded = len(answer_bytes(answers + [NO_FINAL_NEWLINE]))
+    return padded_first(answers, len(answers[0]) + 1 + total - unpadded) + [NO_FINAL_NEWLINE]
+
+
+# Standard output limited to this many bytes (a file under a file-size limit), by scenario.
+OUTPUT_LIMITS = {"file_size_limit": 1024}
+
 SCENARIOS = [
     ("iso_unit_ply",
      "One isotropic unit ply (e1 = e2 = 100, nu12 = 0.25, so g12 = 40 is derived and not\n"
      "asked), t = 1, angle 0: A11 = 100/0.9375, A12 = 25/0.9375, A33 = 40, B zero,\n"
      "D = A/12; the stresses are the loads over t; relaxation time 1.0 gives 16 rows.",
-     ISO + STOP + plies((1, 0)) + UNIT_LOADS + ["1.0"]),
+     ISO_RUN),
     ("ortho_0_nx",
      "A single 0-degree glass/epoxy ply under Nx alone: sigma-1 = Nx / t = 400.",
      GLASS + STOP + plies((1, 0)) + lines(100, 0, 0, 0, 0, 0, 10)),
@@ -109,9 +131,7 @@ SCENARIOS = [
     ("twenty_plies",
      "Twenty plies of two sets, no twenty-first prompt; ply numbers 1 to 20 in the stress\n"
      "table; relaxation time 0.91 gives 17 rows, the last at 91.",
-     CARBON + GLASS + STOP
-     + plies(*[((k % 2) + 1, (-1) ** k * 15 * (k % 7)) for k in range(1, 21)])[:-1]
-     + lines(100, 20, 5, 2, 1, 0.5, 0.91)),
+     TWENTY_PLIES),
     ("null_later_ply",
      "A lone comma at the set-number prompt of ply 2 and a lone slash at ply 3 keep the\n"
      "number of the ply before (set 2); the angles are asked as usual.",
@@ -262,6 +282,31 @@ SCENARIOS = [
      "A relaxation time of 3.4e38: the rows are printed until the next time overflows the\n"
      "single-precision range (M6104).",
      ISO + STOP + plies((1, 0)) + UNIT_LOADS + ["3.4e38"]),
+    ("ctrl_z_line_after_answer",
+     "A Ctrl-Z line (Ctrl-Z CR LF) after the first answer: 100 is read, and the Ctrl-Z line\n"
+     "ends the input at the next prompt (F6501).",
+     ["100\r", "\x1a\r"]),
+    ("ctrl_z_line_after_twenty_plies",
+     "A complete twenty-ply answer file with CR LF line ends and a last line Ctrl-Z CR LF:\n"
+     "every answer is read, the run is complete and the Ctrl-Z line is never reached.",
+     [a + "\r" for a in TWENTY_PLIES] + ["\x1a\r"]),
+    ("ctrl_z_line_across_reads",
+     "A Ctrl-Z line that straddles two reads of 132 bytes (the Ctrl-Z and its CR are the\n"
+     "last two bytes of the first, the LF the first of the second) ends the input at the\n"
+     "second prompt.",
+     padded_first(["100"], 130) + ["\x1a\r"] + ISO_RUN[1:]),
+    ("ctrl_z_in_ignored_rest",
+     "A Ctrl-Z in the ignored rest of the first line, 130th byte of the first read of 132\n"
+     "bytes, is an ordinary byte: the run is complete.",
+     ["100" + " " * 126 + "\x1a" + "xx"] + ISO_RUN[1:]),
+    ("no_final_line_end_at_264",
+     "An answer file of exactly 264 bytes (two reads of 132) without a line end after its\n"
+     "last answer: the last line is read whole, and the run is complete.",
+     padded_total(ISO_RUN, 264)),
+    ("file_size_limit",
+     "Standard output is a file under a file-size limit of 1024 bytes: the write that\n"
+     "reaches the limit fails after the bytes that fit, and it is reported (F6423).",
+     ISO_RUN),
 ]
 
 
@@ -305,11 +350,15 @@ def encode_section(data, terminator):
 
 def case_text(name, comment, answers):
     stdin = answer_bytes(answers)
-    out, err, status = run_model(stdin)
+    limit = OUTPUT_LIMITS.get(name)
+    out, err, status = run_model(stdin, limit)
     text = ["Expected bytes from the reference model (tests/model/make_cases.py)."]
     text += comment.split("\n")
     text.append("--- stdin")
     text += encode_section(stdin, b"\n")
+    if limit is not None:
+        text.append("--- file size limit")
+        text.append(str(limit))
     text.append("--- stdout")
     text += encode_section(out, b"\r\n")
     if err:
@@ -529,6 +578,25 @@ def run_checks():
     out, err, status = run_answers(scen["pause_one_character"])
     check(out.endswith(b"Singular matrix.\r\n\r\n") and
           err.startswith(b"\r\nrun-time error M6103: MATH"), "one character at the pause")
+    # Ctrl-Z lines and a missing last line end, wherever the reads of 132 bytes fall.
+    complete = run_answers(ISO_RUN)
+    stopped = run_answers(["100", "\x1a"])
+    check(stopped[2] == 1 and stopped[1].startswith(b"\r\nrun-time error F6501: READ(CON)")
+          and stopped[0].endswith(b"Enter modulus in transverse direction: \r\n"),
+          "a Ctrl-Z line ends the input at the prompt that reaches it")
+    check(run_answers(scen["ctrl_z_line_after_answer"]) == stopped, "Ctrl-Z line after 100")
+    check(run_answers(scen["ctrl_z_line_across_reads"]) == stopped, "Ctrl-Z line across reads")
+    check(run_answers(scen["ctrl_z_line_after_twenty_plies"]) == run_answers(TWENTY_PLIES),
+          "twenty plies and a Ctrl-Z line: complete")
+    check(run_answers(scen["ctrl_z_in_ignored_rest"]) == complete, "Ctrl-Z in the ignored rest")
+    data = answer_bytes(scen["no_final_line_end_at_264"])
+    check(len(data) == 264 and data.endswith(b"1.0"), "264 bytes, no final line end")
+    check(run_model(data) == complete, "no final line end at 264 bytes: complete")
+    limited = run_model(answer_bytes(ISO_RUN), 1024)
+    check(len(complete[0]) > 1024 and limited == (
+        complete[0][:1024], b"\r\nrun-time error F6423: WRITE(CON)\r\n- " +
+        MESSAGE_TEXTS[6423].encode() + b"\r\n", 1), "file-size limit: F6423 after 1024 bytes")
+
     out, err, status = run_answers(scen["huge_relaxation_time"])
     rows = sweep_rows(out)
     check(err.startswith(b"\r\nrun-time error M6104: MATH") and len(rows) >= 8 and
@@ -559,15 +627,37 @@ def first_difference(expected, got):
         line, i, expected[max(0, i - 30):i + 30], got[max(0, i - 30):i + 30])
 
 
+def run_limited(program, stdin, limit):
+    """Runs `program` on `stdin`; with a `limit`, standard output is a file that may not
+    grow beyond `limit` bytes."""
+    import resource
+    import signal
+    import subprocess
+    import tempfile
+    if limit is None:
+        return subprocess.run([program], input=stdin, capture_output=True, timeout=30)
+
+    def limit_file_size():
+        signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+    with tempfile.TemporaryFile() as out:
+        run = subprocess.run([program], input=stdin, stdout=out, stderr=subprocess.PIPE,
+                             preexec_fn=limit_file_size, timeout=30)
+        out.seek(0)
+        run.stdout = out.read()
+    return run
+
+
 def compare_with_program(program):
     """Runs `program` on every scenario's answers through pipes and reports the first
     difference of each stream from the model."""
-    import subprocess
     mismatches = 0
     for name, _, answers in SCENARIOS:
         stdin = answer_bytes(answers)
-        out, err, status = run_model(stdin)
-        run = subprocess.run([program], input=stdin, capture_output=True, timeout=30)
+        limit = OUTPUT_LIMITS.get(name)
+        out, err, status = run_model(stdin, limit)
+        run = run_limited(program, stdin, limit)
         for stream, expected, got in (("stdout", out, run.stdout), ("stderr", err, run.stderr)):
             if expected != got:
                 mismatches += 1

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Coverage-guided fuzzing in CI: installs clang and its fuzzer and sanitizer run-times if
+# they are missing, then runs each libFuzzer target for FUZZ_SECONDS (120) seconds. A crash,
+# leak, time-out or broken rule fails the run; the reproducer is printed and kept in
+# ci-artifacts/fuzz/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${FUZZ_SECONDS:-120}"
+export FUZZ_ARTIFACTS="${FUZZ_ARTIFACTS:-$PWD/ci-artifacts/fuzz}"
+
+runtime_missing() {
+  command -v clang++ >/dev/null || return 0
+  local dir
+  dir="$(clang++ -print-resource-dir)/lib/linux"
+  [ -f "$dir/libclang_rt.fuzzer-$(uname -m).a" ] && [ -f "$dir/libclang_rt.asan-$(uname -m).a" ] || return 0
+  return 1
+}
+if runtime_missing; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  command -v clang++ >/dev/null || apt-get install -y -q clang
+  if runtime_missing; then
+    apt-get install -y -q "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
+  fi
+fi
+
+make fuzz FUZZ_SECONDS="$seconds"
+
+# The whole dialogue again in the floating-point flag mode (faults found from the status
+# flags instead of traps). FLAG_MODE_CMAKE_ARGS names that build's CMake option; it stays
+# empty until the flag mode exists.
+FLAG_MODE_CMAKE_ARGS=""
+if [ -n "$FLAG_MODE_CMAKE_ARGS" ]; then
+  make fuzz FUZZ_SECONDS="$seconds" FUZZ_BUILD_DIR=build-fuzz-flags FUZZ_TARGETS=dialogue_fuzz \
+       FUZZ_CMAKE_ARGS="$FLAG_MODE_CMAKE_ARGS"
+else
+  echo "fuzz: no floating-point flag mode in this tree; its dialogue run is skipped"
+fi

@@ -1,0 +1,61 @@
+# The fuzz targets, fuzz/*_fuzz.cc, each an LLVMFuzzerTestOneInput entry point.
+#
+# Normally each entry is linked with fuzz/random_driver.cc into a randomized test that runs
+# with the other tests (its seeds come from fuzz/corpus/<target>). With LAMVIS_FUZZ (clang
+# only) the whole build is instrumented for coverage with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and each entry is linked with libFuzzer instead.
+option(LAMVIS_FUZZ "Build the fuzz targets for libFuzzer (needs clang)" OFF)
+
+file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cc)
+set(FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard.cc)
+if(WIN32)
+  list(APPEND FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard-win32.cc)
+else()
+  list(APPEND FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard-posix.cc)
+endif()
+
+if(LAMVIS_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "LAMVIS_FUZZ needs clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  set(FUZZ_SANITIZERS address,undefined)
+  # Everything already defined (the program's library, the program, any test) gets the
+  # coverage instrumentation and the sanitizers, so that it all links.
+  get_property(FUZZ_INSTRUMENTED DIRECTORY PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target ${FUZZ_INSTRUMENTED})
+    get_target_property(type ${target} TYPE)
+    if(type MATCHES "LIBRARY|EXECUTABLE")
+      target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,${FUZZ_SANITIZERS}
+                             -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+      target_link_options(${target} PRIVATE -fsanitize=${FUZZ_SANITIZERS})
+    endif()
+  endforeach()
+  foreach(src ${FUZZ_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src} ${FUZZ_SUPPORT_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,${FUZZ_SANITIZERS}
+                           -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,${FUZZ_SANITIZERS})
+    target_link_libraries(${name} PRIVATE lamvis_core)
+  endforeach()
+elseif(LAMVIS_TESTS)
+  foreach(src ${FUZZ_SOURCES})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/fuzz/random_driver.cc ${FUZZ_SUPPORT_SOURCES})
+    target_compile_definitions(${name} PRIVATE
+        FUZZ_SEED_DIR="${CMAKE_SOURCE_DIR}/fuzz/corpus/${name}")
+    target_link_libraries(${name} PRIVATE lamvis_core)
+    add_test(NAME ${name} COMMAND ${name})
+  endforeach()
+  # The in-process run of the targets, held to the whole-program cases.
+  add_executable(fuzz_run_test ${CMAKE_SOURCE_DIR}/fuzz/fuzz_run_test.cc ${FUZZ_SUPPORT_SOURCES})
+  target_compile_definitions(fuzz_run_test PRIVATE TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests")
+  target_link_libraries(fuzz_run_test PRIVATE lamvis_core GTest::gtest_main Threads::Threads)
+  add_test(NAME fuzz_run_test COMMAND fuzz_run_test)
+  # The seed corpora derived from the examples and the cases must be current.
+  find_package(Python3 COMPONENTS Interpreter QUIET)
+  if(Python3_Interpreter_FOUND)
+    add_test(NAME fuzz_corpus_current
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/fuzz/make_corpus.py --check)
+  endif()
+endif()
