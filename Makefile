@@ -7,16 +7,20 @@ FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
-.PHONY: all build run test sanitize bench fuzz clean
+.PHONY: all configure build run test sanitize bench fuzz clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
-	./$(BUILD_DIR)/lamvis2
+# Only the program: a new user need not wait for the tests.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	$(BUILD_DIR)/lamvis2
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
@@ -28,8 +32,11 @@ sanitize:
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir build-sanitize --output-on-failure
 
+# The whole-process benchmark, then the in-process benchmarks when Google Benchmark is
+# installed. Both print figures; neither is a pass-or-fail test.
 bench: build
-	./$(BUILD_DIR)/lamvis_bench
+	$(BUILD_DIR)/lamvis_process_bench
+	if [ -x $(BUILD_DIR)/lamvis_bench ]; then $(BUILD_DIR)/lamvis_bench; fi
 
 # libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer), each run for
 # FUZZ_SECONDS seconds; prints executions and coverage, fails on a crash and keeps its

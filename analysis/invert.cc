@@ -6,9 +6,11 @@
 // product of two entries is formed in double and rounded only when combined into a sum.
 #include "analysis/invert.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "analysis/rounding.h"
 #include "runtime/error.h"
 #include "runtime/pause.h"
 
@@ -18,14 +20,15 @@ namespace {
 // not re-entrant; the program calls them one at a time from its one thread.
 float rowScale[MAX_INVERT_ORDER];
 
+// Orders up to this one are worked on the stack.
+constexpr int SMALL_ORDER = 6;
+
 // Entry (i, j), counted from 1, of a matrix stored by columns with leading dimension np.
 inline float& at(float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
 inline float at(const float* a, int np, int i, int j) { return a[(j - 1) * np + (i - 1)]; }
 
 // sum - x * y, rounded to float.
-inline float subtractProduct(float sum, float x, float y) {
-    return static_cast<float>(static_cast<double>(sum) - static_cast<double>(x) * static_cast<double>(y));
-}
+inline float subtractProduct(float sum, float x, float y) { return narrow(wide(sum) - wide(x) * wide(y)); }
 
 }  // namespace
 
@@ -34,16 +37,30 @@ void resetInversionState() {
 }
 
 void invertMatrix(const float* a, int n, int np, float* y) {
-    std::vector<float> work(a, a + static_cast<std::size_t>(np) * static_cast<std::size_t>(np));
-    std::vector<int> pivotRows(static_cast<std::size_t>(np));
+    // The work matrix and the pivot rows of the orders the program inverts live on the
+    // stack; larger ones on the heap.
+    const std::size_t size = static_cast<std::size_t>(np) * static_cast<std::size_t>(np);
+    float smallWork[SMALL_ORDER * SMALL_ORDER];
+    int smallPivotRows[SMALL_ORDER];
+    std::vector<float> largeWork;
+    std::vector<int> largePivotRows;
+    float* work = smallWork;
+    int* pivotRows = smallPivotRows;
+    if (np > SMALL_ORDER) {
+        largeWork.resize(size);
+        largePivotRows.resize(static_cast<std::size_t>(np));
+        work = largeWork.data();
+        pivotRows = largePivotRows.data();
+    }
+    std::copy(a, a + size, work);
     float parity = 1.0f;
 
     for (int i = 1; i <= n; ++i) {
         for (int j = 1; j <= n; ++j) at(y, np, i, j) = 0.0f;
         at(y, np, i, i) = 1.0f;
     }
-    luDecompose(work.data(), n, np, pivotRows.data(), parity);
-    for (int j = 1; j <= n; ++j) luSolve(work.data(), n, np, pivotRows.data(), y + (j - 1) * np);
+    luDecompose(work, n, np, pivotRows, parity);
+    for (int j = 1; j <= n; ++j) luSolve(work, n, np, pivotRows, y + (j - 1) * np);
 }
 
 void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
@@ -55,12 +72,12 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
         float big = 0.0f;
         for (int j = 1; j <= n; ++j) {
             const float magnitude = std::fabs(at(a, np, i, j));
-            if (magnitude > big) big = magnitude;
+            if (decides(magnitude > big)) big = magnitude;
         }
         // An all-zero row: tell the user and wait. The division below then divides by zero,
-        // and the floating-point trap ends the run.
-        if (big == 0.0f) pauseForInput(16, "Singular matrix.");
-        rowScale[i - 1] = static_cast<float>(1.0 / static_cast<double>(big));
+        // and the floating-point fault report ends the run.
+        if (decides(big == 0.0f)) pauseForInput(16, "Singular matrix.");
+        rowScale[i - 1] = narrow(1.0 / wide(big));
     }
 
     for (int j = 1; j <= n; ++j) {
@@ -77,10 +94,10 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
             for (int k = 1; k < j; ++k) sum = subtractProduct(sum, at(a, np, i, k), at(a, np, k, j));
             at(a, np, i, j) = sum;
             // A later row whose scaled figure equals the best so far takes its place.
-            const double figure = static_cast<double>(rowScale[i - 1]) * std::fabs(static_cast<double>(sum));
-            if (figure >= static_cast<double>(big)) {
+            const double figure = wide(rowScale[i - 1]) * std::fabs(wide(sum));
+            if (decides(figure >= wide(big))) {
                 pivot = i;
-                big = static_cast<float>(figure);
+                big = narrow(figure);
             }
         }
 
@@ -95,12 +112,10 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
         }
         pivotRows[j - 1] = pivot;
 
-        if (at(a, np, j, j) == 0.0f) at(a, np, j, j) = TINY_PIVOT;
+        if (decides(at(a, np, j, j) == 0.0f)) at(a, np, j, j) = TINY_PIVOT;
         if (j < n) {
-            const float reciprocal = static_cast<float>(1.0 / static_cast<double>(at(a, np, j, j)));
-            for (int i = j + 1; i <= n; ++i)
-                at(a, np, i, j) = static_cast<float>(static_cast<double>(at(a, np, i, j)) *
-                                                     static_cast<double>(reciprocal));
+            const float reciprocal = narrow(1.0 / wide(at(a, np, j, j)));
+            for (int i = j + 1; i <= n; ++i) at(a, np, i, j) = narrow(wide(at(a, np, i, j)) * wide(reciprocal));
         }
     }
 }
@@ -114,7 +129,7 @@ void luSolve(const float* a, int n, int np, const int* pivotRows, float* b) {
         b[l - 1] = b[i - 1];
         if (first != 0) {
             for (int j = first; j < i; ++j) sum = subtractProduct(sum, at(a, np, i, j), b[j - 1]);
-        } else if (sum != 0.0f) {
+        } else if (decides(sum != 0.0f)) {
             first = i;
         }
         b[i - 1] = sum;
@@ -123,6 +138,6 @@ void luSolve(const float* a, int n, int np, const int* pivotRows, float* b) {
     for (int i = n; i >= 1; --i) {
         float sum = b[i - 1];
         for (int j = i + 1; j <= n; ++j) sum = subtractProduct(sum, at(a, np, i, j), b[j - 1]);
-        b[i - 1] = static_cast<float>(static_cast<double>(sum) / static_cast<double>(at(a, np, i, i)));
+        b[i - 1] = narrow(wide(sum) / wide(at(a, np, i, i)));
     }
 }

@@ -10,7 +10,7 @@ constexpr float TINY_PIVOT = 1.0E-20f;
 
 // y's leading n by n block becomes the inverse of a's; a is left unchanged. A matrix with
 // an all-zero row shows "Singular matrix." at the pause, and the division by that row's
-// zero magnitude that follows ends the run through the floating-point trap.
+// zero magnitude that follows ends the run with the floating-point fault report.
 void invertMatrix(const float* a, int n, int np, float* y);
 
 // Replaces a's leading n by n block by the LU decomposition of a row-permuted copy (L's

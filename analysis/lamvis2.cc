@@ -3,15 +3,17 @@
 //
 // Every prompt and result is one output statement and every typed value one input
 // statement. Arithmetic is written out step by step: operands are widened to double, and a
-// result is rounded to float exactly where it is stored, so that the printed figures follow
-// from the order of operations given here. Faults in the arithmetic (a zero modulus, a zero
-// relaxation time, an all-zero matrix row) are left to the floating-point traps.
+// result is rounded to float exactly where it is stored (narrow), so that the printed
+// figures follow from the order of operations given here. Faults in the arithmetic (a zero
+// modulus, a zero relaxation time, an all-zero matrix row) are left to the floating-point
+// fault reporting: the traps, or the checks at each narrow and decides.
 #include "analysis/lamvis2.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "analysis/invert.h"
+#include "analysis/rounding.h"
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/fpe.h"
@@ -75,11 +77,6 @@ void promptReal(const char* prompt, float& target) {
     readReal(CONSOLE_INPUT_UNIT, target);
 }
 
-// ---- Arithmetic with a rounding at each store ----
-
-inline double wide(float x) { return static_cast<double>(x); }
-inline float narrow(double x) { return static_cast<float>(x); }
-
 // Entry (i, j), counted from 1, of a 6 by 6 matrix stored by columns.
 inline float& entry6(float* m, int i, int j) { return m[(j - 1) * 6 + (i - 1)]; }
 inline float entry3(const float* m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
@@ -111,6 +108,7 @@ void AnalysisSession::run() {
     reportLaminateStiffness();
     reportLoadResponse();
     runRelaxationSweep();
+    checkFloatingPointFault();
 }
 
 void AnalysisSession::writeBanner() {
@@ -131,14 +129,14 @@ void AnalysisSession::readMaterialSets() {
         endWrite();
 
         promptReal("Enter modulus in fiber direction (-1 to stop): ", set.e1);
-        if (set.e1 < 0.0f) break;  // any negative value stops; zero does not
+        if (decides(set.e1 < 0.0f)) break;  // any negative value stops; zero does not
         promptReal("Enter modulus in transverse direction: ", set.e2);
         promptReal("Enter principal Poisson ratio: ", set.nu12);
 
         // The relative difference is compared as computed, without rounding it to float. A
         // zero e1 divides by zero here.
         const double difference = std::fabs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
-        if (difference >= wide(ISOTROPY_TOLERANCE)) {
+        if (decides(difference >= wide(ISOTROPY_TOLERANCE))) {
             promptReal("Enter shear modulus: ", set.g12);
         } else {
             set.g12 = narrow(wide(set.e1) / ((wide(set.nu12) + 1.0) * 2.0));
@@ -238,6 +236,8 @@ void AnalysisSession::reportLaminateStiffness() {
         const float w3 = narrow((mathPow(zTop, 3.0) - mathPow(zBottom, 3.0)) * wide(ONE_THIRD));
 
         transformedStiffness(k, plyStiffness);
+        std::memcpy(plyStiffnesses[k - 1], plyStiffness, sizeof plyStiffness);
+        std::memcpy(plyTransformations[k - 1], workStressTransformation, sizeof workStressTransformation);
         for (int i = 1; i <= 3; ++i) {
             for (int j = 1; j <= 3; ++j) {
                 const double q = wide(entry3(plyStiffness, i, j));
@@ -291,7 +291,8 @@ void AnalysisSession::reportLoadResponse() {
 
     for (int k = 1; k <= layup.plyCount; ++k) {
         midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
-        transformedStiffness(k, plyStiffness);
+        std::memcpy(plyStiffness, plyStiffnesses[k - 1], sizeof plyStiffness);
+        std::memcpy(workStressTransformation, plyTransformations[k - 1], sizeof workStressTransformation);
 
         float a[3];
         float b[3];
@@ -315,10 +316,15 @@ void AnalysisSession::runRelaxationSweep() {
 
     float previousTime = 0.0f;
     float time = narrow(wide(relaxationTime) / 100.0);
-    float q[9];
+    // A ply's T, T' and reduced stiffness are the same in every row: the first row works
+    // them out, in the order of the ply loop, and the later rows use them again.
+    float transformations[MAX_PLIES][9];
+    float inverseTransformations[MAX_PLIES][9];
+    float reducedStiffnesses[MAX_PLIES][9];
+    bool firstRow = true;
 
     // 100 times the relaxation time is compared exactly; a NaN comparison ends the loop too.
-    while (wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time)) {
+    while (decides(wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time))) {
         const float timeStep = narrow(wide(time) - wide(previousTime));
         float creepMidplane[3];
         float creepCurvatures[3];
@@ -331,24 +337,30 @@ void AnalysisSession::runRelaxationSweep() {
         // Each row shows the deformation of the plies' current creep strains: the
         // resultants are summed afresh at every step.
         for (float& load : creepLoads) load = 0.0f;
+        double decay = 0.0;
 
         for (int k = 1; k <= layup.plyCount; ++k) {
             midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
             const float zm = midThickness;
             const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
 
-            stressTransformation(k, workStressTransformation);
-            inverseStressTransformation(k, workInverseTransformation);
-            reducedStiffness(k, q);
+            const float* const t = transformations[k - 1];
+            const float* const tInverse = inverseTransformations[k - 1];
+            const float* const q = reducedStiffnesses[k - 1];
+            if (firstRow) {
+                stressTransformation(k, transformations[k - 1]);
+                inverseStressTransformation(k, inverseTransformations[k - 1]);
+                reducedStiffness(k, reducedStiffnesses[k - 1]);
+            }
 
             float laminateStrain[3];
             float materialStrain[3];
             float laminateCreep[3];
             float materialCreep[3];
             strainAt(midplaneStrains, curvatures, zm, laminateStrain);
-            toMaterialAxes(workStressTransformation, laminateStrain, materialStrain);
+            toMaterialAxes(t, laminateStrain, materialStrain);
             strainAt(creepMidplane, creepCurvatures, zm, laminateCreep);
-            toMaterialAxes(workStressTransformation, laminateCreep, materialCreep);
+            toMaterialAxes(t, laminateCreep, materialCreep);
 
             float* const stored = &plyCreepStrains[(k - 1) * 3];
             float w[3] = {stored[0], stored[1], stored[2]};
@@ -367,11 +379,13 @@ void AnalysisSession::runRelaxationSweep() {
             const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
 
             // Each creep strain relaxes towards creep fraction * stress / modulus with the
-            // relaxation time as time constant. The decay factor is evaluated within each
-            // update; a zero relaxation time makes 0/0 here.
-            const double decay2 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            // relaxation time as time constant. The decay factor is the same for both
+            // updates and every ply of a row: it is evaluated at the first ply's update, and
+            // kept; a zero relaxation time makes 0/0 there.
+            if (k == 1) decay = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            const double decay2 = decay;
             w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
-            const double decay3 = mathExp(-(wide(timeStep) / wide(relaxationTime)));
+            const double decay3 = decay;
             w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
             stored[1] = w[1];
             stored[2] = w[2];
@@ -380,7 +394,7 @@ void AnalysisSession::runRelaxationSweep() {
             float creepStress[3];
             float sc[3];
             multiplyMatrixVector(q, w, 3, creepStress);
-            multiplyMatrixVector(workInverseTransformation, creepStress, 3, sc);
+            multiplyMatrixVector(tInverse, creepStress, 3, sc);
             for (int i = 0; i < 3; ++i) {
                 const double force = wide(sc[i]) * wide(hk);
                 creepLoads[i] = narrow(wide(creepLoads[i]) + force);
@@ -395,11 +409,12 @@ void AnalysisSession::runRelaxationSweep() {
         for (float value : creepDeformation) writeReal(value);
         endWrite();
         ++sweepRows;
+        firstRow = false;
 
         previousTime = time;
         time = narrow(wide(time) * wide(TIME_STEP_FACTOR));
         // A time that no longer grows (a relaxation time whose hundredth is zero) would
         // repeat the same row for ever.
-        if (!(time > previousTime)) break;
+        if (decides(!(time > previousTime))) break;
     }
 }

@@ -77,6 +77,11 @@ public:
     float laminateStress[3] = {};
     float plyStress[3] = {};
 
+    // Q-bar and T of every ply as the stiffness report worked them out; the load response
+    // uses them again.
+    float plyStiffnesses[MAX_PLIES][9] = {};
+    float plyTransformations[MAX_PLIES][9] = {};
+
     // The work matrices of the ply routines: T, T', S and S-bar of the ply last handled.
     float workStressTransformation[9] = {};
     float workInverseTransformation[9] = {};

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -185,7 +186,7 @@ void textbookQBar(const Material& m, double angleDegrees, double q[3][3]) {
     const double nu21 = m.nu12 * m.e2 / m.e1;
     const double d = 1.0 - m.nu12 * nu21;
     const double q11 = m.e1 / d, q22 = m.e2 / d, q12 = m.nu12 * m.e2 / d, q66 = m.g12;
-    const double t = angleDegrees * M_PI / 180.0;
+    const double t = angleDegrees * std::numbers::pi / 180.0;
     const double c = std::cos(t), s = std::sin(t);
     const double c2 = c * c, s2 = s * s, c4 = c2 * c2, s4 = s2 * s2;
     q[0][0] = q11 * c4 + 2 * (q12 + 2 * q66) * s2 * c2 + q22 * s4;

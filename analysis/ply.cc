@@ -1,33 +1,65 @@
 // The per-ply matrices: stress transformations, ply compliance and the rounded products.
 #include "analysis/ply.h"
 
+#include <bit>
+#include <cstdint>
+
+#include "analysis/rounding.h"
 #include "runtime/fpe.h"
+
+// Angles whose terms are kept: one per ply, twice over.
+constexpr int KNOWN_ANGLE_LIMIT = 40;
 
 const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
 const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f};
 
-AngleTerms angleTerms(float angleDegrees) {
-    // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
-    // taken of the value before that rounding and the sine of the rounded one, on which the
-    // last digits of the printed tables depend. The cosine is called first.
-    const double exactTheta = static_cast<double>(angleDegrees) * static_cast<double>(PI_APPROX) / 180.0;
-    const float theta = static_cast<float>(exactTheta);
+namespace {
+
+AngleTerms computeAngleTerms(float angleDegrees);
+
+// The terms of the angles met so far. Every ply's terms are asked for again and again (for
+// T and T', in the stiffness and load reports and the relaxation sweep), and the library
+// functions give the same results for the same angle.
+struct KnownAngle {
+    std::uint32_t bits;
     AngleTerms terms;
-    const double cosine = mathCos(exactTheta);
-    terms.sc = static_cast<float>(cosine * mathSin(static_cast<double>(theta)));
-    terms.s2 = static_cast<float>(mathPow(mathSin(static_cast<double>(theta)), 2.0));
-    terms.c2 = static_cast<float>(mathPow(mathCos(static_cast<double>(theta)), 2.0));
+};
+KnownAngle knownAngles[KNOWN_ANGLE_LIMIT];
+int knownAngleCount = 0;
+
+}  // namespace
+
+AngleTerms angleTerms(float angleDegrees) {
+    const auto bits = std::bit_cast<std::uint32_t>(angleDegrees);
+    for (int i = 0; i < knownAngleCount; ++i)
+        if (knownAngles[i].bits == bits) return knownAngles[i].terms;
+    const AngleTerms terms = computeAngleTerms(angleDegrees);
+    if (knownAngleCount < KNOWN_ANGLE_LIMIT) knownAngles[knownAngleCount++] = {bits, terms};
     return terms;
 }
 
 namespace {
 
+AngleTerms computeAngleTerms(float angleDegrees) {
+    // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
+    // taken of the value before that rounding and the sine of the rounded one, on which the
+    // last digits of the printed tables depend. The cosine is called first.
+    const double exactTheta = wide(angleDegrees) * wide(PI_APPROX) / 180.0;
+    const float theta = narrow(exactTheta);
+    AngleTerms terms;
+    const double cosine = mathCos(exactTheta);
+    terms.sc = narrow(cosine * mathSin(wide(theta)));
+    terms.s2 = narrow(mathPow(mathSin(wide(theta)), 2.0));
+    terms.c2 = narrow(mathPow(mathCos(wide(theta)), 2.0));
+    return terms;
+}
+
 // Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
 void fillTransformation(float angleDegrees, float sign, float* t) {
     const AngleTerms terms = angleTerms(angleDegrees);
     const float sc = sign * terms.sc;
-    const float twoSc = static_cast<float>(static_cast<double>(sc) * 2.0);
-    const float difference = static_cast<float>(static_cast<double>(terms.c2) - static_cast<double>(terms.s2));
+    const float twoSc = narrow(wide(sc) * 2.0);
+    const float difference = narrow(wide(terms.c2) - wide(terms.s2));
     // column 1
     t[0] = terms.c2;
     t[1] = terms.s2;
@@ -53,36 +85,61 @@ void inverseStressTransformationOf(float angleDegrees, float* t) {
 void plyComplianceOf(const MaterialSet& set, float* s) {
     const double e1 = set.e1;
     // Row by row; entry (1, 2) is a copy of entry (2, 1). A zero modulus divides by zero
-    // here and ends the run through the floating-point trap.
-    s[0] = static_cast<float>(1.0 / e1);
-    s[1] = static_cast<float>(-static_cast<double>(set.nu12) / e1);
+    // here and ends the run with the floating-point fault report.
+    s[0] = narrow(1.0 / e1);
+    s[1] = narrow(-wide(set.nu12) / e1);
     s[3] = s[1];
     s[6] = 0.0f;
-    s[4] = static_cast<float>(1.0 / static_cast<double>(set.e2));
+    s[4] = narrow(1.0 / wide(set.e2));
     s[7] = 0.0f;
     s[2] = 0.0f;
     s[5] = 0.0f;
-    s[8] = static_cast<float>(1.0 / static_cast<double>(set.g12));
+    s[8] = narrow(1.0 / wide(set.g12));
 }
 
-void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+namespace {
+
+// The products for an order known at compile time (3 for the ply matrices, 6 for the
+// laminate's), which the compiler unrolls, and for any order.
+template <int N>
+void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
+    if constexpr (N > 0) n = N;
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             float sum = 0.0f;
             for (int l = 0; l < n; ++l)
-                sum = static_cast<float>(static_cast<double>(sum) +
-                                         static_cast<double>(a[i + l * n]) * static_cast<double>(b[l + j * n]));
+                sum = narrow(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
             c[i + j * n] = sum;
         }
     }
 }
 
-void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+template <int N>
+void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
+    if constexpr (N > 0) n = N;
+    // The vector's entries widened once for all rows (r may not alias v).
+    double widened[N > 0 ? N : 1];
+    if constexpr (N > 0)
+        for (int l = 0; l < N; ++l) widened[l] = wide(v[l]);
     for (int i = 0; i < n; ++i) {
         float sum = 0.0f;
-        for (int l = 0; l < n; ++l)
-            sum = static_cast<float>(static_cast<double>(sum) +
-                                     static_cast<double>(a[i + l * n]) * static_cast<double>(v[l]));
+        for (int l = 0; l < n; ++l) {
+            const double x = N > 0 ? widened[l] : wide(v[l]);
+            sum = narrow(wide(sum) + wide(a[i + l * n]) * x);
+        }
         r[i] = sum;
     }
+}
+
+}  // namespace
+
+void multiplyMatrices(const float* a, const float* b, int n, float* c) {
+    if (n == 3) multiplyMatricesOf<3>(a, b, n, c);
+    else multiplyMatricesOf<0>(a, b, n, c);
+}
+
+void multiplyMatrixVector(const float* a, const float* v, int n, float* r) {
+    if (n == 3) multiplyMatrixVectorOf<3>(a, v, n, r);
+    else if (n == 6) multiplyMatrixVectorOf<6>(a, v, n, r);
+    else multiplyMatrixVectorOf<0>(a, v, n, r);
 }

@@ -1,105 +1,115 @@
-// Numeric output editing. Real values are expanded exactly in decimal by big-integer
-// arithmetic, so the digits printed are those of the stored binary value.
+// Numeric output editing. The decimal digits of a real are those of its exact binary
+// value, so the digits printed are those of the stored value.
 #include "consoleio/edit.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
-#include <vector>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 namespace {
 
-// A non-negative big integer in base 10^9, least significant limb first.
-class DecimalBigInteger {
-public:
-    explicit DecimalBigInteger(std::uint64_t value) {
-        do {
-            limbs_.push_back(static_cast<std::uint32_t>(value % BASE));
-            value /= BASE;
-        } while (value != 0);
-    }
+using Wide = unsigned __int128;
 
-    // Multiplies by `factor`, which must stay below 2^32 so that limb times factor plus
-    // carry fits in 64 bits.
-    void multiply(std::uint32_t factor) {
-        std::uint64_t carry = 0;
-        for (auto& limb : limbs_) {
-            std::uint64_t product = static_cast<std::uint64_t>(limb) * factor + carry;
-            limb = static_cast<std::uint32_t>(product % BASE);
-            carry = product / BASE;
-        }
-        while (carry != 0) {
-            limbs_.push_back(static_cast<std::uint32_t>(carry % BASE));
-            carry /= BASE;
-        }
-    }
+// The powers of five and of ten below 2^128.
+constexpr int LARGEST_POWER_OF_FIVE = 55;
+constexpr int LARGEST_POWER_OF_TEN = 38;
 
-    void multiplyByPowerOfTwo(int power) {
-        for (; power >= 31; power -= 31) multiply(1u << 31);
-        if (power > 0) multiply(1u << power);
-    }
+constexpr Wide power(int base, int k) { return k == 0 ? 1 : base * power(base, k - 1); }
 
-    void multiplyByPowerOfFive(int power) {
-        constexpr std::uint32_t FIVE_TO_13 = 1220703125u;  // largest power of 5 below 2^32
-        for (; power >= 13; power -= 13) multiply(FIVE_TO_13);
-        std::uint32_t rest = 1;
-        for (; power > 0; --power) rest *= 5;
-        if (rest != 1) multiply(rest);
-    }
+template <std::size_t... K>
+constexpr auto powersOf(int base, std::index_sequence<K...>) {
+    return std::array<Wide, sizeof...(K)>{power(base, static_cast<int>(K))...};
+}
+constexpr auto POWERS_OF_FIVE = powersOf(5, std::make_index_sequence<LARGEST_POWER_OF_FIVE + 1>());
+constexpr auto POWERS_OF_TEN = powersOf(10, std::make_index_sequence<LARGEST_POWER_OF_TEN + 1>());
 
-    // The decimal digits, most significant first, with no leading zeros.
-    std::string toString() const {
-        std::string text = std::to_string(limbs_.back());
-        char chunk[10];
-        for (auto limb = limbs_.rbegin() + 1; limb != limbs_.rend(); ++limb) {
-            std::uint32_t value = *limb;
-            for (int i = 8; i >= 0; --i) {
-                chunk[i] = static_cast<char>('0' + value % 10);
-                value /= 10;
-            }
-            text.append(chunk, 9);
-        }
-        return text;
-    }
+int bitWidth(Wide value) {
+    const auto high = static_cast<std::uint64_t>(value >> 64);
+    return high != 0 ? 128 - std::countl_zero(high)
+                     : 64 - std::countl_zero(static_cast<std::uint64_t>(value));
+}
 
-private:
-    static constexpr std::uint32_t BASE = 1000000000u;
-    std::vector<std::uint32_t> limbs_;
+// The number of decimal digits of a positive 128-bit integer.
+int decimalLength(Wide value) {
+    // bit width times log10(2), within one of the answer
+    const int estimate = (bitWidth(value) * 1233) >> 12;
+    return estimate + 1 - (value < POWERS_OF_TEN[static_cast<std::size_t>(estimate)] ? 1 : 0);
+}
+
+// The digit count of mantissa * 2^power exactly, when that is an integer below 2^128 times
+// a power of ten (for a negative power, mantissa * 5^-power, the decimal point then moving
+// -power places left), with its first 18 digits (fewer if it has fewer) in `text`.
+// Returns 0 when it does not fit in 128 bits.
+int exactSmallDigits(std::uint64_t mantissa, int power, char* text, int& decimalShift) {
+    Wide exact = mantissa;
+    decimalShift = 0;
+    if (power >= 0) {
+        if (std::bit_width(mantissa) + power > 128) return 0;
+        exact <<= power;
+    } else {
+        if (-power > LARGEST_POWER_OF_FIVE) return 0;
+        const Wide factor = POWERS_OF_FIVE[static_cast<std::size_t>(-power)];
+        if (exact > ~Wide{0} / factor) return 0;
+        exact *= factor;
+        decimalShift = power;
+    }
+    const int count = decimalLength(exact);
+    constexpr int FIRST = DECIMAL_DIGITS_KEPT + 1;
+    const Wide first = count > FIRST ? exact / POWERS_OF_TEN[static_cast<std::size_t>(count - FIRST)] : exact;
+    std::to_chars(text, text + FIRST, static_cast<std::uint64_t>(first));
+    return count;
+}
+
+// The decimal digits of a value without heap storage, for the editing of every printed
+// real: up to 17 significant digits, no trailing zeros.
+struct Digits {
+    char sign = ' ';
+    std::int32_t exponent = 0;
+    char digits[DECIMAL_DIGITS_KEPT + 1] = {};
+    int count = 0;
+    const char* special = nullptr;  // the text of an infinity or not-a-number
 };
 
-DecimalDigits specialValue(std::uint64_t bits) {
-    DecimalDigits number;
-    number.valid = false;
+const char* specialText(std::uint64_t bits) {
     const std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
     const std::uint64_t quietBit = std::uint64_t{1} << 51;
     const bool negative = (bits >> 63) != 0;
-    if (mantissa == 0) number.digits = "1#INF";
-    else if ((mantissa & quietBit) == 0) number.digits = "1#SNAN";
-    else if (negative && mantissa == quietBit) number.digits = "1#IND";  // the default NaN
-    else number.digits = "1#QNAN";
-    return number;
+    if (mantissa == 0) return "1#INF";
+    if ((mantissa & quietBit) == 0) return "1#SNAN";
+    if (negative && mantissa == quietBit) return "1#IND";  // the default NaN
+    return "1#QNAN";
 }
 
 // Writes `value` with an always-present sign and at least `minimumDigits` digits.
 // Returns false when the value needs more digits than that.
 bool appendSignedExponent(std::string& out, int value, int minimumDigits) {
     out += value < 0 ? '-' : '+';
-    std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
-    if (static_cast<int>(digits.size()) > minimumDigits) return false;
-    out.append(static_cast<std::size_t>(minimumDigits) - digits.size(), '0');
-    out += digits;
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -static_cast<long long>(value) : value).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (count > minimumDigits) return false;
+    out.append(static_cast<std::size_t>(minimumDigits - count), '0');
+    out.append(digits, static_cast<std::size_t>(count));
     return true;
 }
 
-}  // namespace
-
-DecimalDigits toDecimalDigits(double value) {
+Digits exactDigits(double value) {
+    Digits number;
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
     std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biasedExponent == 0x7FF) return specialValue(bits);
-
-    DecimalDigits number;
+    if (biasedExponent == 0x7FF) {
+        number.special = specialText(bits);
+        return number;
+    }
     if (biasedExponent == 0 && mantissa == 0) {
-        number.digits = "0";  // also for a negative zero, which keeps a blank sign
+        number.digits[0] = '0';  // also for a negative zero, which keeps a blank sign
+        number.count = 1;
         return number;
     }
     number.sign = (bits >> 63) != 0 ? '-' : ' ';
@@ -112,74 +122,102 @@ DecimalDigits toDecimalDigits(double value) {
         mantissa |= std::uint64_t{1} << 52;
         power = biasedExponent - 1075;
     }
-    while ((mantissa & 1) == 0) {
-        mantissa >>= 1;
-        ++power;
-    }
+    const int trailingZeros = std::countr_zero(mantissa);
+    mantissa >>= trailingZeros;
+    power += trailingZeros;
 
-    // With a negative power, mantissa / 2^k = mantissa * 5^k / 10^k: the digits are those
-    // of the integer mantissa * 5^k, and the decimal point moves k places left.
-    DecimalBigInteger big(mantissa);
+    char text[32];
+    char* const digits = number.digits;
     int decimalShift = 0;
-    if (power >= 0) {
-        big.multiplyByPowerOfTwo(power);
+    const int count = exactSmallDigits(mantissa, power, text, decimalShift);
+    if (count > 0) {
+        // 18 digits of the exact expansion (further digits cut), rounded half up on the 18th.
+        number.exponent = static_cast<std::int32_t>(count + decimalShift);
+        const bool roundUp = count > DECIMAL_DIGITS_KEPT && text[DECIMAL_DIGITS_KEPT] >= '5';
+        const int kept = std::min(count, DECIMAL_DIGITS_KEPT);
+        std::memcpy(digits, text, static_cast<std::size_t>(kept));
+        std::memset(digits + kept, '0', static_cast<std::size_t>(DECIMAL_DIGITS_KEPT - kept));
+        if (roundUp) {
+            int i = DECIMAL_DIGITS_KEPT - 1;
+            while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                digits[0] = '1';
+                ++number.exponent;
+            }
+        }
     } else {
-        big.multiplyByPowerOfFive(-power);
-        decimalShift = power;
+        // An exact expansion beyond 128 bits. Halfway between two 17-digit values lies only
+        // a value of exactly 18 digits, so rounding the exact value to the nearest 17
+        // digits, as std::to_chars does, is rounding half up on the 18th: d.ddd...e+x.
+        const double magnitude = std::fabs(value);
+        const auto result = std::to_chars(text, text + sizeof text, magnitude,
+                                          std::chars_format::scientific, DECIMAL_DIGITS_KEPT - 1);
+        digits[0] = text[0];
+        std::memcpy(digits + 1, text + 2, static_cast<std::size_t>(DECIMAL_DIGITS_KEPT - 1));
+        int exponent = 0;
+        std::from_chars(text + DECIMAL_DIGITS_KEPT + 3, result.ptr, exponent);
+        if (text[DECIMAL_DIGITS_KEPT + 2] == '-') exponent = -exponent;
+        number.exponent = exponent + 1;
     }
-    std::string all = big.toString();
-    number.exponent = static_cast<std::int32_t>(all.size()) + decimalShift;
+    number.count = DECIMAL_DIGITS_KEPT;
+    while (digits[number.count - 1] == '0') --number.count;  // the first digit is never zero
+    return number;
+}
 
-    // 18 digits of the exact expansion (further digits cut), rounded half up on the 18th.
-    std::string digits = all.substr(0, DECIMAL_DIGITS_KEPT + 1);
-    digits.resize(DECIMAL_DIGITS_KEPT + 1, '0');
-    const bool roundUp = digits.back() >= '5';
-    digits.pop_back();
+// Rounds the `length` digits at `digits` to `count` as roundDigits does, in place (a carry
+// out of the first digit needs count + 1 places, which the digits cut off provide).
+// Returns the new length.
+int roundDigitText(char* digits, int length, int count, std::int32_t& exponent, char& sign,
+                   bool& carriedOut) {
+    carriedOut = false;
+    if (count < 0) count = 0;
+    if (count >= length) return length;
+    const bool roundUp = digits[count] >= '5';
+    length = count;
     if (roundUp) {
-        int i = DECIMAL_DIGITS_KEPT - 1;
-        while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') {
-            digits[static_cast<std::size_t>(i)] = '0';
-            --i;
-        }
-        if (i >= 0) {
-            ++digits[static_cast<std::size_t>(i)];
+        int i = count;
+        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+        if (i > 0) {
+            ++digits[i - 1];
         } else {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++number.exponent;
+            std::memset(digits, '0', static_cast<std::size_t>(count + 1));
+            digits[0] = '1';
+            length = count + 1;
+            ++exponent;
+            carriedOut = true;
         }
     }
-    const auto last = digits.find_last_not_of('0');
-    digits.resize(last + 1);  // the first digit is never zero
-    number.digits = std::move(digits);
+    bool allZero = true;
+    for (int i = 0; i < length; ++i) allZero = allZero && digits[i] == '0';
+    if (sign == '-' && allZero) sign = ' ';
+    return length;
+}
+
+}  // namespace
+
+DecimalDigits toDecimalDigits(double value) {
+    const Digits exact = exactDigits(value);
+    DecimalDigits number;
+    if (exact.special != nullptr) {
+        number.valid = false;
+        number.digits = exact.special;
+        return number;
+    }
+    number.sign = exact.sign;
+    number.exponent = exact.exponent;
+    number.digits.assign(exact.digits, static_cast<std::size_t>(exact.count));
     return number;
 }
 
 bool roundDigits(int count, DecimalDigits& number) {
     if (count < 0) count = 0;
-    std::string& digits = number.digits;
-    const auto kept = static_cast<std::size_t>(count);
-    if (kept >= digits.size()) return false;
-    const bool roundUp = digits[kept] >= '5';
-    digits.resize(kept);
+    if (static_cast<std::size_t>(count) >= number.digits.size()) return false;
     bool carriedOut = false;
-    if (roundUp) {
-        std::size_t i = kept;
-        while (i > 0 && digits[i - 1] == '9') {
-            digits[i - 1] = '0';
-            --i;
-        }
-        if (i > 0) {
-            ++digits[i - 1];
-        } else {
-            digits.assign(kept + 1, '0');
-            digits[0] = '1';
-            ++number.exponent;
-            carriedOut = true;
-        }
-    }
-    if (number.sign == '-' && digits.find_first_not_of('0') == std::string::npos)
-        number.sign = ' ';
+    const int length = roundDigitText(number.digits.data(), static_cast<int>(number.digits.size()),
+                                      count, number.exponent, number.sign, carriedOut);
+    number.digits.resize(static_cast<std::size_t>(length));
     return carriedOut;
 }
 
@@ -198,9 +236,9 @@ EditedField editInteger(std::int32_t value, const EditDescriptor& descriptor) {
 
 EditedField editReal(double value, bool doublePrecision, const EditDescriptor& descriptor) {
     EditedField field;
-    DecimalDigits number = toDecimalDigits(value);
-    if (!number.valid) {
-        field.chars = number.digits;
+    Digits number = exactDigits(value);
+    if (number.special != nullptr) {
+        field.chars = number.special;
         if (static_cast<std::int32_t>(field.chars.size()) < descriptor.width)
             field.chars.resize(static_cast<std::size_t>(descriptor.width), '.');
         return field;
@@ -208,16 +246,17 @@ EditedField editReal(double value, bool doublePrecision, const EditDescriptor& d
 
     const int d = descriptor.digits < 0 ? 0 : descriptor.digits;
     const int limit = doublePrecision ? DOUBLE_DIGIT_LIMIT : SINGLE_DIGIT_LIMIT;
-    roundDigits(d < limit ? d : limit, number);
+    bool carriedOut = false;
+    number.count = roundDigitText(number.digits, number.count, d < limit ? d : limit,
+                                  number.exponent, number.sign, carriedOut);
 
     if (number.sign == '-') field.chars += '-';
     else if (descriptor.plusSign) field.chars += '+';
     if (d == 0) field.chars += '0';
     field.chars += '.';
-    for (int i = 0; i < d; ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        field.chars += index < number.digits.size() ? number.digits[index] : '0';
-    }
+    const int shown = std::min(d, number.count);
+    field.chars.append(number.digits, static_cast<std::size_t>(shown));
+    field.chars.append(static_cast<std::size_t>(d - shown), '0');
 
     const int exponent = number.exponent;  // 0 for the value 0
     const int e = descriptor.exponentDigits;

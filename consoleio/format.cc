@@ -449,7 +449,7 @@ EditedField editItem(const OutputItem& item, const EditDescriptor& descriptor) {
 }  // namespace
 
 void runFormattedItems(UnitRecord& unit, const CompiledFormat& format,
-                       const std::vector<OutputItem>& items) {
+                       std::span<const OutputItem> items) {
     FormatInterpreter interpreter(unit, format);
     EditDescriptor descriptor;
     for (const OutputItem& item : items) {

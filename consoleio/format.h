@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "consoleio/edit.h"
@@ -99,4 +100,4 @@ private:
 // characters in `unit`'s records, then runs the interpreter once more with no items left.
 // The caller ends the last record.
 void runFormattedItems(UnitRecord& unit, const CompiledFormat& format,
-                       const std::vector<OutputItem>& items);
+                       std::span<const OutputItem> items);

@@ -208,8 +208,11 @@ TEST(FormatRules, ErrorNotReachedIsNotRaised) {
 }
 
 std::string nested(int innerGroups) {
-    return "(" + std::string(static_cast<std::size_t>(innerGroups), '(') + "I2" +
-           std::string(static_cast<std::size_t>(innerGroups), ')') + ")";
+    const auto count = static_cast<std::size_t>(innerGroups);
+    std::string format(count + 1, '(');
+    format += "I2";
+    format.append(count + 1, ')');
+    return format;
 }
 
 TEST(FormatRules, InnerGroupsNestSixteenDeep) {

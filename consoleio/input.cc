@@ -6,6 +6,7 @@
 #include "consoleio/input.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 
 #include "consoleio/record.h"
 #include "runtime/console.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -66,7 +68,7 @@ enum class ItemType { Integer, Real };
     raiseRuntimeError(code, currentStatementKind());
 }
 
-bool standardInputIsTerminal() { return platformConsole().isTerminal(STANDARD_INPUT); }
+bool standardInputIsTerminal() { return consoleInputIsTerminal(); }
 
 // A terminal record: one read call gives one typed line with its CR LF.
 void fillTerminalRecord(UnitRecord& unit) {
@@ -335,10 +337,100 @@ void finishItem() {
 // a conversion detects overflow itself and must not trap on it.
 template <typename Body>
 void withoutFloatingPointTraps(Body body) {
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
+    FloatingPointHold saved;
+    holdFloatingPoint(saved);
     body();
-    std::fesetenv(&saved);
+    restoreFloatingPoint(saved);
+}
+
+// The value of a decimal text rounded to the 64-bit significand of extended precision
+// (nearest, ties to even), then to double. Where long double is that format the library
+// does it. Where long double is wider (the 113-bit format of 64-bit ARM) the text is read
+// truncated toward zero, whether anything was cut off is taken from the inexact flag, and
+// the 113 bits with that sticky bit are rounded to 64 exactly. Called with the traps held.
+double throughExtendedPrecision(const char* text) {
+    constexpr int EXTENDED_DIGITS = 64;
+    if constexpr (std::numeric_limits<long double>::digits <= EXTENDED_DIGITS + 1) {
+        return static_cast<double>(std::strtold(text, nullptr));
+    } else {
+        const int rounding = std::fegetround();
+        std::fesetround(FE_TOWARDZERO);
+        std::feclearexcept(FE_INEXACT);
+        const long double truncated = std::strtold(text, nullptr);
+        const bool cutOff = std::fetestexcept(FE_INEXACT) != 0;
+        std::fesetround(rounding);
+        if (truncated == 0.0L || std::isinf(truncated)) return static_cast<double>(truncated);
+        int exponent = 0;
+        const long double scaled = std::ldexp(std::frexp(truncated, &exponent), EXTENDED_DIGITS);
+        long double whole = std::trunc(scaled);
+        const long double rest = scaled - whole;  // exact: the bits below the 64th
+        const bool odd = std::fmod(whole, 2.0L) != 0.0L;
+        if (rest > 0.5L || (rest == 0.5L && (cutOff || odd))) whole += 1.0L;
+        return static_cast<double>(std::ldexp(whole, exponent - EXTENDED_DIGITS));
+    }
+}
+
+// Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
+// last bit was cut off, to `bits` significant bits, to nearest with ties to even.
+void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits) {
+    const int length = 128 - (static_cast<std::uint64_t>(value >> 64) != 0
+                                  ? std::countl_zero(static_cast<std::uint64_t>(value >> 64))
+                                  : 64 + std::countl_zero(static_cast<std::uint64_t>(value)));
+    if (length <= bits) return;
+    const int shift = length - bits;
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const unsigned __int128 rest = value & ((half << 1) - 1);
+    value >>= shift;
+    exponent += shift;
+    if (rest > half || (rest == half && (sticky || (value & 1) != 0))) {
+        ++value;
+        if (value >> bits != 0) {
+            value >>= 1;
+            ++exponent;
+        }
+    }
+}
+
+// The value of at most 19 digits times 10^decimalExponent, for a small exponent, rounded to
+// the 64-bit significand of extended precision and then to double, to nearest with ties to
+// even, as throughExtendedPrecision rounds it, but worked in integers, with no
+// floating-point operation. False when the value is not of this kind.
+bool convertShortDecimal(std::string_view digits, long decimalExponent, double& result) {
+    constexpr int EXTENDED_BITS = 64;
+    constexpr int DOUBLE_BITS = 53;
+    if (digits.empty() || digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18)
+        return false;
+    static constexpr std::uint64_t POWERS_OF_TEN[20] = {
+        1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
+    std::uint64_t d = 0;
+    for (char c : digits) d = d * 10 + static_cast<std::uint64_t>(c - '0');
+    if (d == 0) return false;
+    unsigned __int128 value;
+    int exponent = 0;
+    bool sticky = false;
+    if (decimalExponent >= 0) {
+        value = static_cast<unsigned __int128>(d) * POWERS_OF_TEN[decimalExponent];
+    } else {
+        // (d * 2^(64 + z)) / 10^k keeps at least 68 bits of the quotient for k <= 18.
+        const int z = std::countl_zero(d);
+        const unsigned __int128 dividend = static_cast<unsigned __int128>(d << z) << 64;
+        const std::uint64_t divisor = POWERS_OF_TEN[-decimalExponent];
+        value = dividend / divisor;
+        sticky = dividend % divisor != 0;
+        exponent = -64 - z;
+    }
+    roundToBits(value, exponent, sticky, EXTENDED_BITS);
+    roundToBits(value, exponent, false, DOUBLE_BITS);
+    auto mantissa = static_cast<std::uint64_t>(value);
+    const int shift = std::countl_zero(mantissa) - (64 - DOUBLE_BITS);
+    mantissa <<= shift;
+    exponent -= shift;
+    const auto biased = static_cast<std::uint64_t>(exponent + (DOUBLE_BITS - 1) + 1023);
+    result = std::bit_cast<double>((biased << 52) | (mantissa & ((std::uint64_t{1} << 52) - 1)));
+    return true;
 }
 
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
@@ -450,16 +542,16 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         // The digits as an integer with a decimal exponent, free of any decimal-point
         // convention, are converted to extended precision and that value is rounded to
         // double.
-        std::string text = significant + 'e' + std::to_string(scale + exponent);
-        withoutFloatingPointTraps([&] {
-            const long double extended = std::strtold(text.c_str(), nullptr);
-            magnitude = static_cast<double>(extended);
-        });
+        const long decimalExponent = scale + exponent;
+        if (!convertShortDecimal(significant, decimalExponent, magnitude)) {
+            const std::string text = significant + 'e' + std::to_string(decimalExponent);
+            withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
+        }
         if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
     }
     if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);
-    float value = 0.0f;
-    withoutFloatingPointTraps([&] { value = static_cast<float>(magnitude); });
+    // Within the bound the narrowing rounds to at most the largest float: no overflow.
+    const float value = static_cast<float>(magnitude);
     return {true, ErrorCode::RealSyntax, negative ? -value : value};
 }
 

@@ -3,13 +3,15 @@
 // rules below.
 #include "consoleio/output.h"
 
-#include <optional>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "consoleio/format.h"
 #include "consoleio/record.h"
 #include "runtime/error.h"
+#include "runtime/fpe.h"
 
 namespace {
 
@@ -18,13 +20,51 @@ namespace {
 constexpr int LIST_LINE_WIDTH = 79;
 constexpr int LIST_INTEGER_WIDTH = 11;
 
+// The statement being built. Its item slots, with the storage of their character copies,
+// are kept from one statement to the next, so that a statement allocates nothing once the
+// program has written a statement as long before.
 struct OutputStatement {
     int unit = CONSOLE_OUTPUT_UNIT;
-    std::optional<CompiledFormat> format;
+    const CompiledFormat* format = nullptr;  // none for list-directed output
     std::vector<OutputItem> items;
+    std::size_t itemCount = 0;
 };
 
 OutputStatement statement;
+
+OutputItem& nextItem(int type) {
+    if (statement.itemCount == statement.items.size()) statement.items.emplace_back();
+    OutputItem& item = statement.items[statement.itemCount++];
+    item.type = type;
+    return item;
+}
+
+// Formats compiled before, by their text: the program writes its few formats many times.
+// The statement refers to its entry; entries are replaced only when a statement begins.
+constexpr std::size_t FORMAT_CACHE_SIZE = 32;
+
+struct CachedFormat {
+    std::string text;
+    CompiledFormat format;
+};
+
+std::vector<CachedFormat> formatCache;
+std::size_t nextCacheEntry = 0;
+
+const CompiledFormat& compiledFormatFor(const char* text, int length) {
+    const std::string_view key(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+    for (const CachedFormat& cached : formatCache)
+        if (cached.text == key) return cached.format;
+    CachedFormat entry{std::string(key), compileFormat(text, length)};
+    if (formatCache.size() < FORMAT_CACHE_SIZE) {
+        formatCache.push_back(std::move(entry));
+        return formatCache.back().format;
+    }
+    CachedFormat& replaced = formatCache[nextCacheEntry];
+    nextCacheEntry = (nextCacheEntry + 1) % FORMAT_CACHE_SIZE;
+    replaced = std::move(entry);
+    return replaced.format;
+}
 
 UnitRecord& selectUnit(int) {
     // Units CONSOLE_OUTPUT_UNIT, 6, 0 and every other unit the program can name reach the
@@ -43,59 +83,47 @@ std::string integerText(std::int32_t value) {
 }  // namespace
 
 void beginWrite(int unit, const char* formatText, int formatLength, const char*, int, int) {
+    // Without traps, a floating-point fault before the statement is reported before it.
+    checkFloatingPointFault();
     setCurrentStatementKind(StatementKind::Write);
     setCurrentConnectionName("CON");
     if (unit != CONSOLE_OUTPUT_UNIT && (unit < -32767 || unit > 32767))
         raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
-    statement = OutputStatement{};
+    statement.itemCount = 0;
     statement.unit = unit;
-    if (formatText != nullptr) statement.format = compileFormat(formatText, formatLength);
+    statement.format = formatText != nullptr ? &compiledFormatFor(formatText, formatLength) : nullptr;
 }
 
-void writeInteger(std::int32_t value) {
-    OutputItem item;
-    item.type = ITEM_INTEGER;
-    item.integerValue = value;
-    statement.items.push_back(std::move(item));
-}
+void writeInteger(std::int32_t value) { nextItem(ITEM_INTEGER).integerValue = value; }
 
-void writeReal(float value) {
-    OutputItem item;
-    item.type = ITEM_REAL;
-    item.realValue = static_cast<double>(value);
-    statement.items.push_back(std::move(item));
-}
+void writeReal(float value) { nextItem(ITEM_REAL).realValue = static_cast<double>(value); }
 
-void writeDouble(double value) {
-    OutputItem item;
-    item.type = ITEM_DOUBLE;
-    item.realValue = value;
-    statement.items.push_back(std::move(item));
-}
+void writeDouble(double value) { nextItem(ITEM_DOUBLE).realValue = value; }
 
 void writeCharacter(const char* text, int length) {
-    OutputItem item;
-    item.type = ITEM_CHARACTER;
+    OutputItem& item = nextItem(ITEM_CHARACTER);
     if (length > 0 && text != nullptr) item.text.assign(text, static_cast<std::size_t>(length));
-    statement.items.push_back(std::move(item));
+    else item.text.clear();
 }
 
 int endWrite() {
-    OutputStatement current = std::move(statement);
-    statement = OutputStatement{};
-    UnitRecord& unit = selectUnit(current.unit);
+    const std::span<const OutputItem> items(statement.items.data(), statement.itemCount);
+    const CompiledFormat* format = statement.format;
+    statement.itemCount = 0;
+    statement.format = nullptr;
+    UnitRecord& unit = selectUnit(statement.unit);
     unit.pendingBlanks = 0;
-    if (current.format) {
-        runFormattedItems(unit, *current.format, current.items);
+    if (format != nullptr) {
+        runFormattedItems(unit, *format, items);
     } else {
-        writeListDirected(unit, current.items);
+        writeListDirected(unit, items);
     }
     endRecord(unit);
     unit.pendingBlanks = 0;
     return 0;
 }
 
-void writeListDirected(UnitRecord& unit, const std::vector<OutputItem>& items) {
+void writeListDirected(UnitRecord& unit, std::span<const OutputItem> items) {
     // Each record starts owing the carriage-control blank.
     int remaining = LIST_LINE_WIDTH;
     addPendingBlanks(unit, 1);

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
-#include <vector>
 
 // The console's default output unit.
 constexpr int CONSOLE_OUTPUT_UNIT = -34000;
@@ -40,4 +40,4 @@ int endWrite();
 // The list-directed layout of a statement's items into the unit's records (used by
 // endWrite; exposed for tests).
 struct UnitRecord;
-void writeListDirected(UnitRecord& unit, const std::vector<OutputItem>& items);
+void writeListDirected(UnitRecord& unit, std::span<const OutputItem> items);

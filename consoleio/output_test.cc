@@ -161,7 +161,8 @@ TEST(Records, LongRecordIsOneLine) {
     FakeConsole console;
     FakeConsoleScope scope(console);
     UnitRecord& unit = consoleOutputUnit();
-    std::string text = " " + std::string(300, 'z');
+    std::string text(301, 'z');
+    text[0] = ' ';
     placeCharacters(unit, text.data(), static_cast<int>(text.size()));
     endRecord(unit);
     EXPECT_EQ(console.out, std::string(300, 'z'));

@@ -3,6 +3,7 @@
 // line end, and the console's carriage control.
 #include "consoleio/record.h"
 
+#include <cstring>
 #include <memory>
 
 #include "runtime/console.h"
@@ -13,56 +14,76 @@ namespace {
 std::unique_ptr<UnitRecord> inputUnit;
 std::unique_ptr<UnitRecord> outputUnit;  // null when the input record is shared
 bool shared = false;
+bool inputTerminal = false;
 
-// Writes the line control chosen by a record's carriage-control character.
-void writeLineControl(UnitRecord& unit, char control) {
+// The longest line control: CR LF FF CR blank CR.
+constexpr int LINE_CONTROL_MAX = 6;
+
+// The line control chosen by a record's carriage-control character: the bytes written
+// before the rest of the record's first chunk. Returns their count.
+int lineControl(const UnitRecord& unit, char control, char* bytes) {
+    const char* text = "";
     switch (control) {
         case '+':
-            writeConsoleBytes(unit.descriptor, "\r", 1);
+            text = "\r";
             break;
         case '0':
-            if (unit.lineOpen) writeConsoleBytes(unit.descriptor, "\r\n\r\n", 4);
-            else writeConsoleBytes(unit.descriptor, "\r\n", 2);
+            text = unit.lineOpen ? "\r\n\r\n" : "\r\n";
             break;
         case '1':
-            writeConsoleBytes(unit.descriptor, "\r\n\f\r \r", 6);
+            text = "\r\n\f\r \r";
             break;
         default:
-            if (unit.lineOpen) writeConsoleBytes(unit.descriptor, "\r\n", 2);
+            if (unit.lineOpen) text = "\r\n";
             break;
     }
+    const int count = static_cast<int>(std::strlen(text));
+    std::memcpy(bytes, text, static_cast<std::size_t>(count));
+    return count;
 }
 
-// Writes the buffered characters as one chunk of the current record.
+// Writes the buffered characters as one chunk of the current record. The first chunk goes
+// out in one write with the line control before it (the owed line end of the record
+// before, mostly).
 void flushChunk(UnitRecord& unit) {
     const char* bytes = unit.recordBuffer;
     int count = unit.position;
     if (!unit.recordStarted && count > 0) {
+        char chunk[LINE_CONTROL_MAX + CONSOLE_RECORD_LENGTH];
+        int control = 0;
         if (unit.carriageControl) {
-            writeLineControl(unit, bytes[0]);
+            control = lineControl(unit, bytes[0], chunk);
             ++bytes;
             --count;
         } else if (unit.lineOpen) {
-            writeConsoleBytes(unit.descriptor, "\r\n", 2);
+            control = lineControl(unit, ' ', chunk);
         }
+        std::memcpy(chunk + control, bytes, static_cast<std::size_t>(count));
+        // The owed line end stays owed until the write has been made.
+        if (control + count > 0) writeConsoleBytes(unit.descriptor, chunk, control + count);
         unit.recordStarted = true;
         unit.lineOpen = false;
+        unit.position = 0;
+        return;
     }
     if (count > 0) writeConsoleBytes(unit.descriptor, bytes, count);
     unit.position = 0;
 }
 
-void placeOne(UnitRecord& unit, char c) {
+// Room for `wanted` characters in the buffer: a full buffer is written out first, only
+// when there is another character to place in the record.
+int makeRoom(UnitRecord& unit, int wanted) {
     if (unit.position == CONSOLE_RECORD_LENGTH) flushChunk(unit);
-    unit.recordBuffer[unit.position++] = c;
-    ++unit.charsInRecord;
+    const int room = CONSOLE_RECORD_LENGTH - unit.position;
+    return wanted < room ? wanted : room;
 }
 
 }  // namespace
 
 void openConsoleUnits() {
     Console& console = platformConsole();
-    shared = console.isTerminal(STANDARD_INPUT) && console.isTerminal(STANDARD_OUTPUT);
+    inputTerminal = console.isTerminal(STANDARD_INPUT);
+    shared = inputTerminal && console.isTerminal(STANDARD_OUTPUT);
     inputUnit = std::make_unique<UnitRecord>();
     inputUnit->descriptor = STANDARD_INPUT;
     if (shared) {
@@ -77,11 +98,17 @@ void closeConsoleUnits() {
     inputUnit.reset();
     outputUnit.reset();
     shared = false;
+    inputTerminal = false;
 }
 
 bool consoleUnitsOpen() { return inputUnit != nullptr; }
 
 bool consoleShared() { return shared; }
+
+bool consoleInputIsTerminal() {
+    if (!inputUnit) openConsoleUnits();
+    return inputTerminal;
+}
 
 UnitRecord& consoleInputUnit() {
     if (!inputUnit) openConsoleUnits();
@@ -116,13 +143,26 @@ void addPendingBlanks(UnitRecord& unit, int count) {
 
 void placeCharacters(UnitRecord& unit, const char* text, int count) {
     if (count <= 0) return;
-    for (; unit.pendingBlanks > 0; --unit.pendingBlanks) placeOne(unit, ' ');
-    for (int i = 0; i < count; ++i) placeOne(unit, text[i]);
+    while (unit.pendingBlanks > 0) {
+        const int n = makeRoom(unit, unit.pendingBlanks);
+        std::memset(unit.recordBuffer + unit.position, ' ', static_cast<std::size_t>(n));
+        unit.position += n;
+        unit.charsInRecord += n;
+        unit.pendingBlanks -= n;
+    }
+    while (count > 0) {
+        const int n = makeRoom(unit, count);
+        std::memcpy(unit.recordBuffer + unit.position, text, static_cast<std::size_t>(n));
+        unit.position += n;
+        unit.charsInRecord += n;
+        text += n;
+        count -= n;
+    }
 }
 
 void endRecord(UnitRecord& unit) {
     unit.pendingBlanks = 0;
-    if (unit.charsInRecord == 0) placeOne(unit, ' ');
+    if (unit.charsInRecord == 0) placeCharacters(unit, " ", 1);
     flushChunk(unit);
     unit.lineOpen = true;
     unit.recordStarted = false;
@@ -131,4 +171,28 @@ void endRecord(UnitRecord& unit) {
 
 void writeOwedLineEnd(UnitRecord& unit) {
     if (unit.lineOpen) writeConsoleBytes(STANDARD_OUTPUT, "\r\n", 2);
+}
+
+void closeDownConsole() {
+    if (!consoleUnitsOpen()) return;
+    UnitRecord& output = consoleOutputUnit();
+    if (output.lineOpen && !output.broken) {
+        output.lineOpen = false;
+        if (platformConsole().write(STANDARD_OUTPUT, "\r\n", 2) != 2) {
+            output.broken = true;
+            reportRuntimeError(6000 + messageNumber(ErrorCode::WriteFailed),
+                               messageText(ErrorCode::WriteFailed), StatementKind::Write);
+        }
+    }
+    closeConsoleUnits();
+}
+
+void resetConsoleAfterError() {
+    if (!consoleUnitsOpen()) return;
+    UnitRecord& input = consoleInputUnit();
+    if (consoleShared()) {
+        input.position = 0;
+        input.lastIndex = -1;
+    }
+    input.endOfFile = false;
 }

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/console.h"
+
 constexpr int CONSOLE_RECORD_LENGTH = 132;
-constexpr int STANDARD_INPUT = 0;
-constexpr int STANDARD_OUTPUT = 1;
-constexpr int STANDARD_ERROR = 2;
 
 // Redirected input: bytes read from standard input and not yet handed out as records. It
 // holds at most one partial record (under 132 bytes) and the read that completes it.
@@ -52,6 +51,10 @@ bool consoleUnitsOpen();
 // Whether one record serves both input and output.
 bool consoleShared();
 
+// Whether standard input is a terminal, as found when the console records were created:
+// the console a process starts with stays what it is for the whole run.
+bool consoleInputIsTerminal();
+
 // The console's output and input records (the same record when shared). Creates them on
 // first use if start-up has not.
 UnitRecord& consoleOutputUnit();
@@ -75,3 +78,11 @@ void endRecord(UnitRecord& unit);
 
 // Writes CR LF if the record's line is open; leaves lineOpen as it is.
 void writeOwedLineEnd(UnitRecord& unit);
+
+// The console's part of the close-down: an open output line gets its CR LF (a failed write
+// is reported, without ending the run again), then the records are released.
+void closeDownConsole();
+
+// After an input/output error: a shared record forgets its half-read line, and the
+// end-of-file state is cleared, so that the console stays usable for the close-down.
+void resetConsoleAfterError();

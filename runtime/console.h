@@ -5,6 +5,11 @@
 
 #include <cstddef>
 
+// The standard descriptors.
+constexpr int STANDARD_INPUT = 0;
+constexpr int STANDARD_OUTPUT = 1;
+constexpr int STANDARD_ERROR = 2;
+
 class Console {
 public:
     virtual ~Console() = default;

@@ -3,9 +3,9 @@
 #include "runtime/error.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-#include "consoleio/record.h"
 #include "runtime/console.h"
 
 namespace {
@@ -62,6 +62,8 @@ bool closeDownFlag = false;
 int endingStatus = 0;
 std::string connectionName = "CON";
 StatementKind lastStatementKind = StatementKind::Write;
+RunTimeHook closeDownHook = nullptr;
+RunTimeHook inputOutputErrorHook = nullptr;
 
 bool isInputOutputKind(StatementKind kind) {
     return kind == StatementKind::Read || kind == StatementKind::Write;
@@ -89,9 +91,16 @@ void setCurrentStatementKind(StatementKind kind) { lastStatementKind = kind; }
 
 StatementKind currentStatementKind() { return lastStatementKind; }
 
-void setCurrentConnectionName(const char* name) { connectionName = name; }
+void setCurrentConnectionName(const char* name) {
+    // Every statement names the console again: the copy is made only when it changes.
+    if (std::strcmp(connectionName.c_str(), name) != 0) connectionName = name;
+}
 
 bool closeDownStarted() { return closeDownFlag; }
+
+void registerCloseDown(RunTimeHook closeDown) { closeDownHook = closeDown; }
+
+void registerInputOutputErrorHook(RunTimeHook hook) { inputOutputErrorHook = hook; }
 
 void resetRuntimeErrorState() {
     closeDownFlag = false;
@@ -103,16 +112,7 @@ void resetRuntimeErrorState() {
 void raiseRuntimeError(ErrorCode code, StatementKind kind) {
     std::string name = connectionName;
     const MessageEntry& entry = entryFor(code);
-    if (isInputOutputKind(kind) && consoleUnitsOpen()) {
-        // The console stays usable for the close-down: a shared record forgets its
-        // half-read line, and the end-of-file state is cleared.
-        UnitRecord& input = consoleInputUnit();
-        if (consoleShared()) {
-            input.position = 0;
-            input.lastIndex = -1;
-        }
-        input.endOfFile = false;
-    }
+    if (isInputOutputKind(kind) && inputOutputErrorHook != nullptr) inputOutputErrorHook();
     setCurrentConnectionName(name.c_str());
     reportRuntimeError(6000 + entry.number, entry.text, kind);
     // Only reached when the error was raised during the close-down.
@@ -147,20 +147,7 @@ void endRun(int status) {
     if (!closeDownFlag) {
         closeDownFlag = true;
         endingStatus = status;
-        if (consoleUnitsOpen()) {
-            UnitRecord& output = consoleOutputUnit();
-            if (output.lineOpen && !output.broken) {
-                output.lineOpen = false;
-                const char lineEnd[] = "\r\n";
-                long written = platformConsole().write(STANDARD_OUTPUT, lineEnd, 2);
-                if (written != 2) {
-                    output.broken = true;
-                    reportRuntimeError(6000 + messageNumber(ErrorCode::WriteFailed),
-                                       messageText(ErrorCode::WriteFailed), StatementKind::Write);
-                }
-            }
-            closeConsoleUnits();
-        }
+        if (closeDownHook != nullptr) closeDownHook();
     }
     platformConsole().exitProcess(endingStatus);
     std::abort();

@@ -70,12 +70,25 @@ StatementKind currentStatementKind();
 // The name of the connection an input/output error is reported on ("CON" for the console).
 void setCurrentConnectionName(const char* name);
 
-// Ends the run: runs the close-down once (the open console line gets its CR LF, the
-// run-time's buffers are released) and exits the process with `status`.
+// What the end of the run and the report do to the console. The run-time's start-up
+// registers them, so that reporting needs no knowledge of the console records.
+using RunTimeHook = void (*)();
+
+// Registers the console's part of the close-down (the open line gets its CR LF, the
+// records are released); null registers none.
+void registerCloseDown(RunTimeHook closeDown);
+
+// Registers what an input/output error does to the console before it is reported (a
+// half-read line is forgotten); null registers none.
+void registerInputOutputErrorHook(RunTimeHook hook);
+
+// Ends the run: runs the close-down once (the registered console close-down, which may
+// report an error of its own) and exits the process with `status`.
 [[noreturn]] void endRun(int status);
 
 // Whether the close-down has begun.
 bool closeDownStarted();
 
-// Resets the error state (the close-down flag and connection name); for tests.
+// Resets the error state (the close-down flag and connection name; the registered hooks
+// stay); for tests.
 void resetRuntimeErrorState();

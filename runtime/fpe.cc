@@ -1,25 +1,27 @@
-// Floating-point traps: invalid operation, division by zero and overflow stop the run with
+// Floating-point faults: invalid operation, division by zero and overflow stop the run with
 // a MATH report at the point of the fault; underflow, denormals and inexact results keep
 // the hardware's silent default. The library's power, cosine, sine and exponential run with
-// the traps held, and their own errors are reported the same way.
+// the traps held, and their own errors are reported the same way. This file is the part
+// every platform shares; the traps themselves are the platform layer's.
 #include "runtime/fpe.h"
 
 #include <cfenv>
 #include <cmath>
-#include <csignal>
 #include <cstring>
-#include <fenv.h>
 #include <string.h>
 #include <string_view>
 
-#if defined(__linux__) && defined(__x86_64__)
-#include <ucontext.h>
-#endif
-
 #include "runtime/error.h"
+#include "runtime/mathlib.h"
 
 int activeMathFunction = 0;
 int fpErrorCode = 0;
+bool floatingPointFlagMode = false;
+
+// A build may ask for flag mode where the traps would work, to compare the two modes.
+#ifndef LAMVIS_FORCE_FP_FLAGS
+#define LAMVIS_FORCE_FP_FLAGS 0
+#endif
 
 namespace {
 
@@ -44,8 +46,6 @@ const ExceptionEntry EXCEPTIONS[] = {
 // Library error types 1 to 6, reported as 6200 plus the type.
 const char* const LIBRARY_ERROR_TEXTS[] = {"DOMAIN", "SING",  "OVERFLOW",
                                            "UNDERFLOW", "TLOSS", "PLOSS"};
-
-constexpr int TRAPPED_EXCEPTIONS = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
 // Name of the library function whose error is being reported, at most 8 characters.
 char functionName[9] = {};
@@ -72,61 +72,6 @@ struct MessageBuffer {
     void append(const char* part) { append(part, std::strlen(part)); }
 };
 
-#if defined(__linux__) && defined(__x86_64__)
-constexpr unsigned X87_STACK_FAULT = 0x0040;   // status word: stack fault
-constexpr unsigned MXCSR_FLAGS = 0x003F;       // exception flags
-constexpr unsigned MXCSR_TRAP_MASKS = 0x0080 | 0x0200 | 0x0400;  // invalid, zero divide, overflow
-constexpr unsigned X87_FLAGS = 0x80FF;         // busy, error summary, stack fault, flags
-constexpr unsigned X87_TRAP_MASKS = 0x0001 | 0x0004 | 0x0008;
-#endif
-
-bool stackFaultIn(void* context) {
-#if defined(__linux__) && defined(__x86_64__)
-    auto* state = static_cast<ucontext_t*>(context);
-    return state != nullptr && state->uc_mcontext.fpregs != nullptr &&
-           (state->uc_mcontext.fpregs->swd & X87_STACK_FAULT) != 0;
-#else
-    (void)context;
-    return false;
-#endif
-}
-
-// Lets the interrupted instruction complete with the default result when the handler
-// returns: an SSE instruction that trapped is executed again on return, so its exception
-// must no longer trap; the pending flags are cleared.
-void quietInterruptedArithmetic(void* context) {
-#if defined(__linux__) && defined(__x86_64__)
-    auto* state = static_cast<ucontext_t*>(context);
-    if (state == nullptr || state->uc_mcontext.fpregs == nullptr) return;
-    auto* fpu = state->uc_mcontext.fpregs;
-    fpu->mxcsr = (fpu->mxcsr & ~MXCSR_FLAGS) | MXCSR_TRAP_MASKS;
-    fpu->swd = static_cast<decltype(fpu->swd)>(fpu->swd & ~X87_FLAGS);
-    fpu->cwd = static_cast<decltype(fpu->cwd)>(fpu->cwd | X87_TRAP_MASKS);
-#else
-    (void)context;
-    std::feclearexcept(FE_ALL_EXCEPT);
-#endif
-}
-
-void floatingPointSignalHandler(int, siginfo_t* info, void* context) {
-    const int signalCode = info != nullptr ? info->si_code : 0;
-    if (signalCode == FPE_INTDIV || signalCode == FPE_INTOVF) {
-        // Integer faults are not floating-point exceptions: the instruction runs again on
-        // return and the process ends by the signal's default action.
-        std::signal(SIGFPE, SIG_DFL);
-        return;
-    }
-    if (activeMathFunction == 0) {
-        const int code = floatingPointExceptionCode(signalCode, stackFaultIn(context));
-        if (code == 0) raiseRuntimeError(ErrorCode::FloatingPointUnknown, StatementKind::General);
-        fpErrorCode = code;
-        reportFloatingPointError();
-    }
-    // Back here only while a library function runs (it handles its own faults) or while
-    // the close-down runs (the report did not end the run): the handler stays installed.
-    quietInterruptedArithmetic(context);
-}
-
 int libraryErrorType(int raised) {
     if (raised & FE_INVALID) return MATH_DOMAIN;
     if (raised & FE_DIVBYZERO) return MATH_SING;
@@ -140,13 +85,15 @@ int libraryErrorType(int raised) {
 template <typename Function>
 double callLibrary(int functionCode, const char* name, double arg1, double arg2,
                    Function function) {
-    std::fenv_t saved;
-    std::feholdexcept(&saved);
+    // The arguments are complete: a fault in their expressions is the first.
+    checkFloatingPointFault();
+    FloatingPointHold saved;
+    holdFloatingPoint(saved);
     activeMathFunction = functionCode;
     volatile double result = function();
     activeMathFunction = 0;
-    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_UNDERFLOW);
-    std::fesetenv(&saved);
+    const int raised = raisedFloatingPointFlags();
+    restoreFloatingPoint(saved);
     const int type = libraryErrorType(raised);
     if (type == 0) return result;
     MathLibraryError error;
@@ -161,31 +108,41 @@ double callLibrary(int functionCode, const char* name, double arg1, double arg2,
 
 }  // namespace
 
-int floatingPointExceptionCode(int signalCode, bool stackFault) {
-    switch (signalCode) {
-        case FPE_FLTINV: return stackFault ? FP_CODE_STACK_OVERFLOW : FP_CODE_INVALID;
-        case FPE_FLTDIV: return FP_CODE_DIVIDE_BY_ZERO;
-        case FPE_FLTOVF: return FP_CODE_OVERFLOW;
-        case FPE_FLTUND: return FP_CODE_UNDERFLOW;
-        case FPE_FLTRES: return FP_CODE_INEXACT;
-        default: return 0;
+void configureFloatingPoint() {
+    clearFloatingPointFlags();
+    bool trapsInForce = enableFloatingPointTraps();
+    if (trapsInForce && LAMVIS_FORCE_FP_FLAGS) {
+        // Masks every trap again; the handler stays for a signal raised outright.
+        FloatingPointHold discarded;
+        holdFloatingPoint(discarded);
+        trapsInForce = false;
     }
+    floatingPointFlagMode = !trapsInForce;
+    clearFloatingPointFlags();
 }
 
-void configureFloatingPoint() {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    ::fedisableexcept(FE_ALL_EXCEPT);
-    ::feenableexcept(TRAPPED_EXCEPTIONS);
+void reportRaisedFloatingPointFault() {
+    const int raised = raisedFloatingPointFlags();
+    int code = 0;
+    if (raised & FE_DIVBYZERO) code = FP_CODE_DIVIDE_BY_ZERO;
+    else if (raised & FE_OVERFLOW) code = FP_CODE_OVERFLOW;
+    else if (raised & FE_INVALID) code = (raised & FP_FLAG_STACK_FAULT) ? FP_CODE_STACK_OVERFLOW : FP_CODE_INVALID;
+    if (code == 0) return;
+    // Cleared first: a report that returns (during the close-down) must not be repeated
+    // at the next check point.
+    clearFloatingPointFlags();
+    fpErrorCode = code;
+    reportFloatingPointError();
+}
 
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_sigaction = floatingPointSignalHandler;
-    sigemptyset(&action.sa_mask);
-    // The report ends the run from inside the handler, so the signal must not stay
-    // blocked: a fault during the close-down reaches the handler again.
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
-    sigaction(SIGFPE, &action, nullptr);
-    std::feclearexcept(FE_ALL_EXCEPT);
+float checkedFloatingPointResult(float value) {
+    reportRaisedFloatingPointFault();
+    return value;
+}
+
+bool checkedFloatingPointResult(bool condition) {
+    reportRaisedFloatingPointFault();
+    return condition;
 }
 
 int mathLibraryErrorHook(MathLibraryError& error) {
@@ -221,17 +178,17 @@ void reportFloatingPointError() {
 
 double mathPow(double base, double exponent) {
     return callLibrary(MATH_FUNCTION_POW, "pow", base, exponent,
-                       [=] { return std::pow(base, exponent); });
+                       [=] { return libraryPow(base, exponent); });
 }
 
 double mathCos(double x) {
-    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return std::cos(x); });
+    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return libraryCos(x); });
 }
 
 double mathSin(double x) {
-    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return std::sin(x); });
+    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return librarySin(x); });
 }
 
 double mathExp(double x) {
-    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return std::exp(x); });
+    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return libraryExp(x); });
 }

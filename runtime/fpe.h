@@ -1,5 +1,14 @@
 // Floating-point traps, their reports, and the wrappers of the mathematical library.
+//
+// runtime/fpe.cc holds what every platform shares: the tables, the reports, the library
+// wrappers and the start-up. A platform file (runtime/fpe-posix.cc, runtime/fpe-win32.cc,
+// chosen by the build) implements the small layer declared at the end of this header:
+// enabling the traps and delivering a trapped fault, holding the environment around a
+// library call, and reading and clearing the exception flags.
 #pragma once
+
+#include <cfenv>
+#include <cstdint>
 
 // Exception codes of trapped floating-point faults, as the signal layer delivers them.
 constexpr int FP_CODE_INVALID = 129;
@@ -28,6 +37,8 @@ constexpr int MATH_FUNCTION_EXP = 34;
 
 // Makes invalid operation, division by zero and overflow trap (denormal operand, underflow
 // and inexact stay silent), clears the pending exception flags and installs the handler.
+// Where the traps cannot be put in force (or the build asks for it), the faults are found
+// from the status flags instead: flag mode, below.
 void configureFloatingPoint();
 
 // Code of the library function running on behalf of the analysis; 0 otherwise.
@@ -35,11 +46,6 @@ extern int activeMathFunction;
 
 // The fault being reported: an exception code (129 and up) or a library error type (1-6).
 extern int fpErrorCode;
-
-// The exception code (129...139) for the platform's code of a floating-point signal
-// (si_code), or 0 when the signal is none of the floating-point exceptions. A stack check
-// of the x87 unit arrives as an invalid operation; `stackFault` tells it apart.
-int floatingPointExceptionCode(int signalCode, bool stackFault = false);
 
 // An error detected by a function of the mathematical library.
 struct MathLibraryError {
@@ -66,3 +72,78 @@ double mathPow(double base, double exponent);
 double mathCos(double x);
 double mathSin(double x);
 double mathExp(double x);
+
+// ---- Flag mode ----
+//
+// Without traps the same three exceptions are detected from the exception flags at check
+// points: every store of a computed value (the analysis' rounding to float), every
+// comparison that decides the path of the run, the entry of every library wrapper and the
+// start of every output statement. Every value the analysis computes ends at one of them,
+// so the flags found at a check point come from the first faulting expression, and the
+// fault is reported exactly as the trap would have reported it, before anything after that
+// expression is written.
+
+// True when configureFloatingPoint found the traps not in force; false otherwise (and
+// before start-up, so that code run without the start-up checks nothing).
+extern bool floatingPointFlagMode;
+
+// Reports a raised invalid operation, division by zero or overflow as the trap would have,
+// and ends the run. Several raised together come from one expression, whose first fault
+// the trap would have reported: an infinity made by a division by zero or an overflow
+// turns into an invalid operation only in a later operation, and a store's overflow is
+// the expression's last operation; so division by zero comes first, then overflow, then
+// invalid. Returns at once when none is raised, and after the report while the close-down
+// runs (the flags are then cleared).
+void reportRaisedFloatingPointFault();
+
+// A check point. Costs one test of floatingPointFlagMode where the traps are in force.
+inline void checkFloatingPointFault() {
+    if (floatingPointFlagMode) reportRaisedFloatingPointFault();
+}
+
+// Check points that take the value just computed, so that its computation is complete
+// before the flags are read: each returns its argument. The analysis reaches them through
+// analysis/rounding.h.
+float checkedFloatingPointResult(float value);
+bool checkedFloatingPointResult(bool condition);
+
+// ---- Platform layer: implemented once per platform ----
+
+// Tries to make invalid operation, division by zero and overflow trap, with denormal
+// operand, underflow and inexact left silent, and installs the handler that turns a trapped
+// fault into its report: with activeMathFunction 0 it sets fpErrorCode to the exception
+// code (129 and up) and calls reportFloatingPointError; otherwise, and when the report
+// returns during the close-down, it lets the arithmetic go on with the default result.
+// Returns true only when all three traps are really in force (read back from the unit);
+// otherwise every exception is left masked.
+bool enableFloatingPointTraps();
+
+// The exception code (129...139) for the platform's code of a trapped floating-point fault
+// (the signal's si_code on POSIX, the exception code on Windows), or 0 when it is none of
+// the floating-point exceptions. A stack check of the x87 unit arrives as an invalid
+// operation; `stackFault` tells it apart.
+int floatingPointExceptionCode(int platformCode, bool stackFault = false);
+
+// The environment saved around a library call or an input conversion: every control and
+// status register of the platform's floating-point units. `environment` is the C library's;
+// `registers` is room for a platform that keeps a unit's words itself (such as the x87
+// control and status words and the SSE control register on Windows).
+struct FloatingPointHold {
+    std::fenv_t environment;
+    std::uint32_t registers[4];
+};
+
+// Saves the whole environment into `saved`, masks every trap and clears the flags.
+void holdFloatingPoint(FloatingPointHold& saved);
+// Puts back the environment that holdFloatingPoint saved: trap masks and flags as they were.
+void restoreFloatingPoint(const FloatingPointHold& saved);
+
+// Set with FE_INVALID by raisedFloatingPointFlags when the invalid operation was the x87
+// unit's register stack check.
+constexpr int FP_FLAG_STACK_FAULT = 0x40000000;
+
+// The exception flags raised now, as a set of FE_INVALID, FE_DIVBYZERO, FE_OVERFLOW,
+// FE_UNDERFLOW and FE_INEXACT, with FP_FLAG_STACK_FAULT.
+int raisedFloatingPointFlags();
+// Clears every exception flag (on the x87 unit the whole status word, stack check included).
+void clearFloatingPointFlags();

@@ -52,7 +52,7 @@ int readRedirectedAnswer(char* buffer, int capacity) {
 
 int readPauseLine(char* buffer, int capacity) {
     if (capacity < 0) capacity = 0;
-    int length = platformConsole().isTerminal(STANDARD_INPUT)
+    int length = consoleInputIsTerminal()
                      ? readTerminalAnswer(buffer, capacity)
                      : readRedirectedAnswer(buffer, capacity);
     buffer[length] = '\0';

@@ -10,5 +10,8 @@ void startRuntime() {
     preparePlatform();
     resetRuntimeErrorState();
     openConsoleUnits();
+    // The end of every run, normal or after a report, closes the console down.
+    registerCloseDown(closeDownConsole);
+    registerInputOutputErrorHook(resetConsoleAfterError);
     configureFloatingPoint();
 }

@@ -76,6 +76,8 @@ public:
     explicit FakeConsoleScope(FakeConsole& console) {
         setPlatformConsole(&console);
         resetRuntimeErrorState();
+        registerCloseDown(closeDownConsole);
+        registerInputOutputErrorHook(resetConsoleAfterError);
         closeConsoleUnits();
         resetConsoleInput();
         openConsoleUnits();

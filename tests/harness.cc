@@ -36,13 +36,15 @@ namespace {
 
 // A child process with standard input on a pipe and standard error on a pipe; standard
 // output on a pipe too, or, with `outputFile` >= 0, on that file under `fileSizeLimit`.
+// With `outputClosed` the output pipe has no reader from the start, so the program's first
+// write to standard output fails.
 struct Child {
     pid_t pid = -1;
     int in = -1, out = -1, err = -1;
 };
 
 Child startChild(const std::vector<std::string>& command, int outputFile = -1,
-                 long fileSizeLimit = 0) {
+                 long fileSizeLimit = 0, bool outputClosed = false) {
     if (command.empty()) return {};
     std::vector<char*> argv;
     for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
@@ -50,6 +52,10 @@ Child startChild(const std::vector<std::string>& command, int outputFile = -1,
     int toChild[2], fromOut[2] = {-1, -1}, fromErr[2];
     if (pipe(toChild) != 0 || pipe(fromErr) != 0) return {};
     if (outputFile < 0 && pipe(fromOut) != 0) return {};
+    if (outputClosed && fromOut[0] >= 0) {
+        close(fromOut[0]);
+        fromOut[0] = -1;
+    }
     pid_t pid = fork();
     if (pid == 0) {
         dup2(toChild[0], 0);
@@ -60,7 +66,11 @@ Child startChild(const std::vector<std::string>& command, int outputFile = -1,
         if (outputFile >= 0) {
             close(outputFile);
             // The program must cope with the limit itself: the signal is not ignored here.
-            signal(SIGXFSZ, SIG_DFL);
+            // A Windows program (LAMVIS2_CASE_PLATFORM win32, under its emulator) knows no
+            // such signal; for it the limit is a write that fails, as on a full disk.
+            const char* platform = std::getenv("LAMVIS2_CASE_PLATFORM");
+            const bool windows = platform != nullptr && std::string(platform) == "win32";
+            signal(SIGXFSZ, windows ? SIG_IGN : SIG_DFL);
             rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -146,8 +156,8 @@ RunResult runWithPipes(const std::string& program, const std::string& input,
 }
 
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
-                       double timeoutSeconds) {
-    Child child = startChild(command);
+                       double timeoutSeconds, bool outputClosed) {
+    Child child = startChild(command, -1, 0, outputClosed);
     if (child.pid < 0) return {};
     return serveInput(child, input, timeoutSeconds);
 }
@@ -285,5 +295,19 @@ std::vector<std::string> programCommand() {
 }
 
 std::string driverPath(const std::string& name) { return std::string(DRIVER_DIR) + "/" + name; }
+
+std::vector<std::string> driverCommand(const std::string& name) {
+    const char* foreignDir = std::getenv("LAMVIS2_DRIVER_DIR");
+    if (foreignDir == nullptr || *foreignDir == '\0') return {driverPath(name)};
+    std::vector<std::string> command;
+    if (const char* emulator = std::getenv("LAMVIS2_EMULATOR")) {
+        std::istringstream words(emulator);
+        for (std::string word; words >> word;) command.push_back(word);
+    }
+    std::string path = std::string(foreignDir) + "/" + name;
+    if (access(path.c_str(), F_OK) != 0) path += ".exe";
+    command.push_back(path);
+    return command;
+}
 
 std::string testSourceDir() { return TEST_SOURCE_DIR; }

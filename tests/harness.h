@@ -14,9 +14,10 @@ struct RunResult {
 };
 
 // Runs `command` (the program and its arguments, searched along PATH) with `input` on a
-// pipe as standard input (written whole, then closed).
+// pipe as standard input (written whole, then closed). With `outputClosed` standard output
+// is a pipe that nobody reads: its read end is closed before the program starts.
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
-                       double timeoutSeconds = 20.0);
+                       double timeoutSeconds = 20.0, bool outputClosed = false);
 RunResult runWithPipes(const std::string& program, const std::string& input,
                        double timeoutSeconds = 20.0);
 
@@ -55,4 +56,9 @@ std::string programPath();
 // another platform), else programPath().
 std::vector<std::string> programCommand();
 std::string driverPath(const std::string& name);
+
+// The command that runs test driver `name`: the native driver, or, with LAMVIS2_DRIVER_DIR
+// set (drivers built for another platform), the words of LAMVIS2_EMULATOR and the driver
+// of that folder (name.exe where there is no plain name).
+std::vector<std::string> driverCommand(const std::string& name);
 std::string testSourceDir();

@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
         result = zero / zero;
     } else if (std::strcmp(fault, "overflow") == 0) {
         result = huge * huge;
+    } else if (std::strcmp(fault, "divide-then-invalid") == 0) {
+        // The infinity of the division becomes an invalid operation in the product.
+        result = one / zero * zero;
+    } else if (std::strcmp(fault, "overflow-then-invalid") == 0) {
+        result = huge * huge - huge * huge;
     } else if (std::strcmp(fault, "store") == 0) {
         // Fine in double, beyond the range of the single-precision destination.
         stored = static_cast<float>(huge * tiny * 1.0e40);

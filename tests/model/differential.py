@@ -7,7 +7,9 @@ standard input and output on pipes, and compares stdout, stderr and the exit sta
 byte with the model's. A disagreement is shrunk to a small answer file that still shows it.
 
 Usage: differential.py [--runs N] [--seed S] [--jobs J] [--save DIR] [--max-failures F]
-                       [--no-shrink] [--verbose] PROGRAM
+                       [--no-shrink] [--verbose] [--emulator CMD] [--also OTHER] PROGRAM
+With --also, every dialogue is run through a second binary too (a build of another mode or
+platform), whose bytes and exit status must equal PROGRAM's, the model's or not.
 Exit status 0 when every run agreed, 1 otherwise.
 """
 
@@ -455,6 +457,10 @@ def first_difference(expected, got):
         line, i, expected[max(0, i - 40):i + 40], got[max(0, i - 40):i + 40])
 
 
+# The command of a second binary whose results must equal the program's (--also), or None.
+OTHER_PROGRAM = None
+
+
 def check(program, data, pieces=None):
     """(data actually used, differing stream names or None if not modelled, model result,
     program result). `pieces`: sizes in which to write the answers, or None for one go."""
@@ -462,7 +468,11 @@ def check(program, data, pieces=None):
     if expected is None:
         return data, None, None, None
     got = program_result(program, data, pieces)
-    return data, differences(expected, got), expected, got
+    diff = differences(expected, got)
+    if OTHER_PROGRAM is not None:
+        other = program_result(OTHER_PROGRAM, data, pieces)
+        diff += tuple(name + " of --also" for name in differences(got, other))
+    return data, diff, expected, got
 
 
 # ---------------------------------------------------------------------------------------
@@ -579,13 +589,15 @@ def summary_of(expected):
 
 
 def main():
-    global PROGRAM_TIMEOUT
+    global PROGRAM_TIMEOUT, OTHER_PROGRAM
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("program")
     parser.add_argument("--emulator", default="",
                         help="command put in front of the program, e.g. 'qemu-aarch64' or 'wine'")
     parser.add_argument("--timeout", type=float, default=PROGRAM_TIMEOUT,
                         help="seconds one run of the program may take")
+    parser.add_argument("--also", help="a second binary that must give the program's bytes "
+                        "(run directly, without the emulator)")
     parser.add_argument("--runs", type=int, default=500)
     parser.add_argument("--seed", default="1")
     parser.add_argument("--jobs", type=int, default=1)
@@ -598,6 +610,8 @@ def main():
     PROGRAM_TIMEOUT = args.timeout
     # The program is run as a command: the emulator's words, if any, then the binary.
     program = shlex.split(args.emulator) + [os.path.abspath(args.program)]
+    if args.also:
+        OTHER_PROGRAM = [os.path.abspath(args.also)]
 
     started = time.time()
     endings = collections.Counter()
@@ -625,6 +639,13 @@ def main():
                     print("  %s: %s" % (name, first_difference(a, b)))
             if expected[2] != got[2]:
                 print("  status: model %s, program %s" % (expected[2], got[2]))
+            if OTHER_PROGRAM is not None:
+                other = program_result(OTHER_PROGRAM, small, pieces)
+                for name, a, b in zip(("stdout", "stderr"), got, other):
+                    if a != b:
+                        print("  %s of --also: %s" % (name, first_difference(a, b)))
+                if got[2] != other[2]:
+                    print("  status: program %s, --also %s" % (got[2], other[2]))
             if args.save:
                 os.makedirs(args.save, exist_ok=True)
                 with open(os.path.join(args.save, "diff_%s_%d.txt" % (args.seed, index)),

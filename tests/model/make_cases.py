@@ -238,6 +238,46 @@ SCENARIOS = [
      "No plies: a one-character answer to the pause is no command, and the run goes on to\n"
      "the division by zero of the row scale.",
      ISO + STOP + STOP + ["x"]),
+    ("e2_zero",
+     "e2 = 0: the shear modulus is asked (the moduli differ), and the ply compliance of the\n"
+     "stiffness phase divides by the transverse modulus: M6103 before the stiffness heading.",
+     material(100, 0, 0.3, 5, 1, 0) + STOP + plies((1, 0))),
+    ("g12_zero",
+     "g12 = 0 typed: the ply compliance divides by it: M6103 before the stiffness heading.",
+     material(100, 50, 0.3, 0, 1, 0) + STOP + plies((1, 30))),
+    ("g12_store_overflow",
+     "e1 = e2 = 3e38 with nu12 = -0.9: the derived shear modulus 3e38 / 0.2 is a finite\n"
+     "double too large for single precision; its store overflows (M6104) before the\n"
+     "thickness prompt.",
+     lines(3e38, 3e38, -0.9)),
+    ("zero_thickness",
+     "Two plies of thickness 0: the stiffness is all zeros, the pause shows\n"
+     "\"Singular matrix.\", and the row scale then divides by zero.",
+     material(100, 100, 0.25, None, 0, 0.5) + STOP + plies((1, 0), (1, 45)) + [""]),
+    ("tiny_thickness",
+     "One ply of thickness 1e-20: the extensional block is tiny but not zero, the third\n"
+     "moment underflows to zero without a report, so the bending rows are zero: the pause,\n"
+     "then the division by zero of the row scale.",
+     material(100, 100, 0.25, None, 1e-20, 0.5) + STOP + plies((1, 0)) + [""]),
+    ("overflowing_loads",
+     "A very soft ply (moduli 1e-3) under Nx = 1e37: the running sum of the strain\n"
+     "overflows single precision at its store (M6104) before the strains are printed.",
+     material(0.001, 0.001, 0.25, None, 1, 0.5) + STOP + plies((1, 0))
+     + lines(1e37, 0, 0, 0, 0, 0)),
+    ("underflowing_load",
+     "Nx = 1e-40, a denormal: the strains and stresses underflow without a report and the\n"
+     "run completes.",
+     ISO + STOP + plies((1, 0)) + lines(1e-40, 0, 0, 0, 0, 0, 1)),
+    ("negative_relaxation_time",
+     "A negative relaxation time: 100 times it is below its hundredth, so no row is\n"
+     "written and the run ends normally.",
+     ISO + STOP + plies((1, 0)) + UNIT_LOADS + ["-5"]),
+    ("extended_tie",
+     "A thickness whose value rounded to the 64-bit significand of extended precision is\n"
+     "a tie of doubles, which rounds to the even double, itself a tie of floats: the\n"
+     "thickness is 1480 + 284/8192, as on any processor.",
+     material(100, 100, 0.25, None, "1480.03472900390636369", 0.5) + STOP + plies((1, 0))
+     + lines(1, 0, 0, 0, 0, 0, 1)),
     ("huge_relaxation_time",
      "A relaxation time of 3.4e38: the rows are printed until the next time overflows the\n"
      "single-precision range (M6104).",

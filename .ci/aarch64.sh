@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Floating-point fault detection in both modes, and the 64-bit ARM build:
+# - natively, a build that detects the faults from the status flags (-DLAMVIS_FP_FLAGS=ON)
+#   runs every whole-program test, and a differential run compares its bytes with the trap
+#   build's (build/, made by `make test` before) and with the reference model;
+# - a static aarch64 cross build (warnings are errors) runs every whole-program case file
+#   under qemu-aarch64, byte for byte, and a differential run through the emulator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+JOBS=2
+RUNS=${LAMVIS_AARCH64_RUNS:-300}
+
+need=()
+command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
+command -v qemu-aarch64 >/dev/null || need+=(qemu-user)
+command -v python3 >/dev/null || need+=(python3)
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q "${need[@]}"
+fi
+
+# The trap build, with its test programs.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$JOBS"
+
+echo "== flag mode, native"
+cmake -S . -B build-fpflags -DCMAKE_BUILD_TYPE=Release -DLAMVIS_FP_FLAGS=ON >/dev/null
+cmake --build build-fpflags -j "$JOBS" --target lamvis2 program_tests
+build-fpflags/program_tests
+python3 tests/model/differential.py --runs "$RUNS" --seed fpflags --jobs "$JOBS" \
+  --also build/lamvis2 build-fpflags/lamvis2
+
+echo "== aarch64 under qemu-aarch64"
+cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DLAMVIS_TESTS=OFF -DCMAKE_CXX_FLAGS=-Werror >/dev/null
+cmake --build build-aarch64 -j "$JOBS"
+LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
+  build/program_tests --gtest_filter='Cases/*'
+python3 tests/model/differential.py --runs "$RUNS" --seed aarch64 --jobs "$JOBS" \
+  --emulator qemu-aarch64 --timeout 60 --also build/lamvis2 build-aarch64/lamvis2

@@ -1,0 +1,113 @@
+// The console on Windows: the standard handles read and written untranslated, the
+// terminal test, the command interpreter named by COMSPEC, and process exit.
+#include <cstdlib>
+#include <string>
+
+#include <windows.h>
+
+#include "runtime/console.h"
+
+namespace {
+
+DWORD standardHandleId(int fd) {
+    switch (fd) {
+        case 0: return STD_INPUT_HANDLE;
+        case 1: return STD_OUTPUT_HANDLE;
+        case 2: return STD_ERROR_HANDLE;
+        default: return 0;
+    }
+}
+
+// The handle of a standard descriptor; null when there is none.
+HANDLE standardHandle(int fd) {
+    const DWORD id = standardHandleId(fd);
+    if (id == 0) return nullptr;
+    HANDLE handle = ::GetStdHandle(id);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
+
+// Whether the platform is of the NT family, from the version word read at start-up.
+bool ntFamily = true;
+
+// Starts `commandLine` (with `application` as the file to run, or searched along the path
+// when that is null), sharing the standard handles, and waits for it to end. Returns false
+// with the error of the start when it could not be started.
+bool startAndWait(const char* application, std::string commandLine, DWORD& startError) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(application, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          nullptr, &startup, &process)) {
+        startError = ::GetLastError();
+        return false;
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);  // fetched, not used
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+class Win32Console : public Console {
+public:
+    long read(int fd, char* buffer, long count) override {
+        HANDLE handle = standardHandle(fd);
+        if (handle == nullptr || count < 0) return -1;
+        DWORD got = 0;
+        if (!::ReadFile(handle, buffer, static_cast<DWORD>(count), &got, nullptr)) {
+            // The writer of a pipe has closed it: the end of the input.
+            return ::GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+        }
+        return static_cast<long>(got);
+    }
+
+    long write(int fd, const char* bytes, long count) override {
+        HANDLE handle = standardHandle(fd);
+        if (handle == nullptr || count < 0) return -1;
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes, static_cast<DWORD>(count), &written, nullptr)) return -1;
+        return static_cast<long>(written);
+    }
+
+    bool isTerminal(int fd) override {
+        HANDLE handle = standardHandle(fd);
+        return handle != nullptr && ::GetFileType(handle) == FILE_TYPE_CHAR;
+    }
+
+    void runCommand(const char* commandLine) override {
+        const std::string tail = std::string(" /c ") + commandLine;
+        DWORD startError = 0;
+        if (const char* comspec = std::getenv("COMSPEC"); comspec != nullptr && *comspec != '\0') {
+            if (startAndWait(comspec, comspec + tail, startError)) return;
+            if (startError != ERROR_FILE_NOT_FOUND && startError != ERROR_PATH_NOT_FOUND &&
+                startError != ERROR_ACCESS_DENIED)
+                return;  // any other failure to start is not reported
+        }
+        // No usable COMSPEC: the system's interpreter, searched along the path.
+        const char* fallback = ntFamily ? "cmd.exe" : "command.com";
+        startAndWait(nullptr, fallback + tail, startError);
+    }
+
+    [[noreturn]] void exitProcess(int status) override {
+        ::ExitProcess(static_cast<UINT>(status));
+    }
+};
+
+Win32Console win32Console;
+Console* activeConsole = &win32Console;
+
+}  // namespace
+
+Console& platformConsole() { return *activeConsole; }
+
+void setPlatformConsole(Console* console) {
+    activeConsole = console != nullptr ? console : &win32Console;
+}
+
+void preparePlatform() {
+    // The high bit of the version word is set outside the NT family.
+    ntFamily = (::GetVersion() & 0x80000000u) == 0;
+    // No error boxes: a fault the program does not handle ends it on the console.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+}
