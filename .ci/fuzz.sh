@@ -25,15 +25,14 @@ if runtime_missing; then
   fi
 fi
 
-make fuzz FUZZ_SECONDS="$seconds"
-
 # The whole dialogue again in the floating-point flag mode (faults found from the status
 # flags instead of traps). FLAG_MODE_CMAKE_ARGS names that build's CMake option; it stays
 # empty until the flag mode exists.
 FLAG_MODE_CMAKE_ARGS=""
+[ -n "$FLAG_MODE_CMAKE_ARGS" ] || echo "fuzz: no floating-point flag mode in this tree; its dialogue run is skipped"
+
+make fuzz FUZZ_SECONDS="$seconds"
 if [ -n "$FLAG_MODE_CMAKE_ARGS" ]; then
   make fuzz FUZZ_SECONDS="$seconds" FUZZ_BUILD_DIR=build-fuzz-flags FUZZ_TARGETS=dialogue_fuzz \
        FUZZ_CMAKE_ARGS="$FLAG_MODE_CMAKE_ARGS"
-else
-  echo "fuzz: no floating-point flag mode in this tree; its dialogue run is skipped"
 fi
