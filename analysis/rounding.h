@@ -13,10 +13,13 @@ inline double wide(float x) { return static_cast<double>(x); }
 // A computed value stored as a float.
 inline float narrow(double x) {
     const float stored = static_cast<float>(x);
-    return floatingPointFlagMode ? checkedFloatingPointResult(stored) : stored;
+    return floatingPointFlagMode && faultFlagsMayBeRaised(stored) ? checkedFloatingPointResult(stored)
+                                                                : stored;
 }
 
 // A comparison whose outcome decides what the run does next.
 inline bool decides(bool condition) {
-    return floatingPointFlagMode ? checkedFloatingPointResult(condition) : condition;
+    return floatingPointFlagMode && faultFlagsMayBeRaised(condition)
+               ? checkedFloatingPointResult(condition)
+               : condition;
 }

@@ -96,16 +96,48 @@ extern bool floatingPointFlagMode;
 // runs (the flags are then cleared).
 void reportRaisedFloatingPointFault();
 
-// A check point. Costs one test of floatingPointFlagMode where the traps are in force.
-inline void checkFloatingPointFault() {
-    if (floatingPointFlagMode) reportRaisedFloatingPointFault();
-}
 
 // Check points that take the value just computed, so that its computation is complete
 // before the flags are read: each returns its argument. The analysis reaches them through
 // analysis/rounding.h.
 float checkedFloatingPointResult(float value);
 bool checkedFloatingPointResult(bool condition);
+
+// The quick test in front of those check points: false when no fault flag can be raised,
+// so that the full test is made only when one is. On x86-64 the analysis' arithmetic runs
+// on the SSE unit, so a value's check reads the SSE flags in place (the value is an input of
+// the read, so its computation is complete first); the check without a value, made before
+// every output statement and library call, reads the x87 unit's too (its stack check is
+// raised there), so that no fault of either unit reaches the output. Elsewhere the full
+// test is always made. The flags tested: invalid 0x01, division by zero 0x04, overflow 0x08.
+#if defined(__x86_64__)
+constexpr unsigned QUICK_FAULT_FLAGS = 0x0D;
+inline bool faultFlagsMayBeRaised(float value) {
+    unsigned status;
+    asm volatile("stmxcsr %0" : "=m"(status) : "x"(value));
+    return (status & QUICK_FAULT_FLAGS) != 0;
+}
+inline bool faultFlagsMayBeRaised(bool condition) {
+    unsigned status;
+    asm volatile("stmxcsr %0" : "=m"(status) : "r"(condition));
+    return (status & QUICK_FAULT_FLAGS) != 0;
+}
+inline bool faultFlagsMayBeRaised() {
+    unsigned status;
+    unsigned short x87Status;
+    asm volatile("stmxcsr %0\n\tfnstsw %1" : "=m"(status), "=m"(x87Status) : : "memory");
+    return ((status | x87Status) & QUICK_FAULT_FLAGS) != 0;
+}
+#else
+inline bool faultFlagsMayBeRaised(float) { return true; }
+inline bool faultFlagsMayBeRaised(bool) { return true; }
+inline bool faultFlagsMayBeRaised() { return true; }
+#endif
+
+// A check point. Costs one test of floatingPointFlagMode where the traps are in force.
+inline void checkFloatingPointFault() {
+    if (floatingPointFlagMode && faultFlagsMayBeRaised()) reportRaisedFloatingPointFault();
+}
 
 // ---- Platform layer: implemented once per platform ----
 
