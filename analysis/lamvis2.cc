@@ -88,12 +88,19 @@ void strainAt(const float* midplane, const float* curvature, float zm, float* ou
 }
 
 // Material-axis strain of a laminate-axis strain: R (T (R' v)), innermost product first.
+// R' and R are diag(1, 1, 0.5) and diag(1, 1, 2). In their products by the rule of
+// multiplyMatrixVector each zero term adds a zero to the running sum and a unit term takes
+// the entry as it is, so entry i comes out as the rounding of 0 + d(i) v(i) (the zero that
+// starts the sum turns a negative zero positive); that is written out here, with the same
+// value and the same flags for every finite v. Only the last entry of R v can overflow.
 void toMaterialAxes(const float* t, const float* v, float* out) {
-    float tensor[3];
+    const float tensor[3] = {static_cast<float>(0.0 + wide(v[0])), static_cast<float>(0.0 + wide(v[1])),
+                             static_cast<float>(0.0 + 0.5 * wide(v[2]))};
     float rotated[3];
-    multiplyMatrixVector(INVERSE_REUTER_MATRIX, v, 3, tensor);
     multiplyMatrixVector(t, tensor, 3, rotated);
-    multiplyMatrixVector(REUTER_MATRIX, rotated, 3, out);
+    out[0] = static_cast<float>(0.0 + wide(rotated[0]));
+    out[1] = static_cast<float>(0.0 + wide(rotated[1]));
+    out[2] = narrow(0.0 + 2.0 * wide(rotated[2]));
 }
 
 }  // namespace

@@ -100,7 +100,11 @@ void plyComplianceOf(const MaterialSet& set, float* s) {
 namespace {
 
 // The products for an order known at compile time (3 for the ply matrices, 6 for the
-// laminate's), which the compiler unrolls, and for any order.
+// laminate's), which the compiler unrolls, and for any order. The running sum of an entry
+// is rounded to float after every term. The product's entries are its stored values, and
+// its end is their check point: a term can only overflow in its rounding, or meet the
+// infinity that an earlier overflow made, and nothing else happens until the product ends,
+// so the fault found there is the one the first faulting term raised.
 template <int N>
 void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
     if constexpr (N > 0) n = N;
@@ -108,10 +112,11 @@ void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
         for (int i = 0; i < n; ++i) {
             float sum = 0.0f;
             for (int l = 0; l < n; ++l)
-                sum = narrow(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
+                sum = static_cast<float>(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
             c[i + j * n] = sum;
         }
     }
+    checkFloatingPointFault();
 }
 
 template <int N>
@@ -125,10 +130,11 @@ void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
         float sum = 0.0f;
         for (int l = 0; l < n; ++l) {
             const double x = N > 0 ? widened[l] : wide(v[l]);
-            sum = narrow(wide(sum) + wide(a[i + l * n]) * x);
+            sum = static_cast<float>(wide(sum) + wide(a[i + l * n]) * x);
         }
         r[i] = sum;
     }
+    checkFloatingPointFault();
 }
 
 }  // namespace

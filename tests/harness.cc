@@ -66,11 +66,7 @@ Child startChild(const std::vector<std::string>& command, int outputFile = -1,
         if (outputFile >= 0) {
             close(outputFile);
             // The program must cope with the limit itself: the signal is not ignored here.
-            // A Windows program (LAMVIS2_CASE_PLATFORM win32, under its emulator) knows no
-            // such signal; for it the limit is a write that fails, as on a full disk.
-            const char* platform = std::getenv("LAMVIS2_CASE_PLATFORM");
-            const bool windows = platform != nullptr && std::string(platform) == "win32";
-            signal(SIGXFSZ, windows ? SIG_IGN : SIG_DFL);
+            signal(SIGXFSZ, SIG_DFL);
             rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
