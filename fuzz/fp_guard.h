@@ -12,9 +12,9 @@
 // run computes on with the default results; nothing of it reaches the console, since every
 // console call reports first.
 //
-// Where the trap cannot be taken over (a platform other than x86-64 Linux), every trap is
-// masked for the run; a build that detects the faults from the status flags instead of
-// traps does so itself, and the guard leaves the flags alone.
+// Where the trap cannot be taken over (a platform other than x86-64 Linux and Windows on
+// x86-64), every trap is masked for the run; a build that detects the faults from the
+// status flags instead of traps does so itself, and the guard leaves the flags alone.
 #pragma once
 
 // One guarded run at a time.

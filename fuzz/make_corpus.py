@@ -12,6 +12,7 @@ current.
 import argparse
 import pathlib
 import sys
+import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
@@ -75,9 +76,10 @@ def case_input_sections(path):
 def dialogue_seeds():
     sources = sorted((ROOT / "examples").glob("*.txt")) + sorted((ROOT / "tests" / "cases").glob("*.case"))
     seeds = {}
-    for n, path in enumerate(sources):
+    for path in sources:
         data = path.read_bytes() if path.suffix == ".txt" else case_input_sections(path)
-        console = DIALOGUE_CONSOLES[n % len(DIALOGUE_CONSOLES)]
+        # Chosen by the name, so that a new case leaves the other seeds as they are.
+        console = DIALOGUE_CONSOLES[zlib.crc32(path.stem.encode()) % len(DIALOGUE_CONSOLES)]
         seeds[f"{path.stem}"] = bytes([console]) + data
         if path.suffix == ".txt":
             # The examples also on a terminal with CR LF line ends, as typed.
