@@ -15,3 +15,14 @@ option(LAMVIS_FP_FLAGS "Detect floating-point faults from the status flags, not 
 if(LAMVIS_FP_FLAGS)
   target_compile_definitions(lamvis_core PUBLIC LAMVIS_FORCE_FP_FLAGS=1)
 endif()
+
+# Software flags: the analysis' arithmetic keeps the exception flags itself, for machines
+# that keep none (WebAssembly, where this is always on); on any other machine it runs the
+# same inputs through that mode.
+option(LAMVIS_SOFTWARE_FP_FLAGS "Keep the floating-point exception flags in software" OFF)
+if(CMAKE_SYSTEM_NAME STREQUAL "WASI")
+  set(LAMVIS_SOFTWARE_FP_FLAGS ON CACHE BOOL "" FORCE)
+endif()
+if(LAMVIS_SOFTWARE_FP_FLAGS)
+  target_compile_definitions(lamvis_core PUBLIC LAMVIS_SOFTWARE_FP_FLAGS=1)
+endif()
