@@ -109,10 +109,8 @@ void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
     if constexpr (N > 0) n = N;
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
-            float sum = 0.0f;
-            for (int l = 0; l < n; ++l)
-                sum = rounded(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
-            c[i + j * n] = sum;
+            c[i + j * n] = roundedSumOfProducts(
+                n, [&](int l) { return wide(a[i + l * n]); }, [&](int l) { return wide(b[l + j * n]); });
         }
     }
     checkFloatingPointFault();
@@ -126,12 +124,9 @@ void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
     if constexpr (N > 0)
         for (int l = 0; l < N; ++l) widened[l] = wide(v[l]);
     for (int i = 0; i < n; ++i) {
-        float sum = 0.0f;
-        for (int l = 0; l < n; ++l) {
-            const Wide x = N > 0 ? widened[l] : wide(v[l]);
-            sum = rounded(wide(sum) + wide(a[i + l * n]) * x);
-        }
-        r[i] = sum;
+        r[i] = roundedSumOfProducts(
+            n, [&](int l) { return wide(a[i + l * n]); },
+            [&](int l) { return N > 0 ? widened[l] : wide(v[l]); });
     }
     checkFloatingPointFault();
 }

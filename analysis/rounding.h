@@ -25,6 +25,8 @@ public:
 
     friend Wide wide(float x);
     friend float rounded(Wide x);
+    template <typename Left, typename Right>
+    friend float roundedSumOfProducts(int n, Left left, Right right);
     friend Wide abs(Wide x) { return Wide(Raw{}, std::fabs(x.value_)); }
     friend Wide operator-(Wide x) { return Wide(Raw{}, -x.value_); }
 
@@ -82,6 +84,27 @@ inline Wide wide(float x) { return Wide(Wide::Raw{}, static_cast<double>(x)); }
 inline float rounded(Wide x) {
     if constexpr (SOFTWARE_FP_FLAGS) return softwareRounding(x.value_);
     else return static_cast<float>(x.value_);
+}
+
+// The running sum of the products left(l) * right(l), l = 0 ... n - 1, starting at 0 and
+// rounded to float after every term: an entry of a matrix product. In a software-flag build
+// the terms are first summed without their flag tests, and an entry is summed again with
+// them only when it did not end finite: an operation raises a flag only with a result that is
+// not finite, and once the running sum is not finite it stays so (an infinity or a NaN
+// added to anything is not finite, and rounds to float as it is), so an entry that ends
+// finite raised none.
+template <typename Left, typename Right>
+inline float roundedSumOfProducts(int n, Left left, Right right) {
+    float sum = 0.0f;
+    for (int l = 0; l < n; ++l)
+        sum = static_cast<float>(static_cast<double>(sum) + left(l).value_ * right(l).value_);
+    if constexpr (SOFTWARE_FP_FLAGS) {
+        if (!std::isfinite(sum)) [[unlikely]] {
+            sum = 0.0f;
+            for (int l = 0; l < n; ++l) sum = rounded(wide(sum) + left(l) * right(l));
+        }
+    }
+    return sum;
 }
 
 // A computed value stored as a float.

@@ -16,10 +16,18 @@ if(LAMVIS_FP_FLAGS)
   target_compile_definitions(lamvis_core PUBLIC LAMVIS_FORCE_FP_FLAGS=1)
 endif()
 
-# Software flags: the analysis' arithmetic keeps the exception flags itself, for machines
-# that keep none (WebAssembly, where this is always on); on any other machine it runs the
-# same inputs through that mode.
-option(LAMVIS_SOFTWARE_FP_FLAGS "Keep the floating-point exception flags in software" OFF)
+# Software flags: the analysis' arithmetic keeps the exception flags itself. The traps are
+# used where the processor dependably has them (x86-64); elsewhere (64-bit ARM, whose cores
+# may or may not implement the trap enables; WebAssembly, which has neither traps nor flags)
+# the software flags are, so that each platform finds its faults one way. On x86-64 the
+# option runs the same inputs through that mode.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT OFF)
+else()
+  set(LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT ON)
+endif()
+option(LAMVIS_SOFTWARE_FP_FLAGS "Keep the floating-point exception flags in software"
+       ${LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT})
 if(CMAKE_SYSTEM_NAME STREQUAL "WASI")
   set(LAMVIS_SOFTWARE_FP_FLAGS ON CACHE BOOL "" FORCE)
 endif()
