@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -382,25 +381,32 @@ void roundAt(BinaryValue& value, int lowest) {
     value.sticky = false;
 }
 
-// The value rounded to extended precision's 64 significant bits, then to double.
-double roundThroughExtended(BinaryValue value) {
+// The value rounded to extended precision's 64 significant bits, then to double; false
+// when that is 2^1024 or more, beyond the double range.
+bool roundThroughExtended(BinaryValue value, double& result) {
     roundAt(value, value.exponent + bitLength(value.q) - EXTENDED_BITS);
     const int top = value.exponent + bitLength(value.q) - 1;  // exponent of the leading bit
     roundAt(value, std::max(top - DOUBLE_BITS + 1, DOUBLE_LOWEST_BIT));
-    if (value.q == 0) return 0.0;
+    auto bits = static_cast<std::uint64_t>(value.q);
     const int length = bitLength(value.q);  // at most 54: 2^53 after a carry
     const int leading = value.exponent + length - 1;
-    if (leading > DOUBLE_MAX_EXPONENT) return std::numeric_limits<double>::infinity();
-    auto bits = static_cast<std::uint64_t>(value.q);
+    if (bits == 0) {
+        result = 0.0;
+        return true;
+    }
+    if (leading > DOUBLE_MAX_EXPONENT) return false;
     if (leading >= DOUBLE_MIN_EXPONENT) {
+        // A normal double: the biased exponent, then the significand without its leading 1.
+        constexpr std::uint64_t FRACTION_MASK = (std::uint64_t{1} << (DOUBLE_BITS - 1)) - 1;
         bits = length > DOUBLE_BITS ? bits >> (length - DOUBLE_BITS) : bits << (DOUBLE_BITS - length);
         const auto biased = static_cast<std::uint64_t>(leading + DOUBLE_MAX_EXPONENT);
-        bits = (biased << (DOUBLE_BITS - 1)) | (bits & ((std::uint64_t{1} << (DOUBLE_BITS - 1)) - 1));
+        bits = (biased << (DOUBLE_BITS - 1)) | (bits & FRACTION_MASK);
     } else {
         // A denormal: its bits are the multiples of 2^-1074, with a biased exponent of 0.
         bits <<= value.exponent - DOUBLE_LOWEST_BIT;
     }
-    return std::bit_cast<double>(bits);
+    result = std::bit_cast<double>(bits);
+    return true;
 }
 
 // The value of at most 19 digits times 10^decimalExponent, for a small exponent, in 128-bit
@@ -427,7 +433,7 @@ bool shortDecimalValue(std::string_view digits, long decimalExponent, BinaryValu
 }
 
 // A nonnegative integer in 32-bit limbs, least significant first, with room for the
-// conversion's operands: they stay below 2^880 (see decimalValue).
+// conversion's operands: they stay below 2^872 (see decimalValue).
 class BigInteger {
 public:
     explicit BigInteger(std::uint32_t value) {
@@ -535,9 +541,12 @@ constexpr long VANISHING_EXPONENT = -348;
 // quotient of 66 or 67 bits and its sticky remainder: d * 10^e = d * 5^e * 2^e is
 // numerator / denominator * 2^e with the power of 5 on the side its sign puts it, both
 // scaled by a power of two so that the quotient's length is known, then divided bit by bit.
-// The operands stay below 2^880: 10^24 * 5^308 < 2^797, and 5^347 < 2^806 times 2^67.
+// The operands stay below 2^872: a numerator of at most 10^24 * 5^308 < 2^797 or a
+// denominator of at most 5^347 < 2^806, and the other made at most 66 bits longer.
 BinaryValue decimalValue(std::string_view digits, long decimalExponent) {
-    constexpr int QUOTIENT_BITS = 66;  // at least: 64 kept, the rounding bit, one more
+    // The quotient has at least 66 bits: the 64 a rounding keeps, the rounding bit, and one
+    // more, so that the remainder's sticky bit lies below them all.
+    constexpr int QUOTIENT_BITS = 66;
     BigInteger numerator(0);
     for (char c : digits) numerator.multiplyAdd(10, static_cast<std::uint32_t>(c - '0'));
     BigInteger denominator(1);
@@ -565,14 +574,15 @@ BinaryValue decimalValue(std::string_view digits, long decimalExponent) {
 }
 
 // The double of the significant digits (no leading zero; empty for zero) times
-// 10^decimalExponent; infinity beyond the double range.
-double decimalToDouble(std::string_view digits, long decimalExponent) {
-    if (digits.empty()) return 0.0;
-    if (decimalExponent >= OVERFLOWING_EXPONENT) return std::numeric_limits<double>::infinity();
-    if (decimalExponent <= VANISHING_EXPONENT) return 0.0;
+// 10^decimalExponent; false beyond the double range. No floating-point operation is made,
+// not even a comparison, which would raise the denormal-operand flag where there is one.
+bool decimalToDouble(std::string_view digits, long decimalExponent, double& result) {
+    result = 0.0;
+    if (digits.empty() || decimalExponent <= VANISHING_EXPONENT) return true;
+    if (decimalExponent >= OVERFLOWING_EXPONENT) return false;
     BinaryValue value;
     if (!shortDecimalValue(digits, decimalExponent, value)) value = decimalValue(digits, decimalExponent);
-    return roundThroughExtended(value);
+    return roundThroughExtended(value, result);
 }
 
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
@@ -681,9 +691,12 @@ DoubleConversion parseRealTokenToDouble(std::string_view token, TokenMode mode) 
     if (i != n) return doubleFailure(ErrorCode::RealSyntax);
 
     // The digits as an integer with a decimal exponent, free of any decimal-point convention.
-    const double magnitude = decimalToDouble(significant, scale + exponent);
-    if (std::isinf(magnitude)) return doubleFailure(ErrorCode::RealDoubleRange);
-    return {true, ErrorCode::RealSyntax, negative ? -magnitude : magnitude};
+    double magnitude;
+    if (!decimalToDouble(significant, scale + exponent, magnitude)) {
+        return doubleFailure(ErrorCode::RealDoubleRange);
+    }
+    const std::uint64_t sign = negative ? std::uint64_t{1} << 63 : 0;
+    return {true, ErrorCode::RealSyntax, std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | sign)};
 }
 
 RealConversion parseRealToken(std::string_view token, TokenMode mode) {

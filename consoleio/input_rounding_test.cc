@@ -244,7 +244,7 @@ TEST(RealRounding, AgreesWithTheLibraryThroughExtendedPrecision) {
     if (std::numeric_limits<long double>::digits != 64) {
         GTEST_SKIP() << "long double is not the 64-bit-significand format here";
     }
-    long samples = 60000;
+    long samples = 50000;
     if (const char* text = std::getenv("LAMVIS_REAL_SAMPLES")) samples = std::atol(text);
     std::mt19937_64 random(20261208);
     auto below = [&](std::uint64_t n) { return random() % n; };
