@@ -160,8 +160,8 @@ TEST(RealRounding, HandWorkedTies) {
 
 // ---- the comparison with the C library ----
 
-// The value today's x86-64 build gives: the first 24 digits, converted by the library to
-// extended precision (the library rounds correctly) and rounded to double.
+// The value the rule gives, by the library: the first 24 digits converted to long double
+// (the 64-bit significand here; the library rounds correctly), which is rounded to double.
 double referenceValue(const Decimal& d) {
     const Decimal kept = cutDigits(d, 24, false);
     const std::string text = plainText(kept);
