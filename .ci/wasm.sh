@@ -2,8 +2,9 @@
 # The WebAssembly build (wasm32-wasi), run under Node through web/run-wasi.mjs:
 # - `make wasm` installs Debian's toolchain when missing and builds build-wasm/lamvis2.wasm
 #   (warnings are errors); the module must stay within 250 KB and import only WASI calls;
-# - every whole-program case file through the runner, byte for byte, and the terminal tests
-#   on a pseudo-terminal. Left out: the Windows-only cases (tests/cases/win32/: the pause's
+# - every whole-program case file through the runner, byte for byte, the terminal tests on a
+#   pseudo-terminal, and a dialogue whose answers are written one at a time, each only after
+#   its prompt (as the browser page writes them). Left out: the Windows-only cases (tests/cases/win32/: the pause's
 #   command interpreter named by COMSPEC, Windows' pipes), and cases whose pause runs a
 #   command: a module starts no processes, its pause has no command interpreter (none of
 #   tests/cases/*.case runs one);
@@ -50,9 +51,9 @@ node -e '
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$JOBS" --target lamvis2 program_tests
 
-echo "== case files and terminal tests through web/run-wasi.mjs"
+echo "== case files, terminal tests and a dialogue through web/run-wasi.mjs"
 LAMVIS2_EMULATOR="$runner" LAMVIS2_PROGRAM="$module" \
-  build/program_tests --gtest_filter='Cases/*:Terminal.*'
+  build/program_tests --gtest_filter='Cases/*:Terminal.*:InputProgram.DialogueOneAnswerAtATime'
 
 echo "== differential: $RUNS dialogues through web/run-wasi.mjs, the model and build/lamvis2"
 python3 tests/model/differential.py --runs "$RUNS" --seed wasm --jobs "$JOBS" --verbose \

@@ -1,8 +1,4 @@
-# The WebAssembly module (WASI): linking and the size optimization of build/lamvis2.wasm.
-
-# The conversion of typed reals reads long doubles with strtold, whose support the WASI C
-# library keeps in a library of its own (without it strtold traps at run time).
-target_link_libraries(lamvis2 PRIVATE c-printscan-long-double)
+# The WebAssembly module (WASI): lamvis2.wasm optimized for size.
 
 # Debian's binaryen optimizes the linked module for size in place and drops what no host
 # needs (names, producers, the feature section). -Oz gives the smallest module; like the

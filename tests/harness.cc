@@ -177,9 +177,9 @@ RunResult runWithOutputFile(const std::vector<std::string>& command, const std::
     return result;
 }
 
-RunResult runDialogue(const std::string& program, const std::vector<DialogueStep>& steps,
-                      double timeoutSeconds) {
-    Child child = startChild(std::vector<std::string>{program});
+RunResult runDialogue(const std::vector<std::string>& command,
+                      const std::vector<DialogueStep>& steps, double timeoutSeconds) {
+    Child child = startChild(command);
     if (child.pid < 0) return {};
     std::size_t step = 0, searchFrom = 0;
     std::string pending;  // what is still to be written of the current answer

@@ -26,7 +26,7 @@ RunResult runWithPipes(const std::string& program, const std::string& input,
 RunResult runWithOutputFile(const std::vector<std::string>& command, const std::string& input,
                             long fileSizeLimit, double timeoutSeconds = 20.0);
 
-// Runs `program` with standard input and output on pipes, as a front end drives a dialogue:
+// Runs `command` with standard input and output on pipes, as a front end drives a dialogue:
 // for each step, waits until standard output (after what the previous step awaited) shows
 // `awaited`, then writes `answer` and waits for the next. After the last step standard input
 // is closed. Times out if an awaited text does not come.
@@ -34,8 +34,8 @@ struct DialogueStep {
     std::string awaited;
     std::string answer;
 };
-RunResult runDialogue(const std::string& program, const std::vector<DialogueStep>& steps,
-                      double timeoutSeconds = 20.0);
+RunResult runDialogue(const std::vector<std::string>& command,
+                      const std::vector<DialogueStep>& steps, double timeoutSeconds = 20.0);
 
 // Runs `program` on a pseudo-terminal in canonical (line) mode with echo off and output
 // passed through untranslated. `typed` is written to the terminal at the start, as if typed

@@ -95,7 +95,8 @@ TEST(InputProgram, TerminalLineLimit) {
 // A front end that writes one answer and waits for the next prompt before it writes the
 // next one is served at once: each answer is read as soon as its line is complete, and
 // the bytes are those of the same answers written all at once. The pause reads its answer
-// the same way.
+// the same way. (With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, through that emulator:
+// each read then comes before its answer is there.)
 TEST(InputProgram, DialogueOneAnswerAtATime) {
     const std::vector<std::vector<DialogueStep>> dialogues = {
         {{"(-1 to stop): ", "100\n"},
@@ -120,8 +121,8 @@ TEST(InputProgram, DialogueOneAnswerAtATime) {
         std::string answers;
         for (const DialogueStep& step : steps) answers += step.answer;
         SCOPED_TRACE(answers);
-        RunResult driven = runDialogue(programPath(), steps, 10.0);
-        RunResult whole = runWithPipes(programPath(), answers);
+        RunResult driven = runDialogue(programCommand(), steps, 10.0);
+        RunResult whole = runWithPipes(programCommand(), answers);
         ASSERT_FALSE(driven.timedOut) << driven.out;
         ASSERT_FALSE(whole.timedOut);
         EXPECT_EQ(driven.out, whole.out);

@@ -5,8 +5,11 @@
 // or a terminal; the module's exit status is this process's. Nothing of Node's own reaches
 // standard error: the host is still marked experimental, and that notice is not the
 // program's.
+//
+// The global `process` is used as it is, not imported: importing node:process reads every
+// property of it, which opens Node's own stream on standard input and so makes descriptor 0
+// non-blocking, and a read made before the answer is there would then fail.
 import { readFile } from 'node:fs/promises';
-import process from 'node:process';
 
 process.removeAllListeners('warning');
 
