@@ -11,7 +11,7 @@ MAKEFLAGS += --no-print-directory
 NEED_BUILD := cmake:cmake g++:g++
 NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
 NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
-             g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip
+             g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz

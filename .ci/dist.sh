@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The downloads of `make dist`, tried as a user would try them:
 # - the manual page has no formatting warning;
+# - `make install` puts the program and the manual page under PREFIX (and DESTDIR);
 # - every archive and package holds exactly the files it should;
 # - the amd64 package is installed with dpkg, run from the path, and removed; the arm64
 #   package is unpacked and run under qemu-aarch64; the Linux archives are unpacked and run
@@ -43,6 +44,13 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+
+echo "== make install"
+make --no-print-directory install PREFIX=/usr DESTDIR="$tmp/destdir" >/dev/null
+cmp -s "$tmp/destdir/usr/share/man/man1/lamvis2.1" doc/lamvis2.1 ||
+  fail "make install did not install the manual page in share/man/man1"
+"$tmp/destdir/usr/bin/lamvis2" <examples/glass_cross_ply.txt | cmp -s - <("$native" <examples/glass_cross_ply.txt) ||
+  fail "make install did not install the program in bin"
 
 # Each example answer file, through `RUN... PROGRAM`, against the native program: standard
 # output, standard error and exit status; returns 1 at the first difference. With crlf the program reads the file with CR LF
@@ -150,7 +158,7 @@ again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$tmp/$name/lamvis2.exe" LAMVIS2
   build/program_tests --gtest_filter='Cases/*' --gtest_brief=1
 
 echo "== reproducible: make dist again, in another clone in another folder"
-[ -z "$(git status --porcelain)" ] ||
+[ -z "$(git status --porcelain --untracked-files=no)" ] ||
   fail "the work tree has changes that are not committed: a clone would not build them"
 other=$tmp/another/folder/lamvis2
 git clone -q "$root" "$other"
