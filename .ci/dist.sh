@@ -153,6 +153,7 @@ unzip -q "$dist/$name.zip" -d "$tmp/$name"
 ! grep -q $'[^\r]$\|^$' "$tmp/$name/README.txt" || fail "README.txt has a line without CR LF"
 cmp -s <(tr -d '\r' <"$tmp/$name/README.txt") README.md || fail "README.txt is not the README"
 source .ci/wine.sh
+trap 'wine_cleanup; cleanup' EXIT
 again same_as_native windows-x86_64 crlf wine "$tmp/$name/lamvis2.exe" || exit 1
 again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$tmp/$name/lamvis2.exe" LAMVIS2_CASE_PLATFORM=win32 \
   build/program_tests --gtest_filter='Cases/*' --gtest_brief=1
