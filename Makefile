@@ -1,29 +1,55 @@
 # A thin layer over CMake: `make run` builds and starts the program, `make test` builds and
-# runs every test.
+# runs every test; both first install, on Debian, the packages they lack (tools/need.sh).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+
+# Only the build's own progress is shown, not make's "Entering directory" lines.
+MAKEFLAGS += --no-print-directory
+
+# What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
+NEED_BUILD := cmake:cmake g++:g++
+NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
+NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
+             g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
-.PHONY: all configure build run test sanitize bench fuzz clean
+.PHONY: all configure build run test install dist sanitize bench fuzz clean
 
 all: build
 
+# The configure step's report is kept in the build folder and shown only if it fails.
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	@sh tools/need.sh "make $(or $(MAKECMDGOALS),all)" $(NEED_BUILD)
+	@mkdir -p $(BUILD_DIR)
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >$(BUILD_DIR)/configure.log 2>&1 || \
+	  { cat $(BUILD_DIR)/configure.log; exit 1; }
 
 build: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
-	$(BUILD_DIR)/lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@$(BUILD_DIR)/lamvis2
 
-test: build
+test:
+	@sh tools/need.sh "make test" $(NEED_TEST)
+	@$(MAKE) build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+# The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
+install: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
+dist:
+	@sh tools/need.sh "make dist" $(NEED_DIST)
+	@bash packaging/dist.sh
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON
@@ -48,4 +74,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist
