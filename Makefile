@@ -1,36 +1,64 @@
 # A thin layer over CMake: `make run` builds and starts the program, `make test` builds and
-# runs every test.
+# runs every test; both first install, on Debian, the packages they lack (tools/need.sh).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+
+# Only the build's own progress is shown, not make's "Entering directory" lines.
+MAKEFLAGS += --no-print-directory
+
+# What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
+NEED_BUILD := cmake:cmake g++:g++
+NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
+NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
+             g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
+# The WebAssembly module: clang and its linker, the C++ and C libraries for wasm32-wasi, the
+# compiler's run-time library, and wasm-opt.
+NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
+             libc++-19-dev-wasm32:/usr/lib/wasm32-wasi/libc++.a \
+             libc++abi-19-dev-wasm32:/usr/lib/wasm32-wasi/libc++abi.a \
+             libclang-rt-19-dev-wasm32:/usr/lib/llvm-19/lib/clang/19/lib/wasi/libclang_rt.builtins-wasm32.a \
+             wasi-libc:/usr/lib/wasm32-wasi/libc.a binaryen:wasm-opt
+WASM_BUILD_DIR ?= build-wasm
+WASM_CMAKE_ARGS ?=
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
-WASM_BUILD_DIR ?= build-wasm
-WASM_CMAKE_ARGS ?=
-# Debian's WebAssembly toolchain: compiler, linker, the C++ and C libraries for wasm32-wasi,
-# the compiler's run-time, and wasm-opt.
-WASM_PACKAGES = clang-19 lld-19 libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 \
-                libclang-rt-19-dev-wasm32 wasi-libc binaryen
-
-.PHONY: all configure build run test sanitize bench fuzz wasm clean
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm clean
 
 all: build
 
+# The configure step's report is kept in the build folder and shown only if it fails.
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	@sh tools/need.sh "make $(or $(MAKECMDGOALS),all)" $(NEED_BUILD)
+	@mkdir -p $(BUILD_DIR)
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >$(BUILD_DIR)/configure.log 2>&1 || \
+	  { cat $(BUILD_DIR)/configure.log; exit 1; }
 
 build: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
-	$(BUILD_DIR)/lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@$(BUILD_DIR)/lamvis2
 
-test: build
+test:
+	@sh tools/need.sh "make test" $(NEED_TEST)
+	@$(MAKE) build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+# The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
+install: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
+dist:
+	@sh tools/need.sh "make dist" $(NEED_DIST)
+	@bash packaging/dist.sh
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON
@@ -54,23 +82,14 @@ fuzz:
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
-# The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm; the toolchain's packages are
-# installed first when missing (as root, or through sudo).
+# The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm, with Debian's WebAssembly toolchain.
 wasm:
-	@missing=$$(for p in $(WASM_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then sudo=; \
-	  elif command -v sudo >/dev/null; then sudo=sudo; \
-	  else echo "make wasm needs Debian's WebAssembly toolchain; as root run:" >&2; \
-	       echo "  apt-get install" $$missing >&2; exit 1; fi; \
-	  echo "Installing" $$missing; \
-	  $$sudo apt-get update -q && \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
-	fi
-	cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
-	      -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS)
-	cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
+	@sh tools/need.sh "make wasm" $(NEED_WASM)
+	@mkdir -p $(WASM_BUILD_DIR)
+	@cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
+	  -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS) >$(WASM_BUILD_DIR)/configure.log 2>&1 || \
+	  { cat $(WASM_BUILD_DIR)/configure.log; exit 1; }
+	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz $(WASM_BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist $(WASM_BUILD_DIR)

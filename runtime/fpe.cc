@@ -71,7 +71,9 @@ struct MessageBuffer {
     void append(const char* part) { append(part, std::strlen(part)); }
 };
 
-int libraryErrorType(int raised) {
+// The library error of the hardware flags a library function raised. (A software-flag build
+// classifies the errors from arguments and results instead, and does not call it.)
+[[maybe_unused]] int libraryErrorType(int raised) {
     if (raised & FP_FLAG_INVALID) return MATH_DOMAIN;
     if (raised & FP_FLAG_DIVIDE_BY_ZERO) return MATH_SING;
     if (raised & FP_FLAG_OVERFLOW) return MATH_OVERFLOW;
