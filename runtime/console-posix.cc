@@ -50,15 +50,10 @@ public:
 };
 
 PosixConsole posixConsole;
-Console* activeConsole = &posixConsole;
 
 }  // namespace
 
-Console& platformConsole() { return *activeConsole; }
-
-void setPlatformConsole(Console* console) {
-    activeConsole = console != nullptr ? console : &posixConsole;
-}
+Console& systemConsole() { return posixConsole; }
 
 void preparePlatform() {
     // A write to a closed pipe, or beyond the file-size limit, comes back as a failed write

@@ -95,15 +95,10 @@ public:
 };
 
 Win32Console win32Console;
-Console* activeConsole = &win32Console;
 
 }  // namespace
 
-Console& platformConsole() { return *activeConsole; }
-
-void setPlatformConsole(Console* console) {
-    activeConsole = console != nullptr ? console : &win32Console;
-}
+Console& systemConsole() { return win32Console; }
 
 void preparePlatform() {
     // The high bit of the version word is set outside the NT family.

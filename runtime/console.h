@@ -33,8 +33,11 @@ public:
     [[noreturn]] virtual void exitProcess(int status) = 0;
 };
 
-// The console in use; the POSIX console unless a test has installed another one.
+// The console in use; the platform's own unless a test has installed another one.
 Console& platformConsole();
+
+// The platform's own console (implemented once per platform).
+Console& systemConsole();
 
 // Installs `console` as the console in use; nullptr puts the platform's own back.
 void setPlatformConsole(Console* console);
