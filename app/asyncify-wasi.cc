@@ -3,28 +3,18 @@
 // standard input and rewinds it from there when the line has come (the module is
 // transformed for that at build time). It is a static buffer of the module, since memory
 // that the host grew before the first allocation would be taken by the C library's
-// allocator. The plain WebAssembly build exports it too and never uses it.
-#include <cstddef>
+// allocator. Both symbols are exported by the linker as globals holding their addresses
+// (CMakeLists.txt), which the host reads before the program starts: an exported function
+// would run the program's static constructors and destructors when called. The plain
+// WebAssembly build has them too and never uses them.
 #include <cstdint>
-
-namespace {
 
 // The deepest read (the dialogue, an input statement, the record reader, the console)
 // saves a few hundred bytes of locals; the area leaves ample room.
-constexpr std::size_t SUSPEND_AREA_SIZE = 16384;
-
-alignas(16) std::uint8_t suspendArea[SUSPEND_AREA_SIZE];
-
-}  // namespace
+constexpr std::uint32_t SUSPEND_AREA_SIZE = 16384;
 
 extern "C" {
-
-__attribute__((export_name("lamvis2_suspend_area"))) std::uint8_t* lamvis2SuspendArea() {
-    return suspendArea;
-}
-
-__attribute__((export_name("lamvis2_suspend_area_size"))) std::size_t lamvis2SuspendAreaSize() {
-    return SUSPEND_AREA_SIZE;
-}
-
+alignas(16) std::uint8_t lamvis2_suspend_area[SUSPEND_AREA_SIZE];
+extern const std::uint32_t lamvis2_suspend_area_size;
+const std::uint32_t lamvis2_suspend_area_size = SUSPEND_AREA_SIZE;
 }

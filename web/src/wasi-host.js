@@ -175,11 +175,12 @@ export async function runModule(module, { stdin, stdout, suspension }) {
   return 0;
 }
 
-// The save area of asyncify: a static buffer of the module, whose address and size the
-// module exports. Its first two words are the current and the end address of the saved data.
+// The save area of asyncify: a static buffer of the module, whose address the module
+// exports as a global, and whose size is stored in the module's data at the address of
+// another. Its first two words are the current and the end address of the saved data.
 function asyncifyState(exports, view) {
-  const area = exports.lamvis2_suspend_area();
-  const size = exports.lamvis2_suspend_area_size();
+  const area = exports.lamvis2_suspend_area.value;
+  const size = view().getUint32(exports.lamvis2_suspend_area_size.value, true);
   if (size <= 8) throw new Error('the module has no save area for suspending it');
   const state = {
     pending: null,
