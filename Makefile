@@ -7,7 +7,14 @@ FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
-.PHONY: all configure build run test sanitize bench fuzz clean
+WASM_BUILD_DIR ?= build-wasm
+WASM_CMAKE_ARGS ?=
+# Debian's WebAssembly toolchain: compiler, linker, the C++ and C libraries for wasm32-wasi,
+# the compiler's run-time, and wasm-opt.
+WASM_PACKAGES = clang-19 lld-19 libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 \
+                libclang-rt-19-dev-wasm32 wasi-libc binaryen
+
+.PHONY: all configure build run test sanitize bench fuzz wasm clean
 
 all: build
 
@@ -47,5 +54,23 @@ fuzz:
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
+# The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm; the toolchain's packages are
+# installed first when missing (as root, or through sudo).
+wasm:
+	@missing=$$(for p in $(WASM_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then sudo=; \
+	  elif command -v sudo >/dev/null; then sudo=sudo; \
+	  else echo "make wasm needs Debian's WebAssembly toolchain; as root run:" >&2; \
+	       echo "  apt-get install" $$missing >&2; exit 1; fi; \
+	  echo "Installing" $$missing; \
+	  $$sudo apt-get update -q && \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+	cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
+	      -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS)
+	cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz $(WASM_BUILD_DIR)

@@ -205,6 +205,15 @@ RunResult runDialogue(const std::string& program, const std::vector<DialogueStep
 
 RunResult runWithPty(const std::string& program, const std::string& typed,
                      double timeoutSeconds) {
+    return runWithPty(std::vector<std::string>{program}, typed, timeoutSeconds);
+}
+
+RunResult runWithPty(const std::vector<std::string>& command, const std::string& typed,
+                     double timeoutSeconds) {
+    if (command.empty()) return {};
+    std::vector<char*> argv;
+    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
     termios settings{};
     cfmakeraw(&settings);
     // Canonical line input without echo; output bytes pass through untranslated.
@@ -220,7 +229,7 @@ RunResult runWithPty(const std::string& program, const std::string& typed,
     pid_t child = forkpty(&master, nullptr, &settings, nullptr);
     if (child < 0) return {};
     if (child == 0) {
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(126);
     }
     RunResult result;

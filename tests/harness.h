@@ -44,6 +44,9 @@ RunResult runDialogue(const std::string& program, const std::vector<DialogueStep
 // too, so `out` holds everything and `err` stays empty.
 RunResult runWithPty(const std::string& program, const std::string& typed,
                      double timeoutSeconds = 20.0);
+// The same with `command` (the program and its arguments, searched along PATH).
+RunResult runWithPty(const std::vector<std::string>& command, const std::string& typed,
+                     double timeoutSeconds = 20.0);
 
 // Reads a whole file.
 std::string readFile(const std::string& path);

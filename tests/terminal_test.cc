@@ -1,5 +1,7 @@
 // The program on a pseudo-terminal: standard input and output are both terminals, so one
 // console record serves both, and every prompt's line is ended before the user types.
+// With LAMVIS2_EMULATOR and LAMVIS2_PROGRAM set, these run a binary built for another
+// platform through its host (the WebAssembly module through its Node runner).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,7 +18,7 @@ const std::string FIRST_PROMPTS =
 // the report follows on the same terminal, and the close-down ends the line that input
 // left open.
 TEST(Terminal, EndOfInputAtFirstPrompt) {
-    RunResult run = runWithPty(programPath(), "\x04");
+    RunResult run = runWithPty(programCommand(), "\x04");
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.out, BANNER + FIRST_PROMPTS + "\r\n" +
                            "\r\nrun-time error F6501: READ(CON)\r\n- end of file encountered\r\n" +
@@ -27,7 +29,7 @@ TEST(Terminal, EndOfInputAtFirstPrompt) {
 // A negative modulus ends the material dialogue at once; the layup dialogue's headings
 // start right after the typed line, with no empty line between.
 TEST(Terminal, PromptsAlternateWithTypedLines) {
-    RunResult run = runWithPty(programPath(), "-1\n\x04");
+    RunResult run = runWithPty(programCommand(), "-1\n\x04");
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.out.substr(0, BANNER.size() + FIRST_PROMPTS.size() + 2),
               BANNER + FIRST_PROMPTS + "\r\n");
@@ -50,8 +52,8 @@ TEST(Terminal, WholeDialogueMatchesPipes) {
     const std::string typed = text.substr(start + marker.size(), end + 1 - start - marker.size());
     ASSERT_EQ(typed.find('\\'), std::string::npos);  // no escapes to undo in these lines
 
-    RunResult piped = runWithPipes(programPath(), typed);
-    RunResult terminal = runWithPty(programPath(), typed);
+    RunResult piped = runWithPipes(programCommand(), typed);
+    RunResult terminal = runWithPty(programCommand(), typed);
     ASSERT_FALSE(piped.timedOut);
     ASSERT_FALSE(terminal.timedOut);
     EXPECT_EQ(piped.status, 0);

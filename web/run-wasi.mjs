@@ -1,10 +1,10 @@
 // Runs a WASI command module (the program's WebAssembly build) with this process's standard
 // descriptors, as the native program runs:
 //   node web/run-wasi.mjs build-wasm/lamvis2.wasm < answers.txt > results.txt
-// The module reads descriptor 0 and writes 1 and 2 through Node's WASI host, which reads
-// and writes the descriptors directly (a pipe, a file or a terminal alike); its exit status
-// is this process's. Nothing of Node's own reaches standard error: the host is still marked
-// experimental, and that notice is not the program's.
+// Node's WASI host reads and writes the descriptors directly, whether they are pipes, files
+// or a terminal; the module's exit status is this process's. Nothing of Node's own reaches
+// standard error: the host is still marked experimental, and that notice is not the
+// program's.
 import { readFile } from 'node:fs/promises';
 import process from 'node:process';
 
@@ -20,4 +20,10 @@ const { WASI } = await import('node:wasi');
 const wasi = new WASI({ version: 'preview1', args: [modulePath], env: {}, returnOnExit: true });
 const module = await WebAssembly.compile(await readFile(modulePath));
 const instance = await WebAssembly.instantiate(module, wasi.getImportObject());
-process.exitCode = wasi.start(instance);
+try {
+  process.exitCode = wasi.start(instance);
+} catch (error) {
+  if (!(error instanceof WebAssembly.RuntimeError)) throw error;
+  // A trap is how the module aborts: end as an aborted native process ends.
+  process.kill(process.pid, 'SIGABRT');
+}
