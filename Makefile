@@ -8,13 +8,14 @@ FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
 WASM_BUILD_DIR ?= build-wasm
+WEB_BUILD_DIR ?= build-web
 WASM_CMAKE_ARGS ?=
 # Debian's WebAssembly toolchain: compiler, linker, the C++ and C libraries for wasm32-wasi,
 # the compiler's run-time, and wasm-opt.
 WASM_PACKAGES = clang-19 lld-19 libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 \
                 libclang-rt-19-dev-wasm32 wasi-libc binaryen
 
-.PHONY: all configure build run test sanitize bench fuzz wasm clean
+.PHONY: all configure build run test sanitize bench fuzz wasm web web-page clean
 
 all: build
 
@@ -72,5 +73,34 @@ wasm:
 	      -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS)
 	cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
 
+# The browser page: build-web/lamvis2.html, one offline file that runs the module in a
+# terminal. The module is transformed so that it can be suspended at a read of standard
+# input (asyncify, limited to that import), then bundled with the page's scripts and styles.
+# `make web-page` does the same from the module already built.
+WEB_PACKAGES_FOR = node:nodejs npm:npm wasm-opt:binaryen
+web: wasm
+	@$(MAKE) --no-print-directory web-page
+
+web-page:
+	@missing=$$(for pair in $(WEB_PACKAGES_FOR); do \
+	  command -v $${pair%%:*} >/dev/null || echo $${pair#*:}; done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then sudo=; \
+	  elif command -v sudo >/dev/null; then sudo=sudo; \
+	  else echo "make web needs Node.js, npm and binaryen; as root run:" >&2; \
+	       echo "  apt-get install" $$missing >&2; exit 1; fi; \
+	  echo "Installing" $$missing; \
+	  $$sudo apt-get update -q && \
+	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+	@if [ ! -f web/node_modules/.package-lock.json ] || \
+	    [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then \
+	  cd web && npm ci --no-audit --no-fund; fi
+	mkdir -p $(WEB_BUILD_DIR)
+	wasm-opt --enable-sign-ext --enable-mutable-globals \
+	  --asyncify --pass-arg=asyncify-imports@wasi_snapshot_preview1.fd_read -Oz \
+	  $(WASM_BUILD_DIR)/lamvis2.wasm -o $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm
+	node web/build.mjs $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm $(WEB_BUILD_DIR)/lamvis2.html
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz $(WASM_BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz $(WASM_BUILD_DIR) $(WEB_BUILD_DIR)

@@ -74,7 +74,7 @@ function marker(shape, x, y, colour) {
   if (shape === 'square') {
     return element('rect', { x: x - 3.2, y: y - 3.2, width: 6.4, height: 6.4, fill: colour });
   }
-  const points = `${x},${y - 4.2} ${x + 4},${y + 3} ${x - 4},${y + 3}`;
+  const points = `${x},${y - 3.6} ${x + 4},${y + 3.6} ${x - 4},${y + 3.6}`;
   return element('polygon', { points, fill: colour });
 }
 
