@@ -266,15 +266,24 @@ async function runChecks(mode) {
   // The example answer files, opened as redirected input.
   const examples = readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort();
   const largest = examples.reduce((a, b) => (statSync(join(root, 'examples', a)).size >= statSync(join(root, 'examples', b)).size ? a : b));
+  // Each in a page of its own: a browser tab lets a page save only so many files in a row.
+  const freshPage = async () => {
+    const p = await context.newPage();
+    p.on('pageerror', (error) => errors.push(String(error)));
+    await p.goto(pageUrl);
+    return p;
+  };
   for (const example of examples) {
     const file = join(root, 'examples', example);
-    const status = await openAnswerFile(page, example, latin1(readFileSync(file)));
+    const examplePage = await freshPage();
+    const status = await openAnswerFile(examplePage, example, latin1(readFileSync(file)));
     const expected = nativeRedirected(file);
-    const got = await transcriptOf(page);
+    const got = await transcriptOf(examplePage);
     check(label(`${example} gives the native bytes and status`), got === expected.out && status === expected.status,
       difference(got, expected.out));
-    await checkResults(page, got, label(example));
-    if (example === largest) await page.screenshot({ path: join(artifacts, `finished-run-${mode}.png`), fullPage: true });
+    await checkResults(examplePage, got, label(example));
+    if (example === largest) await examplePage.screenshot({ path: join(artifacts, `finished-run-${mode}.png`), fullPage: true });
+    await examplePage.close();
   }
 
   // The largest example, timed from the start of the run to its end.
@@ -331,14 +340,16 @@ async function runChecks(mode) {
   // Results files: a native results file dropped on the page is plotted; a file that is not
   // a transcript gets a message and no plot.
   const nativeResults = nativeRedirected(join(root, 'examples/hybrid_unsymmetric.txt')).out;
-  await page.evaluate((text) => {
+  const dropPage = await freshPage();
+  await dropPage.evaluate((text) => {
     const bytes = Uint8Array.from(text, (c) => c.charCodeAt(0));
     const data = new DataTransfer();
     data.items.add(new File([bytes], 'results.txt'));
     document.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
   }, nativeResults);
-  await page.waitForFunction(() => document.querySelector('#results-message').textContent.includes('results.txt'));
-  await checkResults(page, nativeResults, label('dropped native results file'));
+  await dropPage.waitForFunction(() => document.querySelector('#results-message').textContent.includes('results.txt'));
+  await checkResults(dropPage, nativeResults, label('dropped native results file'));
+  await dropPage.close();
   await page.setInputFiles('#results-file', { name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('some notes\r\n1 2 3\r\n') });
   await page.waitForFunction(() => document.querySelector('#results-message').textContent.includes('notes.txt'));
   const notTranscript = await page.evaluate(() => [document.querySelector('#results-message').textContent,
