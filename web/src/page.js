@@ -151,6 +151,7 @@ function startRun(kind, stdin, discipline = null) {
 
 function finishRun(finished) {
   const s = finished.status;
+  $('pause-note').classList.remove('active');
   if (s === INTERRUPTED_STATUS) setStatus('The run was ended by Ctrl-C.', true);
   else if (s === 0) setStatus('The program ended normally (exit status 0).');
   else if (s === -1) setStatus(`The program stopped abnormally: ${finished.failure}`, true);
@@ -159,16 +160,24 @@ function finishRun(finished) {
   showResults(transcriptOf(finished), 'this run');
 }
 
+function endsAtPause(r) {
+  const last = r === null ? '' : r.chunks.slice(-2).join('');
+  return last.endsWith('Singular matrix.\r\n');
+}
+
 function transcriptOf(r) {
   return r === null ? '' : r.chunks.join('');
 }
 
 function startTerminalRun(replay = []) {
   const discipline = new LineDiscipline({ echo: (text) => terminal.write(text) });
+  let self = null;
   const stdin = {
     isTerminal: true,
     read(count) {
       const bytes = discipline.read(count);
+      // The program waits at its pause: the note beside the terminal says what to do.
+      $('pause-note').classList.toggle('active', bytes instanceof Promise && endsAtPause(self));
       if (bytes instanceof Promise && !firstPromptMarked) {
         firstPromptMarked = true;
         terminal.write('', () => requestAnimationFrame(() => performance.mark('lamvis2-first-prompt')));
@@ -177,9 +186,9 @@ function startTerminalRun(replay = []) {
     },
   };
   if (replay.length > 0) discipline.typeForUser(replay);
-  const started = startRun('terminal', stdin, discipline);
+  self = startRun('terminal', stdin, discipline);
   terminal.focus();
-  return started;
+  return self;
 }
 
 // Runs the program with `bytes` as its redirected standard input.

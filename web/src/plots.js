@@ -7,7 +7,7 @@
 const SVG = 'http://www.w3.org/2000/svg';
 const WIDTH = 640;
 const HEIGHT = 340;
-const MARGIN = { left: 78, right: 16, top: 34, bottom: 70 };
+const MARGIN = { left: 78, right: 30, top: 34, bottom: 70 };
 const COLOURS = ['#1f5fa8', '#c4561b', '#2a8a3e'];
 const MARKERS = ['circle', 'square', 'triangle'];
 

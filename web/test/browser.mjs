@@ -90,7 +90,7 @@ async function typeLines(page, lines) {
       continue;
     }
     if (line === '\x1a') await page.keyboard.press('Control+Z');
-    else for (const key of line) await page.keyboard.type(key);
+    else for (const key of line) await (key === '\b' ? page.keyboard.press('Backspace') : page.keyboard.type(key));
     await page.keyboard.press('Enter');
     await page.waitForFunction((n) => window.lamvis2.transcript().length > n || window.lamvis2.exitStatus() !== null,
       before, { timeout: 20000 });
@@ -251,8 +251,8 @@ async function runChecks(mode) {
   const suspension = await page.evaluate(() => document.documentElement.dataset.suspension);
   check(label(`the page suspends the module by ${mode}`), suspension === mode, suspension);
 
-  // The README's session, typed.
-  await typeLines(page, README_SESSION);
+  // The README's session, typed, with a slip erased by Backspace ("\b").
+  await typeLines(page, README_SESSION.map((line, i) => (i === 2 ? '0.2x\b5' : line)));
   const native = nativeTyped(README_SESSION);
   check(label('the typed README session gives the native bytes on a terminal'),
     (await transcriptOf(page)) === native.out && native.out.length > 3000, difference(await transcriptOf(page), native.out));
