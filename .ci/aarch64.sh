@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Floating-point fault detection in both modes, and the 64-bit ARM build:
-# - natively, a build that detects the faults from the status flags (-DLAMVIS_FP_FLAGS=ON)
-#   runs every whole-program test, and a differential run compares its bytes with the trap
-#   build's (build/, made by `make test` before) and with the reference model;
-# - a static aarch64 cross build (warnings are errors) runs every whole-program case file
-#   under qemu-aarch64, byte for byte, and a differential run through the emulator.
+# Floating-point fault detection in every mode, and the 64-bit ARM build:
+# - natively, a build that detects the faults from the hardware's status flags
+#   (-DLAMVIS_FP_FLAGS=ON, the trap build's mode where the traps cannot be enabled) runs every
+#   whole-program test, and a differential run compares its bytes with the trap build's
+#   (build/, made by `make test` before) and with the reference model;
+# - natively, the software-flag build (-DLAMVIS_SOFTWARE_FP_FLAGS=ON, the mode of 64-bit ARM
+#   and WebAssembly) runs the whole suite, unit tests included, and a differential run;
+# - a static aarch64 cross build (software flags; warnings are errors) runs every
+#   whole-program case file under qemu-aarch64, byte for byte, and a differential run
+#   through the emulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 JOBS=2
 RUNS=${LAMVIS_AARCH64_RUNS:-300}
+SOFTWARE_FLAG_RUNS=${LAMVIS_SOFTWARE_FLAG_RUNS:-2000}
 
 need=()
 command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
@@ -31,6 +36,13 @@ cmake --build build-fpflags -j "$JOBS" --target lamvis2 program_tests
 build-fpflags/program_tests
 python3 tests/model/differential.py --runs "$RUNS" --seed fpflags --jobs "$JOBS" \
   --also build/lamvis2 build-fpflags/lamvis2
+
+echo "== software flags, native"
+cmake -S . -B build-softflags -DCMAKE_BUILD_TYPE=Release -DLAMVIS_SOFTWARE_FP_FLAGS=ON >/dev/null
+cmake --build build-softflags -j "$JOBS"
+ctest --test-dir build-softflags --output-on-failure
+python3 tests/model/differential.py --runs "$SOFTWARE_FLAG_RUNS" --seed softflags --jobs "$JOBS" \
+  --also build/lamvis2 build-softflags/lamvis2
 
 echo "== aarch64 under qemu-aarch64"
 cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake \

@@ -72,11 +72,11 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
         float big = 0.0f;
         for (int j = 1; j <= n; ++j) {
             const float magnitude = std::fabs(at(a, np, i, j));
-            if (decides(magnitude > big)) big = magnitude;
+            if (decides(wide(magnitude) > wide(big))) big = magnitude;
         }
         // An all-zero row: tell the user and wait. The division below then divides by zero,
         // and the floating-point fault report ends the run.
-        if (decides(big == 0.0f)) pauseForInput(16, "Singular matrix.");
+        if (decides(wide(big) == 0.0)) pauseForInput(16, "Singular matrix.");
         rowScale[i - 1] = narrow(1.0 / wide(big));
     }
 
@@ -94,7 +94,7 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
             for (int k = 1; k < j; ++k) sum = subtractProduct(sum, at(a, np, i, k), at(a, np, k, j));
             at(a, np, i, j) = sum;
             // A later row whose scaled figure equals the best so far takes its place.
-            const double figure = wide(rowScale[i - 1]) * std::fabs(wide(sum));
+            const Wide figure = wide(rowScale[i - 1]) * abs(wide(sum));
             if (decides(figure >= wide(big))) {
                 pivot = i;
                 big = narrow(figure);
@@ -112,7 +112,7 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
         }
         pivotRows[j - 1] = pivot;
 
-        if (decides(at(a, np, j, j) == 0.0f)) at(a, np, j, j) = TINY_PIVOT;
+        if (decides(wide(at(a, np, j, j)) == 0.0)) at(a, np, j, j) = TINY_PIVOT;
         if (j < n) {
             const float reciprocal = narrow(1.0 / wide(at(a, np, j, j)));
             for (int i = j + 1; i <= n; ++i) at(a, np, i, j) = narrow(wide(at(a, np, i, j)) * wide(reciprocal));
@@ -129,7 +129,7 @@ void luSolve(const float* a, int n, int np, const int* pivotRows, float* b) {
         b[l - 1] = b[i - 1];
         if (first != 0) {
             for (int j = first; j < i; ++j) sum = subtractProduct(sum, at(a, np, i, j), b[j - 1]);
-        } else if (decides(sum != 0.0f)) {
+        } else if (decides(wide(sum) != 0.0)) {
             first = i;
         }
         b[i - 1] = sum;

@@ -94,12 +94,12 @@ void strainAt(const float* midplane, const float* curvature, float zm, float* ou
 // starts the sum turns a negative zero positive); that is written out here, with the same
 // value and the same flags for every finite v. Only the last entry of R v can overflow.
 void toMaterialAxes(const float* t, const float* v, float* out) {
-    const float tensor[3] = {static_cast<float>(0.0 + wide(v[0])), static_cast<float>(0.0 + wide(v[1])),
-                             static_cast<float>(0.0 + 0.5 * wide(v[2]))};
+    const float tensor[3] = {rounded(0.0 + wide(v[0])), rounded(0.0 + wide(v[1])),
+                             rounded(0.0 + 0.5 * wide(v[2]))};
     float rotated[3];
     multiplyMatrixVector(t, tensor, 3, rotated);
-    out[0] = static_cast<float>(0.0 + wide(rotated[0]));
-    out[1] = static_cast<float>(0.0 + wide(rotated[1]));
+    out[0] = rounded(0.0 + wide(rotated[0]));
+    out[1] = rounded(0.0 + wide(rotated[1]));
     out[2] = narrow(0.0 + 2.0 * wide(rotated[2]));
 }
 
@@ -136,13 +136,13 @@ void AnalysisSession::readMaterialSets() {
         endWrite();
 
         promptReal("Enter modulus in fiber direction (-1 to stop): ", set.e1);
-        if (decides(set.e1 < 0.0f)) break;  // any negative value stops; zero does not
+        if (decides(wide(set.e1) < 0.0)) break;  // any negative value stops; zero does not
         promptReal("Enter modulus in transverse direction: ", set.e2);
         promptReal("Enter principal Poisson ratio: ", set.nu12);
 
         // The relative difference is compared as computed, without rounding it to float. A
         // zero e1 divides by zero here.
-        const double difference = std::fabs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
+        const Wide difference = abs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
         if (decides(difference >= wide(ISOTROPY_TOLERANCE))) {
             promptReal("Enter shear modulus: ", set.g12);
         } else {
@@ -236,18 +236,18 @@ void AnalysisSession::transformedStiffness(int k, float* qBar) {
 void AnalysisSession::reportLaminateStiffness() {
     float* const a = laminateStiffness;
     for (int k = 1; k <= layup.plyCount; ++k) {
-        const double zTop = wide(layup.z[k]);
-        const double zBottom = wide(layup.z[k - 1]);
+        const Wide zTop = wide(layup.z[k]);
+        const Wide zBottom = wide(layup.z[k - 1]);
         const float w1 = narrow(zTop - zBottom);
-        const float w2 = narrow((mathPow(zTop, 2.0) - mathPow(zBottom, 2.0)) * 0.5);
-        const float w3 = narrow((mathPow(zTop, 3.0) - mathPow(zBottom, 3.0)) * wide(ONE_THIRD));
+        const float w2 = narrow((pow(zTop, 2.0) - pow(zBottom, 2.0)) * 0.5);
+        const float w3 = narrow((pow(zTop, 3.0) - pow(zBottom, 3.0)) * wide(ONE_THIRD));
 
         transformedStiffness(k, plyStiffness);
         std::memcpy(plyStiffnesses[k - 1], plyStiffness, sizeof plyStiffness);
         std::memcpy(plyTransformations[k - 1], workStressTransformation, sizeof workStressTransformation);
         for (int i = 1; i <= 3; ++i) {
             for (int j = 1; j <= 3; ++j) {
-                const double q = wide(entry3(plyStiffness, i, j));
+                const Wide q = wide(entry3(plyStiffness, i, j));
                 entry6(a, i, j) = narrow(q * wide(w1) + wide(entry6(a, i, j)));
                 entry6(a, i + 3, j) = narrow(q * wide(w2) + wide(entry6(a, i + 3, j)));
                 entry6(a, i, j + 3) = narrow(q * wide(w2) + wide(entry6(a, i, j + 3)));
@@ -344,7 +344,7 @@ void AnalysisSession::runRelaxationSweep() {
         // Each row shows the deformation of the plies' current creep strains: the
         // resultants are summed afresh at every step.
         for (float& load : creepLoads) load = 0.0f;
-        double decay = 0.0;
+        Wide decay = 0.0;
 
         for (int k = 1; k <= layup.plyCount; ++k) {
             midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
@@ -389,10 +389,10 @@ void AnalysisSession::runRelaxationSweep() {
             // relaxation time as time constant. The decay factor is the same for both
             // updates and every ply of a row: it is evaluated at the first ply's update, and
             // kept; a zero relaxation time makes 0/0 there.
-            if (k == 1) decay = mathExp(-(wide(timeStep) / wide(relaxationTime)));
-            const double decay2 = decay;
+            if (k == 1) decay = exp(-(wide(timeStep) / wide(relaxationTime)));
+            const Wide decay2 = decay;
             w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
-            const double decay3 = decay;
+            const Wide decay3 = decay;
             w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
             stored[1] = w[1];
             stored[2] = w[2];
@@ -403,7 +403,7 @@ void AnalysisSession::runRelaxationSweep() {
             multiplyMatrixVector(q, w, 3, creepStress);
             multiplyMatrixVector(tInverse, creepStress, 3, sc);
             for (int i = 0; i < 3; ++i) {
-                const double force = wide(sc[i]) * wide(hk);
+                const Wide force = wide(sc[i]) * wide(hk);
                 creepLoads[i] = narrow(wide(creepLoads[i]) + force);
                 creepLoads[i + 3] = narrow(wide(creepLoads[i + 3]) + force * wide(zm));
             }
@@ -422,6 +422,6 @@ void AnalysisSession::runRelaxationSweep() {
         time = narrow(wide(time) * wide(TIME_STEP_FACTOR));
         // A time that no longer grows (a relaxation time whose hundredth is zero) would
         // repeat the same row for ever.
-        if (decides(!(time > previousTime))) break;
+        if (decides(!(wide(time) > wide(previousTime)))) break;
     }
 }

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "analysis/rounding.h"
-#include "runtime/fpe.h"
 
 // Angles whose terms are kept: one per ply, twice over.
 constexpr int KNOWN_ANGLE_LIMIT = 40;
@@ -44,20 +43,20 @@ AngleTerms computeAngleTerms(float angleDegrees) {
     // theta is multiplied first, then divided, and stored as a float; the cosine of sc is
     // taken of the value before that rounding and the sine of the rounded one, on which the
     // last digits of the printed tables depend. The cosine is called first.
-    const double exactTheta = wide(angleDegrees) * wide(PI_APPROX) / 180.0;
+    const Wide exactTheta = wide(angleDegrees) * wide(PI_APPROX) / 180.0;
     const float theta = narrow(exactTheta);
     AngleTerms terms;
-    const double cosine = mathCos(exactTheta);
-    terms.sc = narrow(cosine * mathSin(wide(theta)));
-    terms.s2 = narrow(mathPow(mathSin(wide(theta)), 2.0));
-    terms.c2 = narrow(mathPow(mathCos(wide(theta)), 2.0));
+    const Wide cosine = cos(exactTheta);
+    terms.sc = narrow(cosine * sin(wide(theta)));
+    terms.s2 = narrow(pow(sin(wide(theta)), 2.0));
+    terms.c2 = narrow(pow(cos(wide(theta)), 2.0));
     return terms;
 }
 
 // Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
 void fillTransformation(float angleDegrees, float sign, float* t) {
     const AngleTerms terms = angleTerms(angleDegrees);
-    const float sc = sign * terms.sc;
+    const float sc = rounded(wide(sign) * wide(terms.sc));  // exact
     const float twoSc = narrow(wide(sc) * 2.0);
     const float difference = narrow(wide(terms.c2) - wide(terms.s2));
     // column 1
@@ -83,7 +82,7 @@ void inverseStressTransformationOf(float angleDegrees, float* t) {
 }
 
 void plyComplianceOf(const MaterialSet& set, float* s) {
-    const double e1 = set.e1;
+    const Wide e1 = wide(set.e1);
     // Row by row; entry (1, 2) is a copy of entry (2, 1). A zero modulus divides by zero
     // here and ends the run with the floating-point fault report.
     s[0] = narrow(1.0 / e1);
@@ -110,10 +109,8 @@ void multiplyMatricesOf(const float* a, const float* b, int n, float* c) {
     if constexpr (N > 0) n = N;
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
-            float sum = 0.0f;
-            for (int l = 0; l < n; ++l)
-                sum = static_cast<float>(wide(sum) + wide(a[i + l * n]) * wide(b[l + j * n]));
-            c[i + j * n] = sum;
+            c[i + j * n] = roundedSumOfProducts(
+                n, [&](int l) { return wide(a[i + l * n]); }, [&](int l) { return wide(b[l + j * n]); });
         }
     }
     checkFloatingPointFault();
@@ -123,16 +120,13 @@ template <int N>
 void multiplyMatrixVectorOf(const float* a, const float* v, int n, float* r) {
     if constexpr (N > 0) n = N;
     // The vector's entries widened once for all rows (r may not alias v).
-    double widened[N > 0 ? N : 1];
+    Wide widened[N > 0 ? N : 1];
     if constexpr (N > 0)
         for (int l = 0; l < N; ++l) widened[l] = wide(v[l]);
     for (int i = 0; i < n; ++i) {
-        float sum = 0.0f;
-        for (int l = 0; l < n; ++l) {
-            const double x = N > 0 ? widened[l] : wide(v[l]);
-            sum = static_cast<float>(wide(sum) + wide(a[i + l * n]) * x);
-        }
-        r[i] = sum;
+        r[i] = roundedSumOfProducts(
+            n, [&](int l) { return wide(a[i + l * n]); },
+            [&](int l) { return N > 0 ? widened[l] : wide(v[l]); });
     }
     checkFloatingPointFault();
 }

@@ -115,13 +115,28 @@ void holdFloatingPoint(FloatingPointHold& saved) { std::feholdexcept(&saved.envi
 
 void restoreFloatingPoint(const FloatingPointHold& saved) { std::fesetenv(&saved.environment); }
 
+namespace {
+
+// The C library's flags as the run-time names them.
+int runtimeFlags(int raised) {
+    int flags = 0;
+    if (raised & FE_INVALID) flags |= FP_FLAG_INVALID;
+    if (raised & FE_DIVBYZERO) flags |= FP_FLAG_DIVIDE_BY_ZERO;
+    if (raised & FE_OVERFLOW) flags |= FP_FLAG_OVERFLOW;
+    if (raised & FE_UNDERFLOW) flags |= FP_FLAG_UNDERFLOW;
+    if (raised & FE_INEXACT) flags |= FP_FLAG_INEXACT;
+    return flags;
+}
+
+}  // namespace
+
 #if defined(__x86_64__)
 int raisedFloatingPointFlags() {
     unsigned short status = 0;
     asm volatile("fnstsw %0" : "=m"(status));
     const int raised = std::fetestexcept(FE_ALL_EXCEPT);
     const bool stackCheck = (raised & FE_INVALID) != 0 && (status & 0x0040) != 0;
-    return raised | (stackCheck ? FP_FLAG_STACK_FAULT : 0);
+    return runtimeFlags(raised) | (stackCheck ? FP_FLAG_STACK_FAULT : 0);
 }
 
 void clearFloatingPointFlags() {
@@ -129,7 +144,7 @@ void clearFloatingPointFlags() {
     asm volatile("fnclex");  // the x87 status word's stack check and summary bits too
 }
 #else
-int raisedFloatingPointFlags() { return std::fetestexcept(FE_ALL_EXCEPT); }
+int raisedFloatingPointFlags() { return runtimeFlags(std::fetestexcept(FE_ALL_EXCEPT)); }
 
 void clearFloatingPointFlags() { std::feclearexcept(FE_ALL_EXCEPT); }
 #endif

@@ -196,12 +196,12 @@ int raisedFloatingPointFlags() {
     const unsigned x87Status = readX87Status();
     const unsigned raised = (readMxcsr() | x87Status) & MXCSR_FLAGS;
     int flags = 0;
-    if (raised & FLAG_INVALID) flags |= FE_INVALID;
+    if (raised & FLAG_INVALID) flags |= FP_FLAG_INVALID;
     if ((x87Status & FLAG_INVALID) && (x87Status & X87_STACK_FAULT)) flags |= FP_FLAG_STACK_FAULT;
-    if (raised & FLAG_DIVIDE_BY_ZERO) flags |= FE_DIVBYZERO;
-    if (raised & FLAG_OVERFLOW) flags |= FE_OVERFLOW;
-    if (raised & FLAG_UNDERFLOW) flags |= FE_UNDERFLOW;
-    if (raised & FLAG_INEXACT) flags |= FE_INEXACT;
+    if (raised & FLAG_DIVIDE_BY_ZERO) flags |= FP_FLAG_DIVIDE_BY_ZERO;
+    if (raised & FLAG_OVERFLOW) flags |= FP_FLAG_OVERFLOW;
+    if (raised & FLAG_UNDERFLOW) flags |= FP_FLAG_UNDERFLOW;
+    if (raised & FLAG_INEXACT) flags |= FP_FLAG_INEXACT;
     return flags;
 }
 

@@ -5,7 +5,6 @@
 // every platform shares; the traps themselves are the platform layer's.
 #include "runtime/fpe.h"
 
-#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <string.h>
@@ -73,28 +72,52 @@ struct MessageBuffer {
 };
 
 int libraryErrorType(int raised) {
-    if (raised & FE_INVALID) return MATH_DOMAIN;
-    if (raised & FE_DIVBYZERO) return MATH_SING;
-    if (raised & FE_OVERFLOW) return MATH_OVERFLOW;
-    if (raised & FE_UNDERFLOW) return MATH_UNDERFLOW;
+    if (raised & FP_FLAG_INVALID) return MATH_DOMAIN;
+    if (raised & FP_FLAG_DIVIDE_BY_ZERO) return MATH_SING;
+    if (raised & FP_FLAG_OVERFLOW) return MATH_OVERFLOW;
+    if (raised & FP_FLAG_UNDERFLOW) return MATH_UNDERFLOW;
     return 0;
 }
 
-// Runs one library function with the traps held, so that its intermediate faults do not
-// trap inside it, and reports what it raised through the library error hook.
-template <typename Function>
+// The fault flags the check points read: the software's in a software-flag build, the
+// hardware's otherwise.
+int raisedFaultFlags() {
+    if constexpr (SOFTWARE_FP_FLAGS) return softwareFloatingPointFlags;
+    else return raisedFloatingPointFlags();
+}
+
+void clearFaultFlags() {
+    softwareFloatingPointFlags = 0;
+    clearFloatingPointFlags();
+}
+
+// Runs one library function and reports its error through the library error hook. With
+// hardware flags the function runs with the traps held, so that its intermediate faults do
+// not trap inside it, and its error is what it raised; in a software-flag build its error
+// is classified from its arguments and result (`classify`).
+template <typename Function, typename Classify>
 double callLibrary(int functionCode, const char* name, double arg1, double arg2,
-                   Function function) {
+                   Function function, Classify classify) {
     // The arguments are complete: a fault in their expressions is the first.
     checkFloatingPointFault();
-    FloatingPointHold saved;
-    holdFloatingPoint(saved);
-    activeMathFunction = functionCode;
-    volatile double result = function();
-    activeMathFunction = 0;
-    const int raised = raisedFloatingPointFlags();
-    restoreFloatingPoint(saved);
-    const int type = libraryErrorType(raised);
+    int type = 0;
+    double result;
+    if constexpr (SOFTWARE_FP_FLAGS) {
+        activeMathFunction = functionCode;
+        result = function();
+        activeMathFunction = 0;
+        type = classify(result);
+    } else {
+        FloatingPointHold saved;
+        holdFloatingPoint(saved);
+        activeMathFunction = functionCode;
+        volatile double held = function();
+        activeMathFunction = 0;
+        const int raised = raisedFloatingPointFlags();
+        restoreFloatingPoint(saved);
+        result = held;
+        type = libraryErrorType(raised);
+    }
     if (type == 0) return result;
     MathLibraryError error;
     error.type = type;
@@ -109,6 +132,12 @@ double callLibrary(int functionCode, const char* name, double arg1, double arg2,
 }  // namespace
 
 void configureFloatingPoint() {
+    if constexpr (SOFTWARE_FP_FLAGS) {
+        // The hardware's exceptions stay masked and its flags unread.
+        clearFaultFlags();
+        floatingPointFlagMode = true;
+        return;
+    }
     clearFloatingPointFlags();
     bool trapsInForce = enableFloatingPointTraps();
     if (trapsInForce && LAMVIS_FORCE_FP_FLAGS) {
@@ -122,15 +151,15 @@ void configureFloatingPoint() {
 }
 
 void reportRaisedFloatingPointFault() {
-    const int raised = raisedFloatingPointFlags();
+    const int raised = raisedFaultFlags();
     int code = 0;
-    if (raised & FE_DIVBYZERO) code = FP_CODE_DIVIDE_BY_ZERO;
-    else if (raised & FE_OVERFLOW) code = FP_CODE_OVERFLOW;
-    else if (raised & FE_INVALID) code = (raised & FP_FLAG_STACK_FAULT) ? FP_CODE_STACK_OVERFLOW : FP_CODE_INVALID;
+    if (raised & FP_FLAG_DIVIDE_BY_ZERO) code = FP_CODE_DIVIDE_BY_ZERO;
+    else if (raised & FP_FLAG_OVERFLOW) code = FP_CODE_OVERFLOW;
+    else if (raised & FP_FLAG_INVALID) code = (raised & FP_FLAG_STACK_FAULT) ? FP_CODE_STACK_OVERFLOW : FP_CODE_INVALID;
     if (code == 0) return;
     // Cleared first: a report that returns (during the close-down) must not be repeated
     // at the next check point.
-    clearFloatingPointFlags();
+    clearFaultFlags();
     fpErrorCode = code;
     reportFloatingPointError();
 }
@@ -177,18 +206,22 @@ void reportFloatingPointError() {
 }
 
 double mathPow(double base, double exponent) {
-    return callLibrary(MATH_FUNCTION_POW, "pow", base, exponent,
-                       [=] { return libraryPow(base, exponent); });
+    return callLibrary(
+        MATH_FUNCTION_POW, "pow", base, exponent, [=] { return libraryPow(base, exponent); },
+        [=](double result) { return libraryErrorOfPow(base, exponent, result); });
 }
 
 double mathCos(double x) {
-    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return libraryCos(x); });
+    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return libraryCos(x); },
+                       [=](double) { return libraryErrorOfCosOrSin(x); });
 }
 
 double mathSin(double x) {
-    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return librarySin(x); });
+    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return librarySin(x); },
+                       [=](double) { return libraryErrorOfCosOrSin(x); });
 }
 
 double mathExp(double x) {
-    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return libraryExp(x); });
+    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return libraryExp(x); },
+                       [=](double result) { return libraryErrorOfExp(x, result); });
 }

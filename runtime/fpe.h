@@ -10,6 +10,8 @@
 #include <cfenv>
 #include <cstdint>
 
+#include "runtime/fpflags.h"
+
 // Exception codes of trapped floating-point faults, as the signal layer delivers them.
 constexpr int FP_CODE_INVALID = 129;
 constexpr int FP_CODE_DENORMAL = 130;
@@ -38,7 +40,8 @@ constexpr int MATH_FUNCTION_EXP = 34;
 // Makes invalid operation, division by zero and overflow trap (denormal operand, underflow
 // and inexact stay silent), clears the pending exception flags and installs the handler.
 // Where the traps cannot be put in force (or the build asks for it), the faults are found
-// from the status flags instead: flag mode, below.
+// from the status flags instead: flag mode, below. A software-flag build never enables the
+// traps: its flags are the software's.
 void configureFloatingPoint();
 
 // Code of the library function running on behalf of the analysis; 0 otherwise.
@@ -81,10 +84,12 @@ double mathExp(double x);
 // start of every output statement. Every value the analysis computes ends at one of them,
 // so the flags found at a check point come from the first faulting expression, and the
 // fault is reported exactly as the trap would have reported it, before anything after that
-// expression is written.
+// expression is written. The flags are the hardware's, or, in a software-flag build, those
+// the analysis' arithmetic keeps itself (runtime/fpflags.h).
 
-// True when configureFloatingPoint found the traps not in force; false otherwise (and
-// before start-up, so that code run without the start-up checks nothing).
+// True when configureFloatingPoint found the traps not in force, and always in a
+// software-flag build; false otherwise (and before start-up, so that code run without the
+// start-up checks nothing).
 extern bool floatingPointFlagMode;
 
 // Reports a raised invalid operation, division by zero or overflow as the trap would have,
@@ -104,35 +109,42 @@ float checkedFloatingPointResult(float value);
 bool checkedFloatingPointResult(bool condition);
 
 // The quick test in front of those check points: false when no fault flag can be raised,
-// so that the full test is made only when one is. On x86-64 the analysis' arithmetic runs
-// on the SSE unit, so a value's check reads the SSE flags in place (the value is an input of
-// the read, so its computation is complete first); the check without a value, made before
-// every output statement and library call, reads the x87 unit's too (its stack check is
-// raised there), so that no fault of either unit reaches the output. Elsewhere the full
-// test is always made. The flags tested: invalid 0x01, division by zero 0x04, overflow 0x08.
+// so that the full test is made only when one is. In a software-flag build it is a test of
+// the software flags. Otherwise, on x86-64, the analysis' arithmetic runs on the SSE unit, so
+// a value's check reads the SSE flags in place (the value is an input of the read, so its
+// computation is complete first); the check without a value, made before every output
+// statement and library call, reads the x87 unit's too (its stack check is raised there), so
+// that no fault of either unit reaches the output. Elsewhere the full test is always made.
+// The hardware flags tested: invalid 0x01, division by zero 0x04, overflow 0x08.
 #if defined(__x86_64__)
 constexpr unsigned QUICK_FAULT_FLAGS = 0x0D;
-inline bool faultFlagsMayBeRaised(float value) {
+inline bool hardwareFaultFlagsMayBeRaised(float value) {
     unsigned status;
     asm volatile("stmxcsr %0" : "=m"(status) : "x"(value));
     return (status & QUICK_FAULT_FLAGS) != 0;
 }
-inline bool faultFlagsMayBeRaised(bool condition) {
+inline bool hardwareFaultFlagsMayBeRaised(bool condition) {
     unsigned status;
     asm volatile("stmxcsr %0" : "=m"(status) : "r"(condition));
     return (status & QUICK_FAULT_FLAGS) != 0;
 }
-inline bool faultFlagsMayBeRaised() {
+inline bool hardwareFaultFlagsMayBeRaised() {
     unsigned status;
     unsigned short x87Status;
     asm volatile("stmxcsr %0\n\tfnstsw %1" : "=m"(status), "=m"(x87Status) : : "memory");
     return ((status | x87Status) & QUICK_FAULT_FLAGS) != 0;
 }
 #else
-inline bool faultFlagsMayBeRaised(float) { return true; }
-inline bool faultFlagsMayBeRaised(bool) { return true; }
-inline bool faultFlagsMayBeRaised() { return true; }
+inline bool hardwareFaultFlagsMayBeRaised(float) { return true; }
+inline bool hardwareFaultFlagsMayBeRaised(bool) { return true; }
+inline bool hardwareFaultFlagsMayBeRaised() { return true; }
 #endif
+
+template <typename... Value>
+inline bool faultFlagsMayBeRaised(Value... value) {
+    if constexpr (SOFTWARE_FP_FLAGS) return (softwareFloatingPointFlags & FP_FAULT_FLAGS) != 0;
+    else return hardwareFaultFlagsMayBeRaised(value...);
+}
 
 // A check point. Costs one test of floatingPointFlagMode where the traps are in force.
 inline void checkFloatingPointFault() {
@@ -170,12 +182,9 @@ void holdFloatingPoint(FloatingPointHold& saved);
 // Puts back the environment that holdFloatingPoint saved: trap masks and flags as they were.
 void restoreFloatingPoint(const FloatingPointHold& saved);
 
-// Set with FE_INVALID by raisedFloatingPointFlags when the invalid operation was the x87
-// unit's register stack check.
-constexpr int FP_FLAG_STACK_FAULT = 0x40000000;
-
-// The exception flags raised now, as a set of FE_INVALID, FE_DIVBYZERO, FE_OVERFLOW,
-// FE_UNDERFLOW and FE_INEXACT, with FP_FLAG_STACK_FAULT.
+// The exception flags the hardware has raised, as a set of FP_FLAG_INVALID,
+// FP_FLAG_DIVIDE_BY_ZERO, FP_FLAG_OVERFLOW, FP_FLAG_UNDERFLOW and FP_FLAG_INEXACT, with
+// FP_FLAG_STACK_FAULT (0 where the machine keeps no flags).
 int raisedFloatingPointFlags();
 // Clears every exception flag (on the x87 unit the whole status word, stack check included).
 void clearFloatingPointFlags();

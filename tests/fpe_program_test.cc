@@ -43,7 +43,9 @@ TEST(FloatingPointProgram, TrappedFaultsEndTheRunWithTheirReport) {
         {"pow-sing", 6202, "**: SING error"},
         {"cos-domain", 6201, "cos: DOMAIN error"},
         {"sin-domain", 6201, "sin: DOMAIN error"},
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(LAMVIS_SOFTWARE_FP_FLAGS)
+        // The x87 unit's stack check is a hardware fault: a software-flag build, whose
+        // arithmetic keeps its own flags, does not see it.
         {"stack", 6110, "floating-point error: stack overflow"},
 #endif
     };
@@ -75,6 +77,9 @@ TEST(FloatingPointProgram, UnderflowIsSilentAndTheRunGoesOn) {
 }
 
 TEST(FloatingPointProgram, ExceptionOutsideTheTableGetsTheGeneralReport) {
+#if defined(LAMVIS_SOFTWARE_FP_FLAGS)
+    GTEST_SKIP() << "a software-flag build serves machines without a floating-point signal";
+#endif
     RunResult result = runFault("unknown");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, PROMPT + "\r\n");

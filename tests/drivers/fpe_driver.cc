@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "analysis/rounding.h"
 #include "consoleio/output.h"
 #include "runtime/error.h"
 #include "runtime/fpe.h"
@@ -16,15 +17,14 @@
 namespace {
 
 // Operands the compiler cannot see through, so the faulting operation happens at run time.
-volatile double zero = 0.0;
-volatile double one = 1.0;
-volatile double huge = 1.0e300;
-volatile double tiny = 1.0e-300;
-volatile double belowFloatRange = 1.0e-40;
-volatile double largeExponent = 1000.0;
-volatile double negativeBase = -8.0;
+// The faults are made by the analysis' own arithmetic, so that each mode of finding them
+// (traps, hardware flags, software flags) is exercised.
+volatile float zeroValue = 0.0f;
+volatile float oneValue = 1.0f;
+volatile float largeExponentValue = 1000.0f;
+volatile float negativeBaseValue = -8.0f;
+volatile float infinityValue = std::numeric_limits<float>::infinity();
 volatile float stored = 0.0f;
-volatile double result = 0.0;
 
 }  // namespace
 
@@ -35,41 +35,44 @@ int main(int argc, char** argv) {
     const char* fault = argc > 1 ? argv[1] : std::getenv("FPE_DRIVER_FAULT");
     if (fault == nullptr) fault = "";
 
+    const Wide zero = wide(zeroValue);
+    const Wide one = wide(oneValue);
+    const Wide huge = one * 1.0e300;
+    const Wide tiny = one * 1.0e-300;
     if (std::strcmp(fault, "divide") == 0) {
-        result = one / zero;
+        stored = rounded(one / zero);
     } else if (std::strcmp(fault, "invalid") == 0) {
-        result = zero / zero;
+        stored = rounded(zero / zero);
     } else if (std::strcmp(fault, "overflow") == 0) {
-        result = huge * huge;
+        stored = rounded(huge * huge);
     } else if (std::strcmp(fault, "divide-then-invalid") == 0) {
         // The infinity of the division becomes an invalid operation in the product.
-        result = one / zero * zero;
+        stored = rounded(one / zero * zero);
     } else if (std::strcmp(fault, "overflow-then-invalid") == 0) {
-        result = huge * huge - huge * huge;
+        stored = rounded(huge * huge - huge * huge);
     } else if (std::strcmp(fault, "store") == 0) {
         // Fine in double, beyond the range of the single-precision destination.
-        stored = static_cast<float>(huge * tiny * 1.0e40);
+        stored = narrow(huge * tiny * 1.0e40);
     } else if (std::strcmp(fault, "underflow") == 0) {
-        result = tiny * tiny;                                   // below the double range
-        stored = static_cast<float>(belowFloatRange);                // below the float range
-        const double product = result;
+        const Wide product = tiny * tiny;                 // below the double range
+        stored = narrow(one * 1.0e-40);                   // below the float range
         const float denormal = stored;
         // Gradual underflow: the double product is 0, the float a nonzero denormal.
         writeLine(product == 0.0 && denormal > 0.0f && denormal < FLT_MIN ? "gradual underflow"
-                                                                          : "flushed");
+                                                                         : "flushed");
     } else if (std::strcmp(fault, "exp-overflow") == 0) {
-        result = mathExp(largeExponent);
+        stored = rounded(exp(wide(largeExponentValue)));
     } else if (std::strcmp(fault, "exp-underflow") == 0) {
-        result = mathExp(-largeExponent);
+        const Wide result = exp(-wide(largeExponentValue));
         writeLine(result == 0.0 ? "exp underflow accepted" : "exp underflow wrong");
     } else if (std::strcmp(fault, "pow-domain") == 0) {
-        result = mathPow(negativeBase, one / 3.0);
+        stored = rounded(pow(wide(negativeBaseValue), one / 3.0));
     } else if (std::strcmp(fault, "pow-sing") == 0) {
-        result = mathPow(zero, -one);
+        stored = rounded(pow(zero, -one));
     } else if (std::strcmp(fault, "cos-domain") == 0) {
-        result = mathCos(std::numeric_limits<double>::infinity() * one);
+        stored = rounded(cos(wide(infinityValue)));
     } else if (std::strcmp(fault, "sin-domain") == 0) {
-        result = mathSin(std::numeric_limits<double>::infinity() * one);
+        stored = rounded(sin(wide(infinityValue)));
     } else if (std::strcmp(fault, "stack") == 0) {
 #if defined(__x86_64__)
         // Nine loads overfill the eight registers of the x87 stack: a stack check.
