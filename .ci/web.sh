@@ -9,8 +9,9 @@
 #   `build/lamvis2 < file`, plots and CSV files against the printed values, bad answer files,
 #   Resume, the end-of-input keys, the pause, no network request, the two timings; then
 #   served over HTTP from this machine. Screenshots and figures go to ci-artifacts/web/;
-# - the page in headless Firefox (Debian's firefox-esr, over WebDriver BiDi), with and
-#   without its promise integration: the typed session and the example answer files.
+# - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without
+#   its promise integration, and in WebKit (WebKitGTK's MiniBrowser through WebKitWebDriver,
+#   on a virtual X display): the typed session and the example answer files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +22,8 @@ need=()
 command -v python3 >/dev/null || need+=(python3)
 [ -x /usr/bin/chromium ] || need+=(chromium)
 command -v firefox-esr >/dev/null || need+=(firefox-esr)
+command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
@@ -37,7 +40,7 @@ node --test web/test/*.test.mjs
 echo "== the page in headless Chromium"
 node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
 
-echo "== the page in headless Firefox"
-node --experimental-websocket web/test/firefox.mjs build-web/lamvis2.html build/lamvis2
+echo "== the page in Firefox and WebKit"
+xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
 
 echo "web.sh: $((SECONDS - started)) s"
