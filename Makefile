@@ -76,7 +76,8 @@ wasm:
 # The browser page: build-web/lamvis2.html, one offline file that runs the module in a
 # terminal. The module is transformed so that it can be suspended at a read of standard
 # input (asyncify, limited to that import), then bundled with the page's scripts and styles.
-# `make web-page` does the same from the module already built.
+# `make web-page` does the same from the module already built. The module's feature section
+# is stripped, so the features its compiler uses are named for wasm-opt.
 WEB_PACKAGES_FOR = node:nodejs npm:npm wasm-opt:binaryen
 web: wasm
 	@$(MAKE) --no-print-directory web-page
