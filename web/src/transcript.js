@@ -108,10 +108,14 @@ function readPlyStresses(lines) {
   return { columns: ['ply', 'sigma-1', 'sigma-2', 'sigma-12'], rows };
 }
 
+// The rows after the prompt for the relaxation time; a copy of a terminal's screen has the
+// typed time on the line between.
 function readRelaxation(lines) {
   let i = lines.indexOf('Enter relaxation time');
   if (i < 0) return null;
   const rows = [];
+  if (i + 2 < lines.length && realFields(RELAXATION_ROW, lines[i + 1]) === null &&
+      realFields(RELAXATION_ROW, lines[i + 2]) !== null) i += 1;
   for (i += 1; i < lines.length; i++) {
     const cells = realFields(RELAXATION_ROW, lines[i]);
     if (cells === null) break;

@@ -81,11 +81,18 @@ test('every printed number line of every case is read, and its fields give back 
   assert.ok(tablesSeen > 500, `only ${tablesSeen} table lines in all cases`);
 });
 
-test('a transcript reads the same with LF line ends, and with the error report after it', () => {
+// What a terminal's screen shows: each typed line after the prompt that asked for it.
+function withTypedLines(out, input) {
+  const answers = input.split('\n');
+  return out.replace(/^(?!Material set).*(?:: |Enter relaxation time)\r\n/gm, (prompt) => `${prompt}${answers.shift() ?? ''}\r\n`);
+}
+
+test('a transcript reads the same with LF line ends, with the error report after it, and with the typed lines', () => {
   for (const c of cases.filter((k) => k.stdout.startsWith('Viscoelastic'))) {
     const crlf = readTranscript(c.stdout);
     assert.deepEqual(readTranscript(c.stdout.replaceAll('\r\n', '\n')), crlf, c.name);
     assert.deepEqual(readTranscript(c.stdout + c.stderr + '\r\n'), crlf, c.name);
+    assert.deepEqual(readTranscript(withTypedLines(c.stdout, c.stdin)), crlf, c.name);
   }
 });
 
