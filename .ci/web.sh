@@ -6,7 +6,8 @@
 # - the page in headless Chromium (Debian's chromium, driven by playwright-core), opened from
 #   disk, with and without the browser's JavaScript promise integration: the README's session
 #   typed against the native program on a pseudo-terminal, the example answer files against
-#   `build/lamvis2 < file`, plots and CSV files against the printed values, bad answer files,
+#   `build/lamvis2 < file`, and so every case file of tests/cases; plots and CSV files
+#   against the printed values, bad answer files,
 #   Resume, the end-of-input keys, the pause, no network request, the two timings; then
 #   served over HTTP from this machine. Screenshots and figures go to ci-artifacts/web/;
 # - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without

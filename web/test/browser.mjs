@@ -10,6 +10,7 @@ import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { loadCases } from './cases.mjs';
 
 const [pagePath, nativeProgram, artifacts] = process.argv.slice(2).map((p) => resolve(p));
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
@@ -299,6 +300,24 @@ async function runChecks(mode) {
   figures.push(`[${mode}] ${largest} run to its last row in ${runTimes.map((t) => t.toFixed(1)).join(', ')} ms (median ${median(runTimes).toFixed(1)})`);
   check(label(`${largest} runs to its last row within ${LARGEST_RUN_LIMIT_MS} ms (median of 7)`),
     median(runTimes) <= LARGEST_RUN_LIMIT_MS, `${median(runTimes).toFixed(1)} ms`);
+
+  // Every whole-program case as an answer file (but the one that limits the file size of
+  // standard output, which a page cannot): the bytes and status of the native program with
+  // standard output and error on one pipe.
+  const caseFiles = loadCases(join(root, 'tests/cases')).filter((c) => !c.name.includes('file_size_limit'));
+  const caseFailures = [];
+  for (const c of caseFiles) {
+    const file = join(scratch, `${c.name}.txt`);
+    writeFileSync(file, c.stdin, 'latin1');
+    const status = await page.evaluate((text) => window.lamvis2.runAnswers(text), c.stdin);
+    const expected = nativeRedirected(file);
+    const got = await transcriptOf(page);
+    if (got !== expected.out || status !== expected.status || status !== c.status) {
+      caseFailures.push(`${c.name} (${difference(got, expected.out)}, status ${status})`);
+    }
+  }
+  check(label(`all ${caseFiles.length} case files as answer files give the native bytes and status`),
+    caseFailures.length === 0 && caseFiles.length > 50, caseFailures.join('; '));
 
   // Answer files that are not what the program expects: its own report, as natively.
   const binary = Buffer.from(Array.from({ length: 65536 }, (_, i) => (i * 2654435761) >>> 24)).toString('latin1');
