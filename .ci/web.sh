@@ -7,9 +7,9 @@
 #   disk, with and without the browser's JavaScript promise integration: the README's session
 #   typed against the native program on a pseudo-terminal, the example answer files against
 #   `build/lamvis2 < file`, and so every case file of tests/cases; plots and CSV files
-#   against the printed values, bad answer files,
-#   Resume, the end-of-input keys, the pause, no network request, the two timings; then
-#   served over HTTP from this machine. Screenshots and figures go to ci-artifacts/web/;
+#   against the printed values, bad answer files, Resume, the end-of-input keys, the pause,
+#   no network request, the two timings; then served over HTTP from this machine.
+#   Screenshots and figures go to ci-artifacts/web/;
 # - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without
 #   its promise integration, and in WebKit (WebKitGTK's MiniBrowser through WebKitWebDriver,
 #   on a virtual X display): the typed session and the example answer files.
