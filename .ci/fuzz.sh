@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Coverage-guided fuzzing in CI: installs clang and its fuzzer and sanitizer run-times if
 # they are missing, then runs each libFuzzer target for FUZZ_SECONDS (120) seconds, and the
-# whole-dialogue target once more in the floating-point flag mode. A crash, leak, time-out
+# whole-dialogue target once more with the software floating-point flags. A crash, leak, time-out
 # or broken rule fails the run; the reproducer is printed and kept in ci-artifacts/fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,9 +25,10 @@ if runtime_missing; then
   fi
 fi
 
-# The whole dialogue again in the floating-point flag mode (faults found from the status
-# flags instead of traps), in a build of its own. Empty FLAG_MODE_CMAKE_ARGS skips it.
-FLAG_MODE_CMAKE_ARGS="-DLAMVIS_FP_FLAGS=ON"
+# The whole dialogue again with the software floating-point flags (the mode of every
+# platform without traps: faults found by the arithmetic itself), in a build of its own.
+# Empty FLAG_MODE_CMAKE_ARGS skips it.
+FLAG_MODE_CMAKE_ARGS="-DLAMVIS_SOFTWARE_FP_FLAGS=ON"
 [ -n "$FLAG_MODE_CMAKE_ARGS" ] || echo "fuzz: no floating-point flag mode in this tree; its dialogue run is skipped"
 
 make fuzz FUZZ_SECONDS="$seconds"

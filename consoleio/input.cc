@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cfenv>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -16,7 +14,6 @@
 
 #include "consoleio/record.h"
 #include "runtime/console.h"
-#include "runtime/fpe.h"
 
 namespace {
 
@@ -333,73 +330,89 @@ void finishItem() {
     if (scan.lastSeparator == '/' && scan.repeatPending == 0) statement.finished = true;
 }
 
-// Runs `body` with the floating-point traps held off and the flags it raises discarded:
-// a conversion detects overflow itself and must not trap on it.
-template <typename Body>
-void withoutFloatingPointTraps(Body body) {
-    FloatingPointHold saved;
-    holdFloatingPoint(saved);
-    body();
-    restoreFloatingPoint(saved);
+// ---- The conversion of a real's digits to double ----
+//
+// The value d * 10^e of the significant digits d and the decimal exponent e is rounded
+// to the 64-bit significand of extended precision (to nearest, ties to even), and that
+// value to double (to nearest, ties to even, at the last bit of a denormal when the value
+// is that small); a value that rounds to 2^1024 or beyond is out of range. Extended
+// precision's exponent range is far wider than double's, so its rounding is a plain 64-bit
+// rounding for every value that can reach a nonzero double. All of it is integer
+// arithmetic: the result does not depend on the rounding mode, the width of long double,
+// or the floating-point environment, and raises no flag.
+
+constexpr int EXTENDED_BITS = 64;
+constexpr int DOUBLE_BITS = 53;
+constexpr int DOUBLE_MIN_EXPONENT = -1022;                            // of the smallest normal
+constexpr int DOUBLE_LOWEST_BIT = DOUBLE_MIN_EXPONENT - DOUBLE_BITS + 1;  // 2^-1074
+constexpr int DOUBLE_MAX_EXPONENT = 1023;
+
+// A positive value q * 2^exponent; with `sticky` set the true value lies strictly between
+// q * 2^exponent and (q + 1) * 2^exponent (a nonzero fraction was cut off below q's last
+// bit), and q then has at least 66 bits, so the cut lies below any bit a rounding keeps.
+struct BinaryValue {
+    unsigned __int128 q = 0;
+    int exponent = 0;
+    bool sticky = false;
+};
+
+int bitLength(unsigned __int128 value) {
+    const auto high = static_cast<std::uint64_t>(value >> 64);
+    if (high != 0) return 128 - std::countl_zero(high);
+    return 64 - std::countl_zero(static_cast<std::uint64_t>(value));
 }
 
-// The value of a decimal text rounded to the 64-bit significand of extended precision
-// (nearest, ties to even), then to double. Where long double is that format the library
-// does it. Where long double is wider (the 113-bit format of 64-bit ARM) the text is read
-// truncated toward zero, whether anything was cut off is taken from the inexact flag, and
-// the 113 bits with that sticky bit are rounded to 64 exactly. Called with the traps held.
-double throughExtendedPrecision(const char* text) {
-    constexpr int EXTENDED_DIGITS = 64;
-    if constexpr (std::numeric_limits<long double>::digits <= EXTENDED_DIGITS + 1) {
-        return static_cast<double>(std::strtold(text, nullptr));
-    } else {
-        const int rounding = std::fegetround();
-        std::fesetround(FE_TOWARDZERO);
-        std::feclearexcept(FE_INEXACT);
-        const long double truncated = std::strtold(text, nullptr);
-        const bool cutOff = std::fetestexcept(FE_INEXACT) != 0;
-        std::fesetround(rounding);
-        if (truncated == 0.0L || std::isinf(truncated)) return static_cast<double>(truncated);
-        int exponent = 0;
-        const long double scaled = std::ldexp(std::frexp(truncated, &exponent), EXTENDED_DIGITS);
-        long double whole = std::trunc(scaled);
-        const long double rest = scaled - whole;  // exact: the bits below the 64th
-        const bool odd = std::fmod(whole, 2.0L) != 0.0L;
-        if (rest > 0.5L || (rest == 0.5L && (cutOff || odd))) whole += 1.0L;
-        return static_cast<double>(std::ldexp(whole, exponent - EXTENDED_DIGITS));
+// Rounds the value to a multiple of 2^lowest, to nearest with ties to even. The result
+// may carry into a new leading bit (q becomes a power of two); it stays exact.
+void roundAt(BinaryValue& value, int lowest) {
+    if (lowest <= value.exponent) return;
+    const int shift = lowest - value.exponent;
+    value.exponent = lowest;
+    if (shift > bitLength(value.q)) {
+        // Below half of 2^lowest.
+        value.q = 0;
+        value.sticky = false;
+        return;
     }
-}
-
-// Rounds value (times 2^exponent), with `sticky` set when a nonzero fraction below its
-// last bit was cut off, to `bits` significant bits, to nearest with ties to even.
-void roundToBits(unsigned __int128& value, int& exponent, bool sticky, int bits) {
-    const int length = 128 - (static_cast<std::uint64_t>(value >> 64) != 0
-                                  ? std::countl_zero(static_cast<std::uint64_t>(value >> 64))
-                                  : 64 + std::countl_zero(static_cast<std::uint64_t>(value)));
-    if (length <= bits) return;
-    const int shift = length - bits;
     const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-    const unsigned __int128 rest = value & ((half << 1) - 1);
-    value >>= shift;
-    exponent += shift;
-    if (rest > half || (rest == half && (sticky || (value & 1) != 0))) {
-        ++value;
-        if (value >> bits != 0) {
-            value >>= 1;
-            ++exponent;
-        }
-    }
+    const unsigned __int128 rest = value.q & ((half << 1) - 1);
+    value.q >>= shift;
+    if (rest > half || (rest == half && (value.sticky || (value.q & 1) != 0))) ++value.q;
+    value.sticky = false;
 }
 
-// The value of at most 19 digits times 10^decimalExponent, for a small exponent, rounded to
-// the 64-bit significand of extended precision and then to double, to nearest with ties to
-// even, as throughExtendedPrecision rounds it, but worked in integers, with no
-// floating-point operation. False when the value is not of this kind.
-bool convertShortDecimal(std::string_view digits, long decimalExponent, double& result) {
-    constexpr int EXTENDED_BITS = 64;
-    constexpr int DOUBLE_BITS = 53;
-    if (digits.empty() || digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18)
-        return false;
+// The value rounded to extended precision's 64 significant bits, then to double; false
+// when that is 2^1024 or more, beyond the double range.
+bool roundThroughExtended(BinaryValue value, double& result) {
+    roundAt(value, value.exponent + bitLength(value.q) - EXTENDED_BITS);
+    const int top = value.exponent + bitLength(value.q) - 1;  // exponent of the leading bit
+    roundAt(value, std::max(top - DOUBLE_BITS + 1, DOUBLE_LOWEST_BIT));
+    auto bits = static_cast<std::uint64_t>(value.q);
+    const int length = bitLength(value.q);  // at most 54: 2^53 after a carry
+    const int leading = value.exponent + length - 1;
+    if (bits == 0) {
+        result = 0.0;
+        return true;
+    }
+    if (leading > DOUBLE_MAX_EXPONENT) return false;
+    if (leading >= DOUBLE_MIN_EXPONENT) {
+        // A normal double: the biased exponent, then the significand without its leading 1.
+        constexpr std::uint64_t FRACTION_MASK = (std::uint64_t{1} << (DOUBLE_BITS - 1)) - 1;
+        bits = length > DOUBLE_BITS ? bits >> (length - DOUBLE_BITS) : bits << (DOUBLE_BITS - length);
+        const auto biased = static_cast<std::uint64_t>(leading + DOUBLE_MAX_EXPONENT);
+        bits = (biased << (DOUBLE_BITS - 1)) | (bits & FRACTION_MASK);
+    } else {
+        // A denormal: its bits are the multiples of 2^-1074, with a biased exponent of 0.
+        bits <<= value.exponent - DOUBLE_LOWEST_BIT;
+    }
+    result = std::bit_cast<double>(bits);
+    return true;
+}
+
+// The value of at most 19 digits times 10^decimalExponent, for a small exponent, in 128-bit
+// integers. False when the value is not of this kind.
+bool shortDecimalValue(std::string_view digits, long decimalExponent, BinaryValue& value) {
+    if (digits.size() > 19 || decimalExponent > 19 || decimalExponent < -18) return false;
     static constexpr std::uint64_t POWERS_OF_TEN[20] = {
         1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
         100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
@@ -407,34 +420,174 @@ bool convertShortDecimal(std::string_view digits, long decimalExponent, double& 
         100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull};
     std::uint64_t d = 0;
     for (char c : digits) d = d * 10 + static_cast<std::uint64_t>(c - '0');
-    if (d == 0) return false;
-    unsigned __int128 value;
-    int exponent = 0;
-    bool sticky = false;
     if (decimalExponent >= 0) {
-        value = static_cast<unsigned __int128>(d) * POWERS_OF_TEN[decimalExponent];
+        value = {static_cast<unsigned __int128>(d) * POWERS_OF_TEN[decimalExponent], 0, false};
     } else {
         // (d * 2^(64 + z)) / 10^k keeps at least 68 bits of the quotient for k <= 18.
         const int z = std::countl_zero(d);
         const unsigned __int128 dividend = static_cast<unsigned __int128>(d << z) << 64;
         const std::uint64_t divisor = POWERS_OF_TEN[-decimalExponent];
-        value = dividend / divisor;
-        sticky = dividend % divisor != 0;
-        exponent = -64 - z;
+        value = {dividend / divisor, -64 - z, dividend % divisor != 0};
     }
-    roundToBits(value, exponent, sticky, EXTENDED_BITS);
-    roundToBits(value, exponent, false, DOUBLE_BITS);
-    auto mantissa = static_cast<std::uint64_t>(value);
-    const int shift = std::countl_zero(mantissa) - (64 - DOUBLE_BITS);
-    mantissa <<= shift;
-    exponent -= shift;
-    const auto biased = static_cast<std::uint64_t>(exponent + (DOUBLE_BITS - 1) + 1023);
-    result = std::bit_cast<double>((biased << 52) | (mantissa & ((std::uint64_t{1} << 52) - 1)));
     return true;
+}
+
+// A nonnegative integer in 32-bit limbs, least significant first, with room for the
+// conversion's operands: they stay below 2^872 (see decimalValue).
+class BigInteger {
+public:
+    explicit BigInteger(std::uint32_t value) {
+        if (value != 0) limbs_[size_++] = value;
+    }
+
+    bool isZero() const { return size_ == 0; }
+
+    int bitLength() const {
+        return size_ == 0 ? 0 : 32 * size_ - std::countl_zero(limbs_[size_ - 1]);
+    }
+
+    // this = this * factor + addend
+    void multiplyAdd(std::uint32_t factor, std::uint32_t addend) {
+        std::uint64_t carry = addend;
+        for (int i = 0; i < size_; ++i) {
+            carry += static_cast<std::uint64_t>(limbs_[i]) * factor;
+            limbs_[i] = static_cast<std::uint32_t>(carry);
+            carry >>= 32;
+        }
+        if (carry != 0) append(static_cast<std::uint32_t>(carry));
+    }
+
+    void multiplyByPowerOfFive(long k) {
+        constexpr std::uint32_t FIVE_TO_13 = 1220703125;  // the largest power of 5 in 32 bits
+        for (; k >= 13; k -= 13) multiplyAdd(FIVE_TO_13, 0);
+        std::uint32_t rest = 1;
+        for (; k > 0; --k) rest *= 5;
+        multiplyAdd(rest, 0);
+    }
+
+    void shiftLeft(int bits) {
+        if (isZero()) return;
+        const int limbShift = bits / 32;
+        const int bitShift = bits % 32;
+        if (bitShift != 0) {
+            std::uint32_t carry = 0;
+            for (int i = 0; i < size_; ++i) {
+                const std::uint32_t limb = limbs_[i];
+                limbs_[i] = (limb << bitShift) | carry;
+                carry = limb >> (32 - bitShift);
+            }
+            if (carry != 0) append(carry);
+        }
+        if (limbShift != 0) {
+            if (size_ + limbShift > LIMBS) std::abort();
+            for (int i = size_ - 1; i >= 0; --i) limbs_[i + limbShift] = limbs_[i];
+            for (int i = 0; i < limbShift; ++i) limbs_[i] = 0;
+            size_ += limbShift;
+        }
+    }
+
+    // Halves an even value.
+    void shiftRightOne() {
+        for (int i = 0; i < size_; ++i) {
+            const std::uint32_t next = i + 1 < size_ ? limbs_[i + 1] : 0;
+            limbs_[i] = (limbs_[i] >> 1) | (next << 31);
+        }
+        trim();
+    }
+
+    // this = this - other, for other <= this.
+    void subtract(const BigInteger& other) {
+        std::int64_t borrow = 0;
+        for (int i = 0; i < size_; ++i) {
+            std::int64_t difference =
+                static_cast<std::int64_t>(limbs_[i]) - (i < other.size_ ? other.limbs_[i] : 0) - borrow;
+            borrow = difference < 0 ? 1 : 0;
+            limbs_[i] = static_cast<std::uint32_t>(difference + (borrow << 32));
+        }
+        trim();
+    }
+
+    friend bool operator>=(const BigInteger& a, const BigInteger& b) {
+        if (a.size_ != b.size_) return a.size_ > b.size_;
+        for (int i = a.size_ - 1; i >= 0; --i) {
+            if (a.limbs_[i] != b.limbs_[i]) return a.limbs_[i] > b.limbs_[i];
+        }
+        return true;
+    }
+
+private:
+    static constexpr int LIMBS = 36;  // 1152 bits
+
+    void append(std::uint32_t limb) {
+        if (size_ == LIMBS) std::abort();  // beyond the proven bound: a fault of this file
+        limbs_[size_++] = limb;
+    }
+
+    void trim() {
+        while (size_ > 0 && limbs_[size_ - 1] == 0) --size_;
+    }
+
+    std::uint32_t limbs_[LIMBS] = {};
+    int size_ = 0;
+};
+
+// Beyond these decimal exponents the result needs no arithmetic. With 1 <= d < 10^24:
+// from 10^309 on a value lies beyond the double range, and below 10^-324 < 2^-1076 its
+// roundings give at most 2^-1076, under half the smallest denormal, so 0.
+constexpr long OVERFLOWING_EXPONENT = 309;
+constexpr long VANISHING_EXPONENT = -348;
+
+// The value of the digits times 10^decimalExponent for -348 < decimalExponent < 309, as a
+// quotient of 66 or 67 bits and its sticky remainder: d * 10^e = d * 5^e * 2^e is
+// numerator / denominator * 2^e with the power of 5 on the side its sign puts it, both
+// scaled by a power of two so that the quotient's length is known, then divided bit by bit.
+// The operands stay below 2^872: a numerator of at most 10^24 * 5^308 < 2^797 or a
+// denominator of at most 5^347 < 2^806, and the other made at most 66 bits longer.
+BinaryValue decimalValue(std::string_view digits, long decimalExponent) {
+    // The quotient has at least 66 bits: the 64 a rounding keeps, the rounding bit, and one
+    // more, so that the remainder's sticky bit lies below them all.
+    constexpr int QUOTIENT_BITS = 66;
+    BigInteger numerator(0);
+    for (char c : digits) numerator.multiplyAdd(10, static_cast<std::uint32_t>(c - '0'));
+    BigInteger denominator(1);
+    if (decimalExponent >= 0) numerator.multiplyByPowerOfFive(decimalExponent);
+    else denominator.multiplyByPowerOfFive(-decimalExponent);
+    // With numerator.bitLength() == denominator.bitLength() + 66 the quotient lies in
+    // (2^65, 2^67).
+    const int scale = QUOTIENT_BITS - (numerator.bitLength() - denominator.bitLength());
+    if (scale > 0) numerator.shiftLeft(scale);
+    else denominator.shiftLeft(-scale);
+    // Restoring division: numerator < 2 * (denominator * 2^66) at the start, and each step
+    // takes one bit of the quotient with the divisor halved.
+    denominator.shiftLeft(QUOTIENT_BITS);
+    unsigned __int128 q = 0;
+    for (int bit = QUOTIENT_BITS;; --bit) {
+        q <<= 1;
+        if (numerator >= denominator) {
+            numerator.subtract(denominator);
+            q |= 1;
+        }
+        if (bit == 0) break;
+        denominator.shiftRightOne();
+    }
+    return {q, static_cast<int>(decimalExponent - scale), !numerator.isZero()};
+}
+
+// The double of the significant digits (no leading zero; empty for zero) times
+// 10^decimalExponent; false beyond the double range. No floating-point operation is made,
+// not even a comparison, which would raise the denormal-operand flag where there is one.
+bool decimalToDouble(std::string_view digits, long decimalExponent, double& result) {
+    result = 0.0;
+    if (digits.empty() || decimalExponent <= VANISHING_EXPONENT) return true;
+    if (decimalExponent >= OVERFLOWING_EXPONENT) return false;
+    BinaryValue value;
+    if (!shortDecimalValue(digits, decimalExponent, value)) value = decimalValue(digits, decimalExponent);
+    return roundThroughExtended(value, result);
 }
 
 IntegerConversion integerFailure(ErrorCode code) { return {false, code, 0}; }
 RealConversion realFailure(ErrorCode code) { return {false, code, 0.0f}; }
+DoubleConversion doubleFailure(ErrorCode code) { return {false, code, 0.0}; }
 
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -490,8 +643,8 @@ IntegerConversion parseIntegerToken(std::string_view token, TokenMode mode) {
     return {true, ErrorCode::IntegerSyntax, applySign(value, negative)};
 }
 
-RealConversion parseRealToken(std::string_view token, TokenMode mode) {
-    if (mode != TokenMode::Plain) return realFailure(ErrorCode::QuotedNumericValue);
+DoubleConversion parseRealTokenToDouble(std::string_view token, TokenMode mode) {
+    if (mode != TokenMode::Plain) return doubleFailure(ErrorCode::QuotedNumericValue);
     const std::size_t n = token.size();
     std::size_t i = 0;
     bool negative = false;
@@ -518,7 +671,7 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
             }
         }
     }
-    if (!anyDigit) return realFailure(ErrorCode::RealSyntax);
+    if (!anyDigit) return doubleFailure(ErrorCode::RealSyntax);
 
     // Exponent: a letter E, e, D or d with an optional sign, or a sign alone.
     long exponent = 0;
@@ -528,31 +681,33 @@ RealConversion parseRealToken(std::string_view token, TokenMode mode) {
         if (letter) ++i;
         bool exponentNegative = false;
         if (i < n && (token[i] == '+' || token[i] == '-')) exponentNegative = token[i++] == '-';
-        else if (!letter) return realFailure(ErrorCode::RealSyntax);
-        if (i >= n || !isDecimalDigit(token[i])) return realFailure(ErrorCode::RealSyntax);
+        else if (!letter) return doubleFailure(ErrorCode::RealSyntax);
+        if (i >= n || !isDecimalDigit(token[i])) return doubleFailure(ErrorCode::RealSyntax);
         for (; i < n && isDecimalDigit(token[i]); ++i) {
             exponent = std::min(exponent * 10 + (token[i] - '0'), EXPONENT_SATURATION);
         }
         if (exponentNegative) exponent = -exponent;
     }
-    if (i != n) return realFailure(ErrorCode::RealSyntax);
+    if (i != n) return doubleFailure(ErrorCode::RealSyntax);
 
-    double magnitude = 0.0;
-    if (!significant.empty()) {
-        // The digits as an integer with a decimal exponent, free of any decimal-point
-        // convention, are converted to extended precision and that value is rounded to
-        // double.
-        const long decimalExponent = scale + exponent;
-        if (!convertShortDecimal(significant, decimalExponent, magnitude)) {
-            const std::string text = significant + 'e' + std::to_string(decimalExponent);
-            withoutFloatingPointTraps([&] { magnitude = throughExtendedPrecision(text.c_str()); });
-        }
-        if (std::isinf(magnitude)) return realFailure(ErrorCode::RealDoubleRange);
+    // The digits as an integer with a decimal exponent, free of any decimal-point convention.
+    double magnitude;
+    if (!decimalToDouble(significant, scale + exponent, magnitude)) {
+        return doubleFailure(ErrorCode::RealDoubleRange);
     }
-    if (magnitude > SINGLE_RANGE_BOUND) return realFailure(ErrorCode::RealSingleRange);
-    // Within the bound the narrowing rounds to at most the largest float: no overflow.
-    const float value = static_cast<float>(magnitude);
-    return {true, ErrorCode::RealSyntax, negative ? -value : value};
+    const std::uint64_t sign = negative ? std::uint64_t{1} << 63 : 0;
+    return {true, ErrorCode::RealSyntax, std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) | sign)};
+}
+
+RealConversion parseRealToken(std::string_view token, TokenMode mode) {
+    const DoubleConversion converted = parseRealTokenToDouble(token, mode);
+    if (!converted.ok) return realFailure(converted.error);
+    const double value = converted.value;
+    if (value > SINGLE_RANGE_BOUND || value < -SINGLE_RANGE_BOUND) {
+        return realFailure(ErrorCode::RealSingleRange);
+    }
+    // Within the bounds the narrowing rounds to at most the largest float: no overflow.
+    return {true, ErrorCode::RealSyntax, static_cast<float>(value)};
 }
 
 void beginRead(int unit) {

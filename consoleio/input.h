@@ -50,9 +50,23 @@ struct RealConversion {
     float value = 0.0f;
 };
 
+struct DoubleConversion {
+    bool ok = false;
+    ErrorCode error = ErrorCode::RealSyntax;
+    double value = 0.0;
+};
+
 // Converts a (non-empty) token to a 32-bit integer: optional sign and decimal digits, or
 // the based form [base]#digits. Raises nothing; the caller raises the error.
 IntegerConversion parseIntegerToken(std::string_view token, TokenMode mode = TokenMode::Plain);
 
 // Converts a (non-empty) token to a single-precision real. Raises nothing.
 RealConversion parseRealToken(std::string_view token, TokenMode mode = TokenMode::Plain);
+
+// The first stage of that conversion: the token's value in double precision. At most 24
+// significant digits take part (later ones only scale the value) and exponent magnitudes
+// saturate at 5200; the value is rounded to a 64-bit significand and that to double, each
+// to nearest with ties to even. A value beyond the double range is refused (F6102); a
+// value below it gives zero. Integer arithmetic alone: the floating-point environment
+// plays no part. Raises nothing.
+DoubleConversion parseRealTokenToDouble(std::string_view token, TokenMode mode = TokenMode::Plain);
