@@ -411,6 +411,15 @@ async function runChecks(mode) {
   check(label('Ctrl-C ends the run with no report'),
     interrupted === 130 && !(await transcriptOf(page)).includes('run-time error'), String(interrupted));
 
+  // A typed line holds at most 130 characters: one of 130 is read, one of 131 is refused.
+  await page.evaluate(() => window.lamvis2.restart());
+  const longLines = [`100${' '.repeat(127)}`, `100${' '.repeat(128)}`];
+  await typeLines(page, longLines);
+  const longNative = nativeTyped(longLines);
+  check(label('a typed line of 130 characters is read, one of 131 gets the native report'),
+    (await transcriptOf(page)) === longNative.out && (await waitForExit(page)) === 1 && longNative.out.includes('F6407'),
+    difference(await transcriptOf(page), longNative.out));
+
   // The pause: a command typed there is not run, as where it cannot be started.
   await page.evaluate(() => window.lamvis2.restart());
   await typeLines(page, ['-1', '-1', 'echo typed at the pause']);
