@@ -33,7 +33,7 @@ export class LineDiscipline {
     this.received = [];     // the text of every line the program has read, in order
     this.endOfInputRead = false;  // the last read returned the end of input
     this.editing = [];      // characters of the line being typed
-    this.ready = [];        // finished lines (Uint8Array), oldest first; null is an end of input
+    this.ready = [];        // finished lines { text, bytes }, oldest first; null: end of input
     this.partial = null;    // the rest of a line that a short read did not take
     this.replay = [];       // lines the page types for the user, shown when they are read
     this.waiting = null;    // { count, resolve, reject } of a read that waits for a line
@@ -43,17 +43,19 @@ export class LineDiscipline {
   // Keystrokes from the terminal, one or more characters (a paste gives many).
   input(data) {
     if (this.closed) return;
+    const chars = Array.from(data);  // whole characters, not halves of a surrogate pair
     let i = 0;
-    while (i < data.length) {
-      const c = data[i];
+    while (i < chars.length) {
+      const c = chars[i];
       if (c === ESCAPE) {
-        const match = ESCAPE_SEQUENCE.exec(data.slice(i));
+        // The sequences are ASCII: their length in characters is their length in the text.
+        const match = ESCAPE_SEQUENCE.exec(chars.slice(i).join(''));
         i += match[0].length || 1;
         continue;  // cursor and function keys do not edit a console line
       }
       i += 1;
       if (c === '\r' || c === '\n') {
-        if (c === '\r' && data[i] === '\n') i += 1;  // a pasted CR LF is one line end
+        if (c === '\r' && chars[i] === '\n') i += 1;  // a pasted CR LF is one line end
         this.echo('\r\n');
         this.finishLine(this.editing.join(''), '\r\n');
       } else if (c === BACKSPACE || c === CTRL_H) {
