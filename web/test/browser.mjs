@@ -260,7 +260,11 @@ async function runChecks(mode) {
   check(label('exit status 0 after the typed session'), (await waitForExit(page)) === 0 && native.status === 0);
   const answers = README_SESSION.map((l) => `${l}\r\n`).join('');
   check(label('answers() holds the typed lines'), (await page.evaluate(() => window.lamvis2.answers())) === answers);
-  check(label('Save answers writes them'), (await download(page, '#save-answers')) === answers);
+  const savedAnswers = await download(page, '#save-answers');
+  const answersFile = join(scratch, `answers-${mode}.txt`);
+  writeFileSync(answersFile, savedAnswers, 'latin1');
+  check(label('Save answers writes them, and the native program given the file replays the session'),
+    savedAnswers === answers && nativeRedirected(answersFile).out === native.out);
   check(label('Save transcript writes the program\'s bytes'), (await download(page, '#save-transcript')) === native.out);
   await page.screenshot({ path: join(artifacts, `typed-session-${mode}.png`), fullPage: true });
 
