@@ -1,7 +1,18 @@
 # A thin layer over CMake: `make run` builds and starts the program, `make test` builds and
-# runs every test.
+# runs every test; both first install, on Debian, the packages they lack (tools/need.sh).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+
+# Only the build's own progress is shown, not make's "Entering directory" lines.
+MAKEFLAGS += --no-print-directory
+
+# What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
+NEED_BUILD := cmake:cmake g++:g++
+NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
+NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
+             g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
+NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
@@ -15,23 +26,39 @@ WASM_CMAKE_ARGS ?=
 WASM_PACKAGES = clang-19 lld-19 libc++-19-dev-wasm32 libc++abi-19-dev-wasm32 \
                 libclang-rt-19-dev-wasm32 wasi-libc binaryen
 
-.PHONY: all configure build run test sanitize bench fuzz wasm web web-page clean
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page clean
 
 all: build
 
+# The configure step's report is kept in the build folder and shown only if it fails.
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	@sh tools/need.sh "make $(or $(MAKECMDGOALS),all)" $(NEED_BUILD)
+	@mkdir -p $(BUILD_DIR)
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >$(BUILD_DIR)/configure.log 2>&1 || \
+	  { cat $(BUILD_DIR)/configure.log; exit 1; }
 
 build: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
-	$(BUILD_DIR)/lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@$(BUILD_DIR)/lamvis2
 
-test: build
+test:
+	@sh tools/need.sh "make test" $(NEED_TEST)
+	@$(MAKE) build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+# The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
+install: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
+dist:
+	@sh tools/need.sh "make dist" $(NEED_DIST)
+	@bash packaging/dist.sh
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON
@@ -78,22 +105,11 @@ wasm:
 # input (asyncify, limited to that import), then bundled with the page's scripts and styles.
 # `make web-page` does the same from the module already built. The module's feature section
 # is stripped, so the features its compiler uses are named for wasm-opt.
-WEB_PACKAGES_FOR = node:nodejs npm:npm wasm-opt:binaryen
 web: wasm
-	@$(MAKE) --no-print-directory web-page
+	@$(MAKE) web-page
 
 web-page:
-	@missing=$$(for pair in $(WEB_PACKAGES_FOR); do \
-	  command -v $${pair%%:*} >/dev/null || echo $${pair#*:}; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then sudo=; \
-	  elif command -v sudo >/dev/null; then sudo=sudo; \
-	  else echo "make web needs Node.js, npm and binaryen; as root run:" >&2; \
-	       echo "  apt-get install" $$missing >&2; exit 1; fi; \
-	  echo "Installing" $$missing; \
-	  $$sudo apt-get update -q && \
-	  $$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
-	fi
+	@sh tools/need.sh "make web" $(NEED_WEB)
 	@if [ ! -f web/node_modules/.package-lock.json ] || \
 	    [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then \
 	  cd web && npm ci --no-audit --no-fund; fi
@@ -104,4 +120,4 @@ web-page:
 	node web/build.mjs $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm $(WEB_BUILD_DIR)/lamvis2.html
 
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz $(WASM_BUILD_DIR) $(WEB_BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist $(WASM_BUILD_DIR) $(WEB_BUILD_DIR)

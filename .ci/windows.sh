@@ -43,30 +43,10 @@ grep -q 'Subsystem.*(Windows CUI)' <<<"$headers" ||
 # The native build runs the whole-program cases against the Windows program.
 make build
 
-# Wine: a prefix of its own, created before any test captures standard error (its first
-# start reports there); one persistent server, warmed once, stopped at the end.
-export WINEPREFIX
-WINEPREFIX=$(mktemp -d /tmp/lamvis2-wine.XXXXXX)
-export WINEDEBUG=-all
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
-wineserver -p
-wineboot -i >/dev/null 2>&1
-wine cmd /c exit >/dev/null 2>&1
+source .ci/wine.sh
 
 # Unit tests under wine (CTest puts the emulator in front of each test).
 ctest --test-dir "$BUILD_WIN" --output-on-failure
-
-# Now and then (about one start in several thousand, under load) wine starts a program
-# that then writes nothing at all and ends with status 1. A step that fails is therefore
-# run once more: the runs are the same (fixed cases, a fixed seed), so a disagreement of the
-# program fails again, and the step fails only then.
-again() {
-  "$@" || { echo "windows.sh: failed once; running it again to tell the program from wine"; "$@"; }
-}
 
 # Every case file, byte for byte, and the Windows-only ones; the floating-point reports of
 # the Windows driver. The tests that need a pseudo-terminal or fork stay native.
