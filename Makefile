@@ -21,12 +21,15 @@ NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
              wasi-libc:/usr/lib/wasm32-wasi/libc.a binaryen:wasm-opt
 WASM_BUILD_DIR ?= build-wasm
 WASM_CMAKE_ARGS ?=
+NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
 
-.PHONY: all configure build run test install dist sanitize bench fuzz wasm clean
+WEB_BUILD_DIR ?= build-web
+
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page clean
 
 all: build
 
@@ -91,5 +94,24 @@ wasm:
 	  { cat $(WASM_BUILD_DIR)/configure.log; exit 1; }
 	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
 
+# The browser page: build-web/lamvis2.html, one offline file that runs the module in a
+# terminal. The module is transformed so that it can be suspended at a read of standard
+# input (asyncify, limited to that import), then bundled with the page's scripts and styles.
+# `make web-page` does the same from the module already built. The module's feature section
+# is stripped, so the features its compiler uses are named for wasm-opt.
+web: wasm
+	@$(MAKE) web-page
+
+web-page:
+	@sh tools/need.sh "make web" $(NEED_WEB)
+	@if [ ! -f web/node_modules/.package-lock.json ] || \
+	    [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then \
+	  cd web && npm ci --no-audit --no-fund; fi
+	mkdir -p $(WEB_BUILD_DIR)
+	wasm-opt --enable-sign-ext --enable-mutable-globals \
+	  --asyncify --pass-arg=asyncify-imports@wasi_snapshot_preview1.fd_read -Oz \
+	  $(WASM_BUILD_DIR)/lamvis2.wasm -o $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm
+	node web/build.mjs $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm $(WEB_BUILD_DIR)/lamvis2.html
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist $(WASM_BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist $(WASM_BUILD_DIR) $(WEB_BUILD_DIR)

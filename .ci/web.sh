@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The browser page (web/): `make web` builds build-web/lamvis2.html from the WebAssembly
+# module (installing Debian's toolchain, Node.js and binaryen when missing, and the page's
+# npm packages from web/package-lock.json), then
+# - the transcript reader's unit tests on the case files' outputs (node --test);
+# - the page in headless Chromium (Debian's chromium, driven by playwright-core), opened from
+#   disk, with and without the browser's JavaScript promise integration: the README's session
+#   typed against the native program on a pseudo-terminal, the example answer files against
+#   `build/lamvis2 < file`, and so every case file of tests/cases; plots and CSV files
+#   against the printed values, bad answer files, Resume, the end-of-input keys, the pause,
+#   no network request, the two timings; then served over HTTP from this machine.
+#   Screenshots and figures go to ci-artifacts/web/;
+# - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without
+#   its promise integration, and in WebKit (WebKitGTK's MiniBrowser through WebKitWebDriver,
+#   on a virtual X display): the typed session and the example answer files.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+JOBS=2
+started=$SECONDS
+
+need=()
+command -v python3 >/dev/null || need+=(python3)
+[ -x /usr/bin/chromium ] || need+=(chromium)
+command -v firefox-esr >/dev/null || need+=(firefox-esr)
+command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
+command -v xvfb-run >/dev/null || need+=(xvfb xauth)
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+make web JOBS="$JOBS"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$JOBS" --target lamvis2
+
+echo "== transcript reader (node --test)"
+node --test web/test/*.test.mjs
+
+echo "== the page in headless Chromium"
+node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
+
+echo "== the page in Firefox and WebKit"
+xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
+
+echo "web.sh: $((SECONDS - started)) s"

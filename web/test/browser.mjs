@@ -1,0 +1,499 @@
+// The page in headless Chromium, against the native program:
+//   node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
+// Every check runs twice: with the browser's JavaScript promise integration, and with it
+// taken away before the page starts (as in a browser that has none), so that the page
+// suspends the module by asyncify. Prints one line per check and "N passed, N failed".
+import { chromium } from 'playwright-core';
+import { spawnSync } from 'node:child_process';
+import { mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+import { loadCases } from './cases.mjs';
+
+const [pagePath, nativeProgram, artifacts] = process.argv.slice(2).map((p) => resolve(p));
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+const pageUrl = pathToFileURL(pagePath).href;
+const ptyRunner = join(root, 'web/test/native-pty.py');
+mkdirSync(artifacts, { recursive: true });
+const scratch = mkdtempSync(join(tmpdir(), 'lamvis2-web-'));
+
+const FIRST_PROMPT_LIMIT_MS = 300;
+const LARGEST_RUN_LIMIT_MS = 100;
+const CHROMIUM_ARGS = [
+  '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+];
+
+// The README's example session: the lines typed at the prompts.
+const README_SESSION = ['100', '100', '0.25', '1', '0.5', '-1', '1', '0', '-1', '10', '0', '0', '0', '0', '0', '1.0'];
+
+let passed = 0;
+let failed = 0;
+const figures = [];
+
+function check(name, condition, detail = '') {
+  if (condition) {
+    passed += 1;
+    console.log(`ok - ${name}`);
+  } else {
+    failed += 1;
+    console.log(`not ok - ${name}${detail ? `: ${detail}` : ''}`);
+  }
+}
+
+// The first difference of two byte strings, for a readable failure.
+function difference(got, expected) {
+  if (got === expected) return '';
+  let i = 0;
+  while (i < got.length && got[i] === expected[i]) i++;
+  const show = (s) => JSON.stringify(s.slice(Math.max(0, i - 40), i + 40));
+  return `first difference at byte ${i} of ${got.length}/${expected.length}: got ${show(got)}, expected ${show(expected)}`;
+}
+
+const latin1 = (buffer) => Buffer.from(buffer).toString('latin1');
+
+// The native program on a pseudo-terminal with these typed lines ("\x04" alone: Ctrl-D).
+function nativeTyped(lines) {
+  const typed = lines.map((line) => (line === '\x04' ? line : `${line}\n`)).join('');
+  const run = spawnSync('python3', [ptyRunner, nativeProgram], { input: typed, maxBuffer: 1 << 28 });
+  return { out: latin1(run.stdout), status: run.status };
+}
+
+// The native program with a file as standard input; standard output and error go to one
+// pipe, in the order written, as they reach a console.
+function nativeRedirected(file) {
+  const run = spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', nativeProgram, file], { maxBuffer: 1 << 28 });
+  return { out: latin1(run.stdout), status: run.status };
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+// ---- Page helpers ----
+
+async function waitForExit(page) {
+  await page.waitForFunction(() => window.lamvis2.exitStatus() !== null, null, { timeout: 60000 });
+  return page.evaluate(() => window.lamvis2.exitStatus());
+}
+
+const transcriptOf = (page) => page.evaluate(() => window.lamvis2.transcript());
+
+// Types the lines keystroke by keystroke at the terminal, each once the program has asked
+// for it (its output has grown since the line before).
+async function typeLines(page, lines) {
+  await page.focus('.xterm-helper-textarea');
+  for (const line of lines) {
+    const before = (await transcriptOf(page)).length;
+    if (before === 0) await page.waitForFunction(() => window.lamvis2.transcript().length > 0, null, { timeout: 20000 });
+    if (line === '\x04') {
+      await page.keyboard.press('Control+D');
+      continue;
+    }
+    if (line === '\x1a') await page.keyboard.press('Control+Z');
+    else for (const key of line) await (key === '\b' ? page.keyboard.press('Backspace') : page.keyboard.type(key));
+    await page.keyboard.press('Enter');
+    await page.waitForFunction((n) => window.lamvis2.transcript().length > n || window.lamvis2.exitStatus() !== null,
+      before, { timeout: 20000 });
+  }
+}
+
+async function download(page, selector) {
+  const saving = page.waitForEvent('download', { timeout: 10000 });
+  await page.click(selector, { timeout: 10000 });
+  return latin1(readFileSync(await (await saving).path()));
+}
+
+// The runs that have ended on the page.
+const runsEnded = (page) => page.evaluate(() => performance.getEntriesByName('lamvis2-run').length);
+
+async function openAnswerFile(page, name, bytes) {
+  const before = await runsEnded(page);
+  await page.setInputFiles('#answers-file', { name, mimeType: 'text/plain', buffer: Buffer.from(bytes, 'latin1') });
+  await page.waitForFunction((n) => performance.getEntriesByName('lamvis2-run').length > n, before, { timeout: 60000 });
+  return page.evaluate(() => window.lamvis2.exitStatus());
+}
+
+// ---- What the page drew and saved, against the printed values ----
+
+// The printed tables, read independently of the page: the numbers of the lines after
+// each heading, split at blanks.
+function printedTables(out) {
+  const lines = out.split('\r\n');
+  const numbersAfter = (heading, count, skip = 1) => {
+    const start = lines.indexOf(heading);
+    if (start < 0) return [];
+    return lines.slice(start + skip).filter((l) => /\.\d{4}E/.test(l)).slice(0, count)
+      .map((l) => l.trim().split(/ +/));
+  };
+  const relaxationStart = lines.indexOf('Enter relaxation time');
+  const relaxation = [];
+  for (let i = relaxationStart + 1; relaxationStart >= 0 && i < lines.length && /^( *-?\.\d{4}E[+-]\d\d){7}$/.test(lines[i]); i++) {
+    relaxation.push(lines[i].trim().split(/ +/));
+  }
+  const stressStart = lines.indexOf(' ply     sigma-1     sigma-2    sigma-12');
+  const plyStresses = [];
+  for (let i = stressStart + 2; stressStart >= 0 && /^ +\d+( +-?\.\d{4}E[+-]\d\d){3}$/.test(lines[i]); i++) {
+    plyStresses.push(lines[i].trim().split(/ +/));
+  }
+  const deformation = lines.filter((l) => /^ {2}(eps|kappa)-/.test(l)).map((l) => [l.slice(2, 10).replace(/[ =]/g, ''), l.slice(-12).trim()]);
+  return {
+    stiffness: numbersAfter('laminate stiffness matrix:', 6),
+    compliance: numbersAfter('laminate compliance matrix:', 6),
+    deformation,
+    plyStresses,
+    relaxation,
+  };
+}
+
+const parseCsv = (text) => text.split('\r\n').slice(0, -1).map((line) => line.split(','));
+
+async function checkResults(page, out, label) {
+  const printed = printedTables(out);
+  // The CSV files: each row's values exactly as printed.
+  for (const table of ['stiffness', 'compliance', 'deformation', 'plyStresses', 'relaxation']) {
+    const csv = parseCsv(await download(page, `#csv-buttons button[data-table="${table}"]`));
+    const rows = csv.slice(1).map((row) => (table === 'stiffness' || table === 'compliance' ? row.slice(1) : row));
+    check(`${label}: CSV of the ${table} holds the printed values`,
+      JSON.stringify(rows) === JSON.stringify(printed[table]) && rows.length > 0,
+      `${JSON.stringify(rows).slice(0, 200)} for ${JSON.stringify(printed[table]).slice(0, 200)}`);
+  }
+  // The plotted points: their values are the printed ones, and they sit where the plot's
+  // scales put those values.
+  const plotted = await page.evaluate(() => [...document.querySelectorAll('#plots svg')].map((svg) => ({
+    xScale: svg.dataset.xScale.split(' '),
+    yScale: svg.dataset.yScale.split(' '),
+    series: [...svg.querySelectorAll('g.series')].map((g) => ({
+      name: g.dataset.series,
+      points: [...g.querySelectorAll('.point')].map((p) => {
+        const box = p.getBBox();
+        return { x: Number(p.dataset.x), y: Number(p.dataset.y), cx: box.x + box.width / 2, cy: box.y + box.height / 2 };
+      }),
+    })),
+  })));
+  const project = ([kind, low, high, from, to], v) => {
+    const [l, h, f, t] = [low, high, from, to].map(Number);
+    const r = kind === 'log' ? (Math.log10(v) - Math.log10(l)) / (Math.log10(h) - Math.log10(l)) : (v - l) / (h - l);
+    return f + r * (t - f);
+  };
+  const expectedSeries = {};
+  ['eps-xx', 'eps-yy', 'eps-xy', 'kappa-xx', 'kappa-yy', 'kappa-xy'].forEach((name, k) => {
+    expectedSeries[name] = printed.relaxation.map((row) => ({ x: Number(row[0]), y: Number(row[k + 1]) }));
+  });
+  ['sigma-1', 'sigma-2', 'sigma-12'].forEach((name, k) => {
+    expectedSeries[name] = printed.plyStresses.map((row) => ({ x: Number(row[k + 1]), y: Number(row[0]) }));
+  });
+  const seen = new Set();
+  let placed = true;
+  let valued = true;
+  for (const plot of plotted) {
+    for (const series of plot.series) {
+      seen.add(series.name);
+      const expected = expectedSeries[series.name] ?? [];
+      if (JSON.stringify(series.points.map(({ x, y }) => ({ x, y }))) !== JSON.stringify(expected)) valued = false;
+      for (const p of series.points) {
+        if (Math.abs(p.cx - project(plot.xScale, p.x)) > 0.6 || Math.abs(p.cy - project(plot.yScale, p.y)) > 0.6) placed = false;
+      }
+    }
+  }
+  check(`${label}: every printed creep deformation and ply stress is plotted`, seen.size === 9, [...seen].join(' '));
+  check(`${label}: the plotted points have the printed values`, valued);
+  check(`${label}: the points sit where the axes put their values`, placed);
+}
+
+// ---- The checks ----
+
+async function firstPromptTimes(context, loads) {
+  const times = [];
+  for (let i = 0; i < loads; i++) {
+    const page = await context.newPage();
+    await page.goto(pageUrl);
+    await page.waitForFunction(() => performance.getEntriesByName('lamvis2-first-prompt').length > 0, null, { timeout: 10000 });
+    times.push(await page.evaluate(() => performance.getEntriesByName('lamvis2-first-prompt')[0].startTime));
+    await page.close();
+  }
+  return times;
+}
+
+// A fresh profile for each browser.
+const freshProfile = () => mkdtempSync(join(scratch, 'profile-'));
+
+async function runChecks(mode) {
+  const userData = freshProfile();
+  const context = await chromium.launchPersistentContext(userData, {
+    executablePath: '/usr/bin/chromium',
+    args: CHROMIUM_ARGS,
+    acceptDownloads: true,
+    viewport: { width: 1280, height: 900 },
+  });
+  if (mode === 'asyncify') {
+    // As in a browser without JavaScript promise integration.
+    await context.addInitScript(() => {
+      delete WebAssembly.Suspending;
+      delete WebAssembly.promising;
+    });
+  }
+  const requests = [];
+  context.on('request', (request) => {
+    if (request.url() !== pageUrl && !request.url().startsWith('blob:')) requests.push(request.url());
+  });
+  const errors = [];
+  const label = (name) => `[${mode}] ${name}`;
+
+  // Loading: the first prompt, timed from the start of the load.
+  const times = await firstPromptTimes(context, 5);
+  figures.push(`[${mode}] first prompt shown after ${times.map((t) => t.toFixed(0)).join(', ')} ms (median ${median(times).toFixed(0)})`);
+  check(label(`first prompt within ${FIRST_PROMPT_LIMIT_MS} ms of the start of the load (median of 5)`),
+    median(times) <= FIRST_PROMPT_LIMIT_MS, `${median(times).toFixed(0)} ms`);
+
+  const page = await context.newPage();
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(pageUrl);
+  const suspension = await page.evaluate(() => document.documentElement.dataset.suspension);
+  check(label(`the page suspends the module by ${mode}`), suspension === mode, suspension);
+
+  // The README's session, typed, with a slip erased by Backspace ("\b").
+  await typeLines(page, README_SESSION.map((line, i) => (i === 2 ? '0.2x\b5' : line)));
+  const native = nativeTyped(README_SESSION);
+  check(label('the typed README session gives the native bytes on a terminal'),
+    (await transcriptOf(page)) === native.out && native.out.length > 3000, difference(await transcriptOf(page), native.out));
+  check(label('exit status 0 after the typed session'), (await waitForExit(page)) === 0 && native.status === 0);
+  const answers = README_SESSION.map((l) => `${l}\r\n`).join('');
+  check(label('answers() holds the typed lines'), (await page.evaluate(() => window.lamvis2.answers())) === answers);
+  const savedAnswers = await download(page, '#save-answers');
+  const answersFile = join(scratch, `answers-${mode}.txt`);
+  writeFileSync(answersFile, savedAnswers, 'latin1');
+  check(label('Save answers writes them, and the native program given the file replays the session'),
+    savedAnswers === answers && nativeRedirected(answersFile).out === native.out);
+  check(label('Save transcript writes the program\'s bytes'), (await download(page, '#save-transcript')) === native.out);
+  await page.screenshot({ path: join(artifacts, `typed-session-${mode}.png`), fullPage: true });
+
+  // The example answer files, opened as redirected input.
+  const examples = readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort();
+  const largest = examples.reduce((a, b) => (statSync(join(root, 'examples', a)).size >= statSync(join(root, 'examples', b)).size ? a : b));
+  // Each in a page of its own: a browser tab lets a page save only so many files in a row.
+  const freshPage = async () => {
+    const p = await context.newPage();
+    p.on('pageerror', (error) => errors.push(String(error)));
+    await p.goto(pageUrl);
+    return p;
+  };
+  for (const example of examples) {
+    const file = join(root, 'examples', example);
+    const examplePage = await freshPage();
+    const status = await openAnswerFile(examplePage, example, latin1(readFileSync(file)));
+    const expected = nativeRedirected(file);
+    const got = await transcriptOf(examplePage);
+    check(label(`${example} gives the native bytes and status`), got === expected.out && status === expected.status,
+      difference(got, expected.out));
+    await checkResults(examplePage, got, label(example));
+    if (example === largest) await examplePage.screenshot({ path: join(artifacts, `finished-run-${mode}.png`), fullPage: true });
+    await examplePage.close();
+  }
+
+  // The largest example, timed from the start of the run to its end.
+  const runTimes = [];
+  const largestText = latin1(readFileSync(join(root, 'examples', largest)));
+  for (let i = 0; i < 7; i++) {
+    runTimes.push(await page.evaluate(async (text) => {
+      const start = performance.now();
+      await window.lamvis2.runAnswers(text);
+      return performance.now() - start;
+    }, largestText));
+  }
+  figures.push(`[${mode}] ${largest} run to its last row in ${runTimes.map((t) => t.toFixed(1)).join(', ')} ms (median ${median(runTimes).toFixed(1)})`);
+  check(label(`${largest} runs to its last row within ${LARGEST_RUN_LIMIT_MS} ms (median of 7)`),
+    median(runTimes) <= LARGEST_RUN_LIMIT_MS, `${median(runTimes).toFixed(1)} ms`);
+
+  // Every whole-program case as an answer file (but the one that limits the file size of
+  // standard output, which a page cannot): the bytes and status of the native program with
+  // standard output and error on one pipe.
+  const caseFiles = loadCases(join(root, 'tests/cases')).filter((c) => !c.name.includes('file_size_limit'));
+  const caseFailures = [];
+  for (const c of caseFiles) {
+    const file = join(scratch, `${c.name}.txt`);
+    writeFileSync(file, c.stdin, 'latin1');
+    const status = await page.evaluate((text) => window.lamvis2.runAnswers(text), c.stdin);
+    const expected = nativeRedirected(file);
+    const got = await transcriptOf(page);
+    if (got !== expected.out || status !== expected.status || status !== c.status) {
+      caseFailures.push(`${c.name} (${difference(got, expected.out)}, status ${status})`);
+    }
+  }
+  check(label(`all ${caseFiles.length} case files as answer files give the native bytes and status`),
+    caseFailures.length === 0 && caseFiles.length > 50, caseFailures.join('; '));
+
+  // Answer files that are not what the program expects: its own report, as natively.
+  const binary = Buffer.from(Array.from({ length: 65536 }, (_, i) => (i * 2654435761) >>> 24)).toString('latin1');
+  const carbon = latin1(readFileSync(join(root, 'examples/carbon_quasi_isotropic.txt')));
+  const badFiles = [
+    ['empty', ''],
+    ['binary', binary],
+    ['early-ending', carbon.split('\n').slice(0, 9).join('\n') + '\n'],
+  ];
+  for (const [name, content] of badFiles) {
+    const file = join(scratch, `${name}.txt`);
+    writeFileSync(file, content, 'latin1');
+    const status = await openAnswerFile(page, `${name}.txt`, content);
+    const expected = nativeRedirected(file);
+    const got = await transcriptOf(page);
+    check(label(`${name} answer file: the native report and status`), got === expected.out && status === expected.status,
+      difference(got, expected.out));
+  }
+
+  // A 100 MB answer file of empty lines: the page answers while the program reads it.
+  const hugeFile = join(scratch, 'huge.txt');
+  writeFileSync(hugeFile, Buffer.alloc(100 << 20, 0x0a));
+  const hugeStarted = Date.now();
+  await page.evaluate(() => {
+    window.hugeRun = window.lamvis2.runAnswers('\n'.repeat(100 << 20));
+  });
+  let slowest = 0;
+  while (await page.evaluate(() => window.lamvis2.exitStatus() === null)) {
+    const t = Date.now();
+    await page.evaluate(() => new Promise((r) => setTimeout(r, 0)));
+    slowest = Math.max(slowest, Date.now() - t);
+  }
+  const hugeNative = nativeRedirected(hugeFile);
+  const hugeGot = await transcriptOf(page);
+  figures.push(`[${mode}] 100 MB answer file: ${Date.now() - hugeStarted} ms, the page answered within ${slowest} ms throughout`);
+  check(label('100 MB answer file: the native report, and the page stays responsive'),
+    hugeGot === hugeNative.out && slowest < 500, `${difference(hugeGot, hugeNative.out)} slowest ${slowest} ms`);
+
+  // Results files: a native results file dropped on the page is plotted; a file that is not
+  // a transcript gets a message and no plot.
+  const nativeResults = nativeRedirected(join(root, 'examples/hybrid_unsymmetric.txt')).out;
+  const dropPage = await freshPage();
+  await dropPage.evaluate((text) => {
+    const bytes = Uint8Array.from(text, (c) => c.charCodeAt(0));
+    const data = new DataTransfer();
+    data.items.add(new File([bytes], 'results.txt'));
+    document.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+  }, nativeResults);
+  await dropPage.waitForFunction(() => document.querySelector('#results-message').textContent.includes('results.txt'));
+  await checkResults(dropPage, nativeResults, label('dropped native results file'));
+  await dropPage.close();
+  await page.setInputFiles('#results-file', { name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('some notes\r\n1 2 3\r\n') });
+  await page.waitForFunction(() => document.querySelector('#results-message').textContent.includes('notes.txt'));
+  const notTranscript = await page.evaluate(() => [document.querySelector('#results-message').textContent,
+    document.querySelectorAll('#plots svg').length, document.querySelectorAll('#csv-buttons button').length]);
+  check(label('a results file that is not a transcript gets a message and no plot'),
+    notTranscript[0].includes('not a transcript') && notTranscript[1] === 0 && notTranscript[2] === 0, JSON.stringify(notTranscript));
+
+  // Resume after a typed value that ends the run.
+  await page.click('#run-again');
+  const mistaken = [...README_SESSION.slice(0, 7), 'abc'];
+  await typeLines(page, mistaken);
+  const mistakeStatus = await waitForExit(page);
+  const mistakeNative = nativeTyped(mistaken);
+  check(label('letters for a ply angle: the native report and status 1'),
+    (await transcriptOf(page)) === mistakeNative.out && mistakeStatus === 1, difference(await transcriptOf(page), mistakeNative.out));
+  check(label('Resume is offered'), await page.isEnabled('#resume'));
+  await page.click('#resume');
+  await page.waitForFunction(() => window.lamvis2.transcript().endsWith('enter ply angle: \r\n'), null, { timeout: 10000 });
+  await typeLines(page, README_SESSION.slice(7));
+  const resumedNative = nativeTyped(README_SESSION);
+  check(label('Resume types the answers before the mistake and the run goes on to the native end'),
+    (await transcriptOf(page)) === resumedNative.out && (await waitForExit(page)) === 0,
+    difference(await transcriptOf(page), resumedNative.out));
+  check(label('the resumed session\'s answers replay it'), (await page.evaluate(() => window.lamvis2.answers())) === answers);
+
+  // The end of input: Ctrl-D, or Ctrl-Z then Enter; Ctrl-C ends the run without a report.
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['100', '\x04']);
+  const ctrlD = await transcriptOf(page);
+  const ctrlDNative = nativeTyped(['100', '\x04']);
+  check(label('Ctrl-D: the native end-of-input report'), ctrlD === ctrlDNative.out && (await waitForExit(page)) === 1,
+    difference(ctrlD, ctrlDNative.out));
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['100', '\x1a']);
+  check(label('Ctrl-Z then Enter: the same report'), (await transcriptOf(page)) === ctrlD && (await waitForExit(page)) === 1);
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['100']);
+  await page.keyboard.press('Control+C');
+  const interrupted = await waitForExit(page);
+  check(label('Ctrl-C ends the run with no report'),
+    interrupted === 130 && !(await transcriptOf(page)).includes('run-time error'), String(interrupted));
+
+  // A typed line holds at most 130 characters: one of 130 is read, one of 131 is refused.
+  await page.evaluate(() => window.lamvis2.restart());
+  const longLines = [`100${' '.repeat(127)}`, `100${' '.repeat(128)}`];
+  await typeLines(page, longLines);
+  const longNative = nativeTyped(longLines);
+  check(label('a typed line of 130 characters is read, one of 131 gets the native report'),
+    (await transcriptOf(page)) === longNative.out && (await waitForExit(page)) === 1 && longNative.out.includes('F6407'),
+    difference(await transcriptOf(page), longNative.out));
+
+  // The pause: a command typed there is not run, as where it cannot be started.
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['-1', '-1', 'echo typed at the pause']);
+  await waitForExit(page);
+  const pauseNative = nativeTyped(['-1', '-1', 'true']);
+  check(label('the pause takes a line and runs nothing'), (await transcriptOf(page)) === pauseNative.out,
+    difference(await transcriptOf(page), pauseNative.out));
+
+  // Keyboard and layout: labelled controls, the terminal and controls reached by Tab, and
+  // a tablet's width.
+  const unlabelled = await page.evaluate(() => [...document.querySelectorAll('button, input')]
+    .filter((e) => !(e.getAttribute('aria-label') || e.textContent.trim())).length);
+  check(label('every control is labelled'), unlabelled === 0, `${unlabelled} unlabelled`);
+  const reached = new Set();
+  await page.evaluate(() => document.activeElement.blur());
+  for (let i = 0; i < 12; i++) {
+    await page.keyboard.press('Tab');
+    reached.add(await page.evaluate(() => document.activeElement.id || document.activeElement.className));
+  }
+  check(label('Tab reaches the controls and the terminal'),
+    ['run-again', 'open-answers', 'save-transcript', 'xterm-helper-textarea'].every((id) => reached.has(id)), [...reached].join(' '));
+  await page.setViewportSize({ width: 820, height: 1180 });
+  await page.waitForTimeout(300);
+  const overflow = await page.evaluate(() => document.documentElement.scrollWidth > window.innerWidth);
+  check(label('a tablet\'s width: no sideways scrolling'), !overflow);
+  await page.screenshot({ path: join(artifacts, `tablet-${mode}.png`), fullPage: true });
+
+  check(label('no page errors'), errors.length === 0, errors.join('; '));
+  check(label('no network request'), requests.length === 0, requests.join(' '));
+  await context.close();
+}
+
+// Served over HTTP from this machine: the page loads and asks its first question, and asks
+// for nothing else.
+async function servedCheck() {
+  const html = readFileSync(pagePath);
+  const asked = [];
+  const server = createServer((request, response) => {
+    asked.push(request.url);
+    if (request.url === '/lamvis2.html') {
+      response.writeHead(200, { 'content-type': 'text/html' });
+      response.end(html);
+    } else {
+      response.writeHead(404);
+      response.end();
+    }
+  });
+  await new Promise((r) => server.listen(0, '127.0.0.1', r));
+  const userData = freshProfile();
+  const context = await chromium.launchPersistentContext(userData, { executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+  const page = await context.newPage();
+  await page.goto(`http://127.0.0.1:${server.address().port}/lamvis2.html`);
+  await page.waitForFunction(() => window.lamvis2.transcript().includes('Enter modulus in fiber direction'), null, { timeout: 10000 });
+  await context.close();
+  server.close();
+  check('served over HTTP: the first prompt, and no request but the page', asked.join(' ') === '/lamvis2.html', asked.join(' '));
+}
+
+try {
+  const size = statSync(pagePath).size;
+  figures.push(`${pagePath}: ${size} bytes`);
+  check('the page is one file of at most 1 MB', size <= 1 << 20, `${size} bytes`);
+  for (const mode of ['jspi', 'asyncify']) await runChecks(mode);
+  await servedCheck();
+} catch (error) {
+  check('the checks ran to their end', false, error.stack);
+} finally {
+  rmSync(scratch, { recursive: true, force: true });
+}
+for (const line of figures) console.log(`# ${line}`);
+writeFileSync(join(artifacts, 'figures.txt'), figures.join('\n') + '\n');
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);

@@ -1,0 +1,212 @@
+// The page in the other two browser engines, against the native program: headless Firefox
+// (Debian's firefox-esr, over WebDriver BiDi), with and without its promise integration, and
+// WebKit (Debian's WebKitGTK MiniBrowser through WebKitWebDriver, which needs an X display:
+// run under xvfb-run), which has none. In each: the README's session typed key by key, and
+// each example answer file, plotted; no network request in Firefox.
+//   xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
+// Prints one line per check and "N passed, N failed".
+import { spawn, spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const [pagePath, nativeProgram] = process.argv.slice(2).map((p) => resolve(p));
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+const pageUrl = pathToFileURL(pagePath).href;
+const README_SESSION = ['100', '100', '0.25', '1', '0.5', '-1', '1', '0', '-1', '10', '0', '0', '0', '0', '0', '1.0'];
+const ENTER = '\uE007';
+const MINIBROWSER = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+
+let passed = 0;
+let failed = 0;
+function check(label, name, condition, detail = '') {
+  if (condition) passed += 1;
+  else failed += 1;
+  console.log(`${condition ? 'ok' : 'not ok'} - [${label}] ${name}${!condition && detail ? `: ${detail}` : ''}`);
+}
+
+const latin1 = (buffer) => Buffer.from(buffer).toString('latin1');
+const nativeTyped = (lines) => latin1(spawnSync('python3', [join(root, 'web/test/native-pty.py'), nativeProgram],
+  { input: lines.map((l) => `${l}\n`).join('') }).stdout);
+const nativeRedirected = (file) => latin1(spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', nativeProgram, file]).stdout);
+const pause = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// The checks, through a driver { evaluate(expression) (awaits a promise), type(keys) }.
+async function pageChecks(label, expectedSuspension, driver) {
+  const until = async (expression, timeout = 20000) => {
+    const end = Date.now() + timeout;
+    while (!(await driver.evaluate(expression))) {
+      if (Date.now() > end) throw new Error(`timed out waiting for ${expression}`);
+      await pause(20);
+    }
+  };
+  await until('window.lamvis2 !== undefined && window.lamvis2.transcript().length > 0');
+  const suspension = await driver.evaluate('document.documentElement.dataset.suspension');
+  check(label, `the page suspends the module by ${expectedSuspension}`, suspension === expectedSuspension, suspension);
+
+  await driver.evaluate("(document.querySelector('.xterm-helper-textarea').focus(), true)");
+  for (const line of README_SESSION) {
+    const before = await driver.evaluate('window.lamvis2.transcript().length');
+    await driver.type(line + ENTER);
+    await until(`window.lamvis2.transcript().length > ${before} || window.lamvis2.exitStatus() !== null`);
+  }
+  await until('window.lamvis2.exitStatus() !== null');
+  const typed = await driver.evaluate('window.lamvis2.transcript()');
+  check(label, 'the typed README session gives the native bytes on a terminal',
+    typed === nativeTyped(README_SESSION) && typed.length > 3000);
+  check(label, 'exit status 0 after it', (await driver.evaluate('window.lamvis2.exitStatus()')) === 0);
+
+  for (const example of readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort()) {
+    const file = join(root, 'examples', example);
+    const status = await driver.evaluate(`window.lamvis2.runAnswers(${JSON.stringify(latin1(readFileSync(file)))})`);
+    const got = await driver.evaluate('window.lamvis2.transcript()');
+    const plotted = await driver.evaluate("document.querySelectorAll('#plots svg .point').length");
+    check(label, `${example} gives the native bytes, and is plotted`,
+      got === nativeRedirected(file) && status === 0 && plotted > 0, `${got.length} bytes, ${plotted} points`);
+  }
+}
+
+// ---- Firefox over WebDriver BiDi ----
+
+async function firefoxChecks(withoutPromiseIntegration) {
+  const mode = withoutPromiseIntegration ? 'asyncify' : 'jspi';
+  const label = `firefox ${mode}`;
+  // A fresh profile that keeps the browser from reaching out on its own.
+  const profile = mkdtempSync(join(tmpdir(), 'lamvis2-firefox-'));
+  writeFileSync(join(profile, 'user.js'), [
+    ['javascript.options.wasm_js_promise_integration', !withoutPromiseIntegration],
+    ['app.update.enabled', false], ['browser.shell.checkDefaultBrowser', false],
+    ['datareporting.policy.dataSubmissionEnabled', false], ['toolkit.telemetry.enabled', false],
+    ['network.captive-portal-service.enabled', false], ['network.connectivity-service.enabled', false],
+    ['browser.safebrowsing.malware.enabled', false], ['browser.safebrowsing.phishing.enabled', false],
+    ['extensions.update.enabled', false], ['browser.startup.homepage_override.mstone', 'ignore'],
+  ].map(([k, v]) => `user_pref(${JSON.stringify(k)}, ${JSON.stringify(v)});`).join('\n'));
+  const firefox = spawn('firefox-esr', ['--headless', '--no-remote', '--profile', profile, '--remote-debugging-port=0', 'about:blank'],
+    { stdio: ['ignore', 'ignore', 'pipe'] });
+  const ended = new Promise((r) => firefox.on('exit', r));
+  let socket = null;
+  try {
+    const endpoint = await new Promise((found, reject) => {
+      let text = '';
+      firefox.stderr.on('data', (chunk) => {
+        text += chunk;
+        const m = /WebDriver BiDi listening on (ws:\/\/\S+)/.exec(text);
+        if (m) found(m[1]);
+      });
+      ended.then(() => reject(new Error(`firefox ended: ${text}`)));
+    });
+    socket = new WebSocket(`${endpoint}/session`);
+    await new Promise((r) => socket.addEventListener('open', r));
+    let nextId = 1;
+    const waiting = new Map();
+    const requests = [];
+    socket.addEventListener('message', (event) => {
+      const message = JSON.parse(event.data);
+      // Data inlined in the page (data: and blob: addresses) is no network request.
+      const url = message.params?.request?.url ?? '';
+      if (message.method === 'network.beforeRequestSent' && url !== pageUrl && !/^(data|blob):/.test(url)) requests.push(url);
+      if (message.id !== undefined && waiting.has(message.id)) {
+        const { done, reject } = waiting.get(message.id);
+        waiting.delete(message.id);
+        if (message.type === 'error') reject(new Error(`${message.error}: ${message.message}`));
+        else done(message.result);
+      }
+    });
+    const send = (method, params = {}) => new Promise((done, reject) => {
+      const id = nextId++;
+      waiting.set(id, { done, reject });
+      socket.send(JSON.stringify({ id, method, params }));
+    });
+    await send('session.new', { capabilities: {} });
+    const { contexts } = await send('browsingContext.getTree', {});
+    const context = contexts[0].context;
+    await send('session.subscribe', { events: ['network.beforeRequestSent'] });
+    await send('browsingContext.navigate', { context, url: pageUrl, wait: 'complete' });
+    await pageChecks(label, mode, {
+      async evaluate(expression) {
+        const { result, exceptionDetails } = await send('script.evaluate', { expression, target: { context }, awaitPromise: true });
+        if (exceptionDetails) throw new Error(exceptionDetails.text);
+        return result.value;
+      },
+      type: (text) => send('input.performActions', {
+        context,
+        actions: [{ type: 'key', id: 'keyboard', actions: [...text].flatMap((k) => [{ type: 'keyDown', value: k }, { type: 'keyUp', value: k }]) }],
+      }),
+    });
+    check(label, 'no network request', requests.length === 0, requests.join(' '));
+  } catch (error) {
+    check(label, 'the checks ran to their end', false, error.stack);
+  } finally {
+    socket?.close();
+    firefox.kill();
+    await ended;
+    rmSync(profile, { recursive: true, force: true });
+  }
+}
+
+// ---- WebKit through WebKitWebDriver ----
+
+async function freePort() {
+  const server = createServer();
+  await new Promise((r) => server.listen(0, '127.0.0.1', r));
+  const { port } = server.address();
+  await new Promise((r) => server.close(r));
+  return port;
+}
+
+async function webkitChecks() {
+  const label = 'webkit';
+  const port = await freePort();
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+  const ended = new Promise((r) => driver.on('exit', r));
+  const call = async (method, path, body) => {
+    const response = await fetch(`http://127.0.0.1:${port}${path}`, {
+      method, headers: { 'content-type': 'application/json' }, body: body === undefined ? undefined : JSON.stringify(body),
+    });
+    const { value } = await response.json();
+    if (value && value.error) throw new Error(`${value.error}: ${value.message}`);
+    return value;
+  };
+  let session = null;
+  try {
+    for (let tries = 0; ; tries++) {
+      try {
+        await call('GET', '/status');
+        break;
+      } catch (error) {
+        if (tries > 100) throw error;
+        await pause(100);
+      }
+    }
+    ({ sessionId: session } = await call('POST', '/session', {
+      capabilities: { alwaysMatch: { 'webkitgtk:browserOptions': { binary: MINIBROWSER, args: ['--automation'] } } },
+    }));
+    await call('POST', `/session/${session}/url`, { url: pageUrl });
+    await pageChecks(label, 'asyncify', {
+      async evaluate(expression) {
+        const script = `const done = arguments[arguments.length - 1];
+          Promise.resolve().then(() => (${expression})).then((v) => done({ v }), (e) => done({ e: String(e) }));`;
+        const { v, e } = await call('POST', `/session/${session}/execute/async`, { script, args: [] });
+        if (e !== undefined) throw new Error(e);
+        return v;
+      },
+      type: (text) => call('POST', `/session/${session}/actions`, {
+        actions: [{ type: 'key', id: 'keyboard', actions: [...text].flatMap((k) => [{ type: 'keyDown', value: k }, { type: 'keyUp', value: k }]) }],
+      }),
+    });
+  } catch (error) {
+    check(label, 'the checks ran to their end', false, error.stack);
+  } finally {
+    if (session !== null) await call('DELETE', `/session/${session}`).catch(() => {});
+    driver.kill();
+    await ended;
+  }
+}
+
+await firefoxChecks(false);
+await firefoxChecks(true);
+await webkitChecks();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 ? 0 : 1);
