@@ -135,7 +135,12 @@ double callLibrary(int functionCode, const char* name, double arg1, double arg2,
 
 void configureFloatingPoint() {
     if constexpr (SOFTWARE_FP_FLAGS) {
-        // The hardware's exceptions stay masked and its flags unread.
+        // The hardware's exceptions stay masked and its flags unread; the handler is
+        // installed all the same, for a floating-point signal raised outright.
+        if (enableFloatingPointTraps()) {
+            FloatingPointHold discarded;
+            holdFloatingPoint(discarded);
+        }
         clearFaultFlags();
         floatingPointFlagMode = true;
         return;

@@ -77,9 +77,6 @@ TEST(FloatingPointProgram, UnderflowIsSilentAndTheRunGoesOn) {
 }
 
 TEST(FloatingPointProgram, ExceptionOutsideTheTableGetsTheGeneralReport) {
-#if defined(LAMVIS_SOFTWARE_FP_FLAGS)
-    GTEST_SKIP() << "a software-flag build serves machines without a floating-point signal";
-#endif
     RunResult result = runFault("unknown");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, PROMPT + "\r\n");
