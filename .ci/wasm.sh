@@ -19,14 +19,7 @@ RUNS=${WASM_DIFFERENTIAL_RUNS:-2000}
 MAX_MODULE_BYTES=$((250 * 1024))
 started=$SECONDS
 
-need=()
-command -v node >/dev/null || need+=(nodejs)
-command -v python3 >/dev/null || need+=(python3)
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+sh tools/need.sh "wasm.sh" nodejs:node python3:python3
 
 make wasm JOBS="$JOBS" WASM_CMAKE_ARGS=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 module="$PWD/build-wasm/lamvis2.wasm"

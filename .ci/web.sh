@@ -19,17 +19,8 @@ cd "$(dirname "$0")/.."
 JOBS=2
 started=$SECONDS
 
-need=()
-command -v python3 >/dev/null || need+=(python3)
-[ -x /usr/bin/chromium ] || need+=(chromium)
-command -v firefox-esr >/dev/null || need+=(firefox-esr)
-command -v WebKitWebDriver >/dev/null || need+=(webkit2gtk-driver)
-command -v xvfb-run >/dev/null || need+=(xvfb xauth)
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+sh tools/need.sh "web.sh" python3:python3 chromium:/usr/bin/chromium firefox-esr:firefox-esr \
+  webkit2gtk-driver:WebKitWebDriver xvfb:xvfb-run xauth:xauth
 
 make web JOBS="$JOBS"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
