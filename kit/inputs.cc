@@ -160,6 +160,7 @@ InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector
             return q.name.size() >= suffix.size() &&
                    q.name.compare(q.name.size() - suffix.size(), suffix.size(), suffix) == 0;
         };
+        if (next.empty()) continue;
         if (next == q.name) q.note = "not taken: the program asked for it again";
         else if (ends(".e1") && next != q.name.substr(0, q.name.size() - 3) + ".e2")
             q.note = "ends the material sets";

@@ -17,6 +17,7 @@ namespace {
 // An answer file is a few dozen lines; each line costs a run of the program to pair.
 constexpr std::size_t ANSWER_FILE_LIMIT = 1 << 20;
 constexpr std::size_t ANSWER_LINES_LIMIT = 10000;
+constexpr std::size_t RESULTS_FILE_LIMIT = 16 << 20;
 }  // namespace
 
 bool loadResults(const std::string& path, const LoadOptions& options, Results& results,
@@ -26,8 +27,17 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         stderrText = readSmallFile(options.stderrFile, ANSWER_FILE_LIMIT, error);
         if (!stderrText) return false;
     }
+    // With answers, the file is held whole (a results file is a few kilobytes) to be compared
+    // with the run's bytes; otherwise it is read in pieces, whatever its size.
+    std::optional<std::string> bytes;
     if (!path.empty()) {
-        results = readResultsFile(path, error, stderrText);
+        if (!options.answers.empty() && path != "-") {
+            bytes = readSmallFile(path, RESULTS_FILE_LIMIT, error);
+            if (!bytes) return false;
+            results = readResults(path, *bytes, stderrText);
+        } else {
+            results = readResultsFile(path, error, stderrText);
+        }
         if (!error.empty()) return false;
         if (!results.ok()) {
             error = path + ":" + std::to_string(results.errorLine) + ": " + results.error;
@@ -62,19 +72,14 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         }
     } else {
         // With the bytes that this file holds, the run also tells how it ended.
-        std::optional<std::string> bytes = readSmallFile(path, 16 << 20, error);
         if (bytes && *bytes == run.run.out && !stderrText)
             results = readResults(path, *bytes, run.run.err, run.run.status);
         else
             results.warnings.push_back("the answers " + options.answers +
                                        " do not give this file's bytes: the inputs are those of a "
                                        "new run of the program");
-        error.clear();
     }
-    for (Quantity& q : run.pairing.inputs) {
-        q.note = q.note.empty() ? "" : q.note;
-        results.quantities.push_back(std::move(q));
-    }
+    for (Quantity& q : run.pairing.inputs) results.quantities.push_back(std::move(q));
     if (run.pairing.endedEarly)
         results.warnings.push_back(options.answers +
                                    ": the answer file ends while the program still asks");
