@@ -1,6 +1,5 @@
 // The subcommands not yet built: absent from the command line.
 #include "kit/commands.h"
 namespace kit {
-void addRun(CLI::App&, int&) {}
 void addStudy(CLI::App&, int&) {}
 }  // namespace kit
