@@ -120,7 +120,7 @@ void addRun(CLI::App& app, int& status) {
                 summary += j.dump() + "\n";
             } else {
                 summary += csvField(o->answers[i]) + "," + csvField(outputs[i]) + "," +
-                           std::to_string(row.status) + "," + csvField(report);
+                           std::to_string(row.status) + "," + csvField(oneLine(report));
                 for (const std::string& c : row.cells) summary += "," + csvField(c);
                 summary += "\n";
             }

@@ -144,7 +144,7 @@ void addStudy(CLI::App& app, int& status) {
                 out += j.dump() + "\n";
             } else {
                 for (const std::string& v : row.values) out += csvField(v) + ",";
-                out += std::to_string(exitStatus) + "," + csvField(report);
+                out += std::to_string(exitStatus) + "," + csvField(oneLine(report));
                 for (const std::string& c : columns) out += "," + csvField(cell(row.results, c));
                 out += "\n";
             }
