@@ -57,7 +57,10 @@ void readAll(HANDLE h, std::string* text) {
 bool start(const std::vector<std::string>& command, HANDLE in, HANDLE out, HANDLE err,
            PROCESS_INFORMATION& pi, std::string& error) {
     std::string line;
-    for (const std::string& a : command) line += (line.empty() ? "" : " ") + quoted(a);
+    for (const std::string& a : command) {
+        if (!line.empty()) line += ' ';
+        line.append(quoted(a));
+    }
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;

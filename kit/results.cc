@@ -1,5 +1,6 @@
 #include "kit/results.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -68,7 +69,9 @@ std::optional<std::optional<double>> readIntegerField(std::string_view field) {
 std::string_view trimmedText(std::string_view field) { return stripLeadingBlanks(field); }
 
 std::string index2(int i, int j) {
-    return "[" + std::to_string(i) + "," + std::to_string(j) + "]";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "[%d,%d]", i, j);
+    return buf;
 }
 
 }  // namespace
@@ -403,7 +406,10 @@ std::optional<std::string> reportIn(std::string_view err) {
         std::size_t e2 = rest.find('\n');
         std::string_view second = rest.substr(0, e2);
         if (!second.empty() && second.back() == '\r') second.remove_suffix(1);
-        if (second.compare(0, 2, "- ") == 0) report += "\n" + std::string(second);
+        if (second.compare(0, 2, "- ") == 0) {
+            report += '\n';
+            report.append(second);
+        }
     }
     return report;
 }
