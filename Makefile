@@ -27,7 +27,7 @@ NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
-FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
+FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz
 
 WEB_BUILD_DIR ?= build-web
 
