@@ -88,13 +88,14 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
 # The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm, with Debian's WebAssembly toolchain.
+# It also builds the kit's reader and comparison as a library for the page (kit/libkit_reader.a).
 wasm:
 	@sh tools/need.sh "make wasm" $(NEED_WASM)
 	@mkdir -p $(WASM_BUILD_DIR)
 	@cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
 	  -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS) >$(WASM_BUILD_DIR)/configure.log 2>&1 || \
 	  { cat $(WASM_BUILD_DIR)/configure.log; exit 1; }
-	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2 kit_reader
 
 # The browser page: build-web/lamvis2.html, one offline file that runs the module in a
 # terminal. The module is transformed so that it can be suspended at a read of standard
