@@ -329,7 +329,6 @@ void ResultsReader::line(std::string_view text, bool truncated) {
         if (++tableRows_ == 6) endTable();
         return;
     }
-    case State::StressesHeading:
     case State::Stresses: {
         if (text.compare(0, REPORT_START.size(), REPORT_START) == 0) break;
         if (text.empty() && tableRows_ == 0) return;

@@ -85,7 +85,7 @@ public:
     bool failed() const { return !results_.error.empty(); }
 
 private:
-    enum class State { Start, Dialogue, Matrix, Deformation, StressesHeading, Stresses,
+    enum class State { Start, Dialogue, Matrix, Deformation, Stresses,
                        RelaxationFirst, Relaxation, AfterRelaxation, Report };
     void line(std::string_view text, bool truncated);
     void dialogueLine(std::string_view text);
@@ -111,7 +111,6 @@ private:
     std::vector<std::string> reportLines_;
     int lastContentLine_ = 0;
     std::string lastContentText_;
-    int plyRows_ = 0;
 };
 
 // Reads a whole results file held in memory.
