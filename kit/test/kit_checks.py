@@ -6,10 +6,14 @@ and the examples:
 - study: each row is what a direct run of the filled template prints;
 - compare --legacy: a results file of the legacy summation (the reference model's) differs
   only as explained, and without --legacy it differs.
-  python3 kit_checks.py KIT PROGRAM ROOT"""
+  python3 kit_checks.py KIT PROGRAM ROOT
+With KIT_CHECKS_EMULATOR set (the words of an emulator, such as wine or qemu-aarch64), the kit
+and the direct runs go through it; the kit itself finds the program as it does anywhere
+($LAMVIS2_PROGRAM, $LAMVIS2_EMULATOR)."""
 
 import csv
 import json
+import os
 import re
 import subprocess
 import sys
@@ -30,12 +34,15 @@ def check(condition, what):
         failures.append(what)
 
 
+EMULATOR = os.environ.get("KIT_CHECKS_EMULATOR", "").split()
+
+
 def kit(*args):
-    return subprocess.run([KIT, *map(str, args)], capture_output=True)
+    return subprocess.run([*EMULATOR, KIT, *map(str, args)], capture_output=True)
 
 
 def direct(answers):
-    return subprocess.run([PROGRAM], input=answers, capture_output=True)
+    return subprocess.run([*EMULATOR, PROGRAM], input=answers, capture_output=True)
 
 
 cases = sorted((ROOT / "tests" / "cases").glob("*.case"))

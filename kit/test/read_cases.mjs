@@ -2,6 +2,7 @@
 // page's reader: the same tables, and each number with the same text and value. The count
 // of numbers is checked against a count of the printed fields made from the text alone.
 //   node read_cases.mjs KIT [CASES_DIR]
+// With KIT_CHECKS_EMULATOR set (wine, qemu-aarch64), the kit runs through it.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -48,7 +49,9 @@ for (const c of cases) {
   const page = readTranscript(c.stdout);
   let kitOut;
   try {
-    kitOut = JSON.parse(execFileSync(kit, ['read', '--json', file], { encoding: 'latin1' }));
+    const emulator = (process.env.KIT_CHECKS_EMULATOR ?? '').split(' ').filter((w) => w !== '');
+    const command = [...emulator, kit, 'read', '--json', file];
+    kitOut = JSON.parse(execFileSync(command[0], command.slice(1), { encoding: 'latin1' }));
   } catch (e) {
     if (page.transcript) {
       console.log(`${c.name}: the kit refuses what the page reads: ${e.stderr ?? e}`);
