@@ -55,9 +55,10 @@ test:
 	@$(MAKE) build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
 
-# The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
+# The program and lamvis2-kit in PREFIX/bin, their manual pages in PREFIX/share/man/man1
+# (DESTDIR is honoured).
 install: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
