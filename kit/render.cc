@@ -73,10 +73,11 @@ std::string toText(const Results& r) {
             out += "\n" + table + (q.kind == QuantityKind::Derived ? " (derived)" : "") + ":\n";
         }
         char buf[160];
-        std::snprintf(buf, sizeof buf, "  %-24s %-14s %-24s line %d", q.name.c_str(),
-                      q.kind == QuantityKind::Input ? ("\"" + q.answer + "\"").c_str() : q.text.c_str(),
-                      q.value ? shortest(*q.value).c_str() : "-", q.line);
+        std::string shown = q.kind == QuantityKind::Input ? "\"" + q.answer + "\"" : q.text;
+        std::snprintf(buf, sizeof buf, "  %-24s %-14s %-24s", q.name.c_str(), shown.c_str(),
+                      q.value ? shortest(*q.value).c_str() : "-");
         out += buf;
+        if (q.line > 0) out += "line " + std::to_string(q.line);
         if (q.kind == QuantityKind::Input) out += "  at \"" + q.prompt + "\"";
         if (!q.note.empty()) out += "  (" + q.note + ")";
         out += "\n";
