@@ -57,16 +57,18 @@ export function fieldKey(asked) {
 }
 
 // The inputs of a run from its reads: [{ asked, text }] in order. A later answer to the same
-// question (a ply asked again after a refused set number) replaces the earlier one.
+// question (a ply asked again after a refused set number) replaces the earlier one. Whether
+// an E1 or a ply's set number ended its list is told by what the program asked next.
 export function inputsOf(reads) {
   const inputs = { sets: [], plies: [], loads: {}, relaxation: null };
-  for (const { asked, text } of reads) {
+  reads.forEach(({ asked, text }, i) => {
+    const next = reads[i + 1]?.asked;
     if (asked.kind === 'set' && asked.set !== null) {
-      if (asked.field === 'e1' && isStop(text)) continue;
+      if (asked.field === 'e1' && !(next?.kind === 'set' && next.set === asked.set)) return;
       inputs.sets[asked.set - 1] ??= {};
       inputs.sets[asked.set - 1][asked.field] = text;
     } else if (asked.kind === 'ply' && asked.ply !== null) {
-      if (asked.field === 'set' && isStop(text)) continue;
+      if (asked.field === 'set' && !(next?.kind === 'ply' && next.ply === asked.ply && next.field === 'angle')) return;
       inputs.plies[asked.ply - 1] ??= {};
       inputs.plies[asked.ply - 1][asked.field] = text;
     } else if (asked.kind === 'load') {
@@ -74,7 +76,7 @@ export function inputsOf(reads) {
     } else if (asked.kind === 'relaxation') {
       inputs.relaxation = text;
     }
-  }
+  });
   inputs.sets = inputs.sets.filter(Boolean);
   inputs.plies = inputs.plies.filter((p) => p && p.angle !== undefined);
   return inputs;
@@ -86,8 +88,6 @@ export function firstNumber(text) {
   const m = /^[\s,]*([+-]?(?:\d+\.?\d*|\.\d+)(?:[EeDdQq][+-]?\d+)?)/.exec(text);
   return m === null ? NaN : Number(m[1].replace(/[DdQq]/, 'e'));
 }
-
-const isStop = (text) => firstNumber(text) < 0;
 
 // The interfaces of the plies, bottom face first, from the thickness of each ply's set;
 // null when a ply's set or thickness is not a number. The program refers them to the

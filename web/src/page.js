@@ -293,6 +293,18 @@ function startTerminalRun({ replay = [], answer = null, kind = 'terminal', name 
 // lines is read as fast as the program can).
 const NOTED_READS = 4000;
 
+// Notes the piece bytes[start, end) of an answer file that a read gives: a line that begins
+// there answers the question asked now; the rest of a line too long for one read goes with
+// its beginning.
+function noteLine(reads, asked, bytes, start, end) {
+  if (end <= start) return;
+  const text = bytesToText(bytes.subarray(start, end));
+  const continued = start > 0 && bytes[start - 1] !== 0x0a && reads.length > 0;
+  if (continued) reads.at(-1).text += text;
+  else reads.push({ asked: asked(), text });
+  if (bytes[end - 1] === 0x0a || end === bytes.length) reads.at(-1).text = reads.at(-1).text.replace(/\r?\n$/, '');
+}
+
 // Runs the program with `bytes` as its redirected standard input.
 function startAnswersRun(bytes, name = null) {
   let offset = 0;
@@ -307,9 +319,7 @@ function startAnswersRun(bytes, name = null) {
       if (self.reads.length < NOTED_READS) {
         const lineEnd = bytes.indexOf(0x0a, offset);
         if (lineEnd >= 0 && lineEnd < end) end = lineEnd + 1;
-        const asked = askedBy(self.text);
-        const piece = bytes.subarray(offset, end);
-        self.reads.push({ asked, text: bytesToText(piece).replace(/\r?\n$/, '') });
+        noteLine(self.reads, () => askedBy(self.text), bytes, offset, end);
       }
       const piece = bytes.subarray(offset, end);
       offset = end;
@@ -343,7 +353,7 @@ async function readsOf(bytes) {
         const lineEnd = bytes.indexOf(0x0a, offset);
         if (lineEnd >= 0 && lineEnd < end) end = lineEnd + 1;
         const piece = bytes.subarray(offset, end);
-        if (piece.length > 0 && reads.length < NOTED_READS) reads.push({ asked: askedBy(output), text: bytesToText(piece).replace(/\r?\n$/, '') });
+        if (reads.length < NOTED_READS) noteLine(reads, () => askedBy(output), bytes, offset, end);
         offset = end;
         return piece;
       },
@@ -500,9 +510,9 @@ const G12_NOTE = 'not asked: E1 and E2 differ by less than 0.1 %, so the program
 // Runs the program on the form: each question the program prints is answered from the field
 // it asks for; afterwards each field the program did not ask for, and each question no field
 // answered, is said at the field.
-function runForm({ name = null } = {}) {
+function runForm({ name = null, loaded = false } = {}) {
   form.clearMessages();
-  const asTyped = $('as-typed').checked;
+  const asTyped = loaded || $('as-typed').checked;
   const bad = form.validate();
   if (bad > 0 && !asTyped) {
     $('form-notes').textContent = `${bad} field${bad > 1 ? 's' : ''} to put right (marked); nothing was run. ` +
@@ -551,12 +561,13 @@ function runForm({ name = null } = {}) {
 let formName = null;
 
 // Fills the form from an answer file's bytes (each line to the field of the question it
-// answered in a run of them) and runs it.
+// answered in a run of them) and runs it with the values as the program took them.
 async function loadIntoForm(bytes, name) {
   const inputs = inputsOf(await readsOf(bytes));
   form.fill(inputs);
   formName = name;
-  return runForm({ name }).finished;
+  const started = runForm({ name, loaded: true });
+  return started === null ? null : started.finished;
 }
 
 $('form-run').addEventListener('click', () => runForm());
