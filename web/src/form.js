@@ -59,7 +59,9 @@ export class LaminateForm {
 
   labelled(text, key) {
     const label = document.createElement('label');
-    label.append(`${text} `, this.input(key, '0'));
+    const field = this.input(key, '0');
+    field.firstChild.setAttribute('aria-label', text);
+    label.append(`${text} `, field);
     return label;
   }
 

@@ -461,7 +461,8 @@ async function runChecks(mode) {
   }
   const requests = [];
   context.on('request', (request) => {
-    if (request.url() !== pageUrl && !request.url().startsWith('blob:')) requests.push(request.url());
+    // The empty page that the first prompt's time is set beside is no request of the page.
+    if (request.url() !== pageUrl && !request.url().startsWith('blob:') && !request.url().endsWith('/empty.html')) requests.push(request.url());
   });
   const errors = [];
   const label = (name) => `[${mode}] ${name}`;
