@@ -662,5 +662,5 @@ window.lamvis2 = {
   screen: () => new Promise((resolve) => terminal.write('', () => resolve(screenText()))),
 };
 
-form.fill({ sets: [], plies: [], loads: {}, relaxation: '' });
 startTerminalRun();
+form.fill({ sets: [], plies: [], loads: {}, relaxation: '' });

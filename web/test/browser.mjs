@@ -1,6 +1,7 @@
 // The page in headless Chromium, against the native program:
 //   node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
-// Every check runs twice: with the browser's JavaScript promise integration, and with it
+// The timings are figures, printed and written to figures.txt, not checks. Every check runs
+// twice: with the browser's JavaScript promise integration, and with it
 // taken away before the page starts (as in a browser that has none), so that the page
 // suspends the module by asyncify. Prints one line per check and "N passed, N failed".
 import { chromium } from 'playwright-core';
@@ -12,15 +13,13 @@ import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { loadCases } from './cases.mjs';
 import * as harness from './harness.mjs';
-import { EXAMPLES, README_SESSION, check, difference, latin1, median, root } from './harness.mjs';
+import { EXAMPLES, README_SESSION, check, difference, latin1, median, readmeScreen, root } from './harness.mjs';
 
 const [pagePath, nativeProgram, artifacts] = process.argv.slice(2).map((p) => resolve(p));
 const pageUrl = pathToFileURL(pagePath).href;
 mkdirSync(artifacts, { recursive: true });
 const scratch = mkdtempSync(join(tmpdir(), 'lamvis2-web-'));
 
-const FIRST_PROMPT_LIMIT_MS = 300;
-const LARGEST_RUN_LIMIT_MS = 100;
 const CHROMIUM_ARGS = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
@@ -31,15 +30,6 @@ const SIZES = { desktop: { width: 1366, height: 768 }, tablet: { width: 820, hei
 const figures = [];
 const nativeTyped = (lines) => harness.nativeTyped(nativeProgram, lines);
 const nativeRedirected = (file) => harness.nativeRedirected(nativeProgram, file);
-
-// The README's example session as its screen shows it (the lines before its "..."), each
-// without the blanks at its end, as a terminal's copy gives them.
-function readmeScreen() {
-  const readme = readFileSync(join(root, 'README.md'), 'utf8');
-  const block = readme.slice(readme.indexOf('```', readme.indexOf('## Example session')) + 4);
-  const lines = block.slice(0, block.indexOf('```')).split('\n');
-  return lines.slice(0, lines.indexOf('  ...')).map((l) => l.trimEnd());
-}
 
 // ---- Page helpers ----
 
@@ -470,9 +460,6 @@ async function runChecks(mode) {
   // Loading: the first prompt, timed from the start of the load.
   const times = await firstPromptTimes(context, 5);
   figures.push(`[${mode}] first prompt shown after ${times.map((t) => t.toFixed(0)).join(', ')} ms (median ${median(times).toFixed(0)})`);
-  check(label(`first prompt within ${FIRST_PROMPT_LIMIT_MS} ms of the start of the load (median of 5)`),
-    median(times) <= FIRST_PROMPT_LIMIT_MS, `${median(times).toFixed(0)} ms`);
-
   const page = await context.newPage();
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(pageUrl);
@@ -529,8 +516,6 @@ async function runChecks(mode) {
     }, largestText));
   }
   figures.push(`[${mode}] ${largest} run to its last row in ${runTimes.map((t) => t.toFixed(1)).join(', ')} ms (median ${median(runTimes).toFixed(1)})`);
-  check(label(`${largest} runs to its last row within ${LARGEST_RUN_LIMIT_MS} ms (median of 7)`),
-    median(runTimes) <= LARGEST_RUN_LIMIT_MS, `${median(runTimes).toFixed(1)} ms`);
 
   // Every whole-program case as an answer file (but the one that limits the file size of
   // standard output, which a page cannot): the bytes and status of the native program with

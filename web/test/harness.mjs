@@ -1,7 +1,7 @@
 // What the browser drivers share: the checks and their count, the native program run the
 // ways the page runs it, and the README's session.
 import { spawnSync } from 'node:child_process';
-import { readdirSync } from 'node:fs';
+import { readFileSync, readdirSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -54,3 +54,12 @@ export function nativeRedirected(program, file) {
 }
 
 export const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+// The README's example session as its screen shows it (the lines before its "..."), each
+// without the blanks at its end, as a terminal's copy gives them.
+export function readmeScreen() {
+  const readme = readFileSync(join(root, 'README.md'), 'utf8');
+  const block = readme.slice(readme.indexOf('```', readme.indexOf('## Example session')) + 4);
+  const lines = block.slice(0, block.indexOf('```')).split('\n');
+  return lines.slice(0, lines.indexOf('  ...')).map((l) => l.trimEnd());
+}

@@ -12,7 +12,7 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import * as harness from './harness.mjs';
-import { EXAMPLES, README_SESSION, latin1, root } from './harness.mjs';
+import { EXAMPLES, README_SESSION, latin1, readmeScreen, root } from './harness.mjs';
 
 const [pagePath, nativeProgram] = process.argv.slice(2).map((p) => resolve(p));
 const pageUrl = pathToFileURL(pagePath).href;
@@ -69,6 +69,35 @@ async function pageChecks(label, expectedSuspension, driver) {
       formGot === native && formStatus === 0 && tables === 8 && nativeRedirected(saved) === native,
       `${tables} tables, ${harness.difference(formGot, native)}`);
   }
+
+  // A new run clears the last one's report; Save answers waits for something typed.
+  await driver.evaluate('(window.lamvis2.restart(), true)');
+  check(label, 'a new run clears the last one\'s report, and nothing is there to save as answers',
+    await driver.evaluate("document.querySelectorAll('#plots svg, #report table, #csv-buttons button').length === 0 && document.querySelector('#save-answers').disabled"));
+  // A pasted block: the program gets a line per read and each line shows at its prompt.
+  await until('window.lamvis2.transcript().length > 0');
+  const canPaste = await driver.evaluate("(() => { const d = new DataTransfer(); d.setData('text/plain', 'x'); return new ClipboardEvent('paste', { clipboardData: d }).clipboardData?.getData('text/plain') === 'x'; })()");
+  if (!canPaste) {
+    console.log(`# [${label}] a page cannot make a paste event with data here: pasting is checked in Chromium and WebKit`);
+  } else {
+    await driver.evaluate(`(() => {
+      const data = new DataTransfer();
+      data.setData('text/plain', ${JSON.stringify(README_SESSION.join('\r\n') + '\r\n')});
+      document.querySelector('.xterm-helper-textarea').dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+      return true;
+    })()`);
+    await until('window.lamvis2.exitStatus() !== null');
+    const screen = (await driver.evaluate('window.lamvis2.screen()')).split('\r\n').map((l) => l.trimEnd());
+    const expected = readmeScreen();
+    check(label, 'a pasted block shows each answer at its prompt: the screen is the README session\'s',
+      JSON.stringify(screen.slice(0, expected.length)) === JSON.stringify(expected) &&
+      (await driver.evaluate('window.lamvis2.transcript()')) === nativeTyped(README_SESSION), harness.difference(screen.join('\n'), expected.join('\n')));
+  }
+  // The screen reader's mode puts the dialogue in the accessibility tree.
+  await driver.evaluate("(document.querySelector('#screen-reader').click(), true)");
+  await pause(300);
+  check(label, 'screen-reader mode puts the dialogue in the accessibility tree',
+    await driver.evaluate("(document.querySelector('.xterm-accessibility-tree')?.textContent ?? '').includes('Enter modulus in fiber direction')"));
 }
 
 const scratch = mkdtempSync(join(tmpdir(), 'lamvis2-other-'));
