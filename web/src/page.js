@@ -455,6 +455,13 @@ function csvButton(label, name, fileName, content) {
   return button;
 }
 
+// The line under the printed report's title: when it was printed, and of what.
+let printSource = '';
+function datePrint() {
+  $('print-date').textContent = `Printed ${new Date().toLocaleString()}; ${printSource}.`;
+}
+window.addEventListener('beforeprint', datePrint);
+
 // Shows the tables of a transcript: `inputs` are the dialogue's, `from` the run (null for a
 // results file).
 function showResults(text, source, inputs, from) {
@@ -468,7 +475,8 @@ function showResults(text, source, inputs, from) {
   }
   const tables = Object.keys(TABLE_TITLES).filter((name) => found[name] && found[name].rows.length > 0);
   if (from !== null) $('run-end').textContent = `${endText(from)}\n${text.split('\r\n').filter(Boolean).slice(-3).join('\n')}`;
-  $('print-date').textContent = `Printed ${new Date().toLocaleString()}; ${from === null ? `results file ${source}` : `run ${from.name}`}.`;
+  printSource = from === null ? `results file ${source}` : `run ${from.name}, begun ${from.started.toLocaleString()}`;
+  datePrint();
   if (tables.length === 0) {
     message.textContent = `${source}: the program printed no table before the end of the run.`;
     return;
