@@ -1,7 +1,8 @@
 // The results of a run as a report: the inputs the program read, every printed table as an
 // HTML table with its row and column names (the values as printed), and the plots. A value
 // of the relaxation table that is zero to the table's print precision (its four digits,
-// against the largest value of the table) is marked, and its column is not drawn.
+// against the largest value of the table) is shown as 0 with a mark (the printed value in
+// its title and in the CSV file), and a column of them is not drawn.
 import { TABLE_TITLES } from './transcript.js';
 import { relaxationPlots, plyStressPlot } from './plots.js';
 import { LOADS, plyInterfaces } from './dialogue.js';
@@ -27,9 +28,10 @@ function htmlTable(caption, heads, rows, name) {
     row.forEach((cell, i) => {
       const c = typeof cell === 'string' ? { text: cell } : cell;
       const td = node(i === 0 ? 'th' : 'td', i === 0 ? { scope: 'row' } : {});
-      td.textContent = c.text;
+      td.textContent = c.zero ? '0' : c.text;
       if (c.zero) {
         td.classList.add('zero');
+        td.title = `printed ${c.text}`;
         td.append(node('span', { class: 'zero-mark', 'aria-label': ' (zero to print precision)', text: '*' }));
       }
       tr.append(td);
@@ -104,7 +106,7 @@ export function renderReport(box, found, inputs, tables) {
       }));
       parts.push(htmlTable(`${title} (time in the unit of the relaxation time)`, t.columns, rows, name));
       if (marked) {
-        parts.push(node('p', { class: 'note', text: '* zero to the print precision of this table: below one unit in the fourth digit of its largest value (single-precision rounding noise); such a column is not drawn.' }));
+        parts.push(node('p', { class: 'note', text: '0* zero to the print precision of this table: printed as a value below one unit in the fourth digit of the table\'s largest value (single-precision rounding noise; the printed value is in the cell\'s tooltip and the CSV file). A column of them is not drawn.' }));
       }
     }
   }

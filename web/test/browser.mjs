@@ -171,8 +171,14 @@ async function checkResults(page, out, label) {
     [...seen].sort().join(' ') === Object.keys(expectedSeries).sort().join(' '), [...seen].join(' '));
   check(`${label}: the plotted points have the printed values`, valued);
   check(`${label}: the points sit where the axes put their values`, placed);
-  // The report: every printed number in an HTML table.
-  const cells = new Set(await page.evaluate(() => [...document.querySelectorAll('#report td, #report tbody th')].map((td) => td.firstChild?.textContent ?? '')));
+  // The report: every printed number in an HTML table, but those zero to print precision,
+  // which show as 0 with the printed value in their title.
+  const cells = new Set(await page.evaluate(() => [...document.querySelectorAll('#report td, #report tbody th')]
+    .map((td) => (td.classList.contains('zero') ? td.title.replace('printed ', '') : td.firstChild?.textContent ?? ''))));
+  const zeros = await page.evaluate(() => [...document.querySelectorAll('#report td.zero')].map((td) => td.firstChild.textContent));
+  const expectedZeros = printed.relaxation.flatMap((row) => row.slice(1).filter((v) => Math.abs(Number(v)) < largestValue * 1e-4));
+  check(`${label}: values zero to print precision show as 0`, zeros.length === expectedZeros.length && zeros.every((z) => z === '0'),
+    `${zeros.length} for ${expectedZeros.length}`);
   const numbers = Object.values(printed).flat(2).filter((v) => /E/.test(v));
   check(`${label}: the report's tables hold every printed number`, numbers.length > 50 && numbers.every((v) => cells.has(v)),
     numbers.filter((v) => !cells.has(v)).slice(0, 5).join(' '));
@@ -373,7 +379,9 @@ async function reportChecks(context, freshPage) {
   const pdf = join(scratch, 'report.pdf');
   await page.pdf({ path: pdf, format: 'A4' });
   const pdfText = spawnSync('pdftotext', ['-layout', pdf, '-'], { encoding: 'latin1' }).stdout;
-  const numbers = Object.values(printed).flat(2).filter((v) => /E/.test(v));
+  const relaxationLargest = Math.max(...printed.relaxation.flatMap((row) => row.slice(1).map((v) => Math.abs(Number(v)))));
+  const zero = new Set(printed.relaxation.flatMap((row) => row.slice(1).filter((v) => Math.abs(Number(v)) < relaxationLargest * 1e-4)));
+  const numbers = Object.values(printed).flat(2).filter((v) => /E/.test(v) && !zero.has(v));
   const words = new Set(pdfText.split(/\s+/));
   check('[jspi] the printed report holds every number of every table, the inputs and the run\'s end',
     numbers.length > 100 && numbers.every((v) => words.has(v)) && pdfText.includes('181000') && pdfText.includes('exit status 0') &&
