@@ -29,7 +29,7 @@ constexpr std::size_t KEPT_LINE_LENGTH = 256;
 constexpr std::size_t MAX_DIALOGUE_LINES = 20000;
 // The program prints a few hundred numbers at most; a file that seems to hold more (a
 // legacy run that printed its first relaxation row for ever, say) is read this far.
-constexpr std::size_t MAX_QUANTITIES = 100000;
+constexpr std::size_t MAX_QUANTITIES = 20000;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
