@@ -8,7 +8,7 @@
 #   and WebAssembly) runs the whole suite, unit tests included, and a differential run;
 # - a static aarch64 cross build (software flags; warnings are errors) runs every
 #   whole-program case file under qemu-aarch64, byte for byte, and a differential run
-#   through the emulator.
+#   through the emulator; its lamvis2-kit runs the kit's checks under the emulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +20,8 @@ need=()
 command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
 command -v qemu-aarch64 >/dev/null || need+=(qemu-user)
 command -v python3 >/dev/null || need+=(python3)
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
@@ -52,3 +54,12 @@ LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   build/program_tests --gtest_filter='Cases/*'
 python3 tests/model/differential.py --runs "$RUNS" --seed aarch64 --jobs "$JOBS" \
   --emulator qemu-aarch64 --timeout 60 --also build/lamvis2 build-aarch64/lamvis2
+
+echo "== lamvis2-kit, aarch64 under qemu-aarch64"
+# The reader on every case output against the page's reader, and compare, run, study and
+# --legacy against direct runs, the kit and the program both under the emulator.
+command -v node >/dev/null && KIT_CHECKS_EMULATOR=qemu-aarch64 \
+  node kit/test/read_cases.mjs "$PWD/build-aarch64/lamvis2-kit" tests/cases
+KIT_CHECKS_EMULATOR=qemu-aarch64 LAMVIS2_EMULATOR=qemu-aarch64 \
+  LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
+  python3 kit/test/kit_checks.py "$PWD/build-aarch64/lamvis2-kit" "$PWD/build-aarch64/lamvis2" .

@@ -16,6 +16,8 @@ command -v wine >/dev/null || need+=(wine)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v python3 >/dev/null || need+=(python3)
+[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
@@ -53,6 +55,21 @@ ctest --test-dir "$BUILD_WIN" --output-on-failure
 again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$program" LAMVIS2_CASE_PLATFORM=win32 \
   LAMVIS2_DRIVER_DIR="$PWD/$BUILD_WIN" \
   build/program_tests --gtest_filter='Cases/*:FloatingPointProgram.*-*OnATerminal'
+
+# lamvis2-kit.exe: one console executable of system libraries too; the reader on every case
+# output against the page's reader, and compare, run, study and --legacy against direct
+# runs, the kit starting the Windows program itself (beside it) under wine.
+kit="$PWD/$BUILD_WIN/lamvis2-kit.exe"
+for dll in $(x86_64-w64-mingw32-objdump -p "$kit" | sed -n 's/^\s*DLL Name: //p'); do
+  case "${dll,,}" in
+    kernel32.dll|msvcrt.dll) ;;
+    *) echo "lamvis2-kit.exe imports $dll, which is not a system library" >&2; exit 1 ;;
+  esac
+done
+if command -v node >/dev/null; then
+  again env KIT_CHECKS_EMULATOR=wine node kit/test/read_cases.mjs "$kit" tests/cases
+fi
+again env KIT_CHECKS_EMULATOR=wine python3 kit/test/kit_checks.py "$kit" "$program" .
 
 # Random dialogues through the Windows program and the reference model.
 again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs 2 --seed 10 \

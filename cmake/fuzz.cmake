@@ -59,3 +59,12 @@ elseif(LAMVIS_TESTS)
              COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/fuzz/make_corpus.py --check)
   endif()
 endif()
+
+# The kit's reader: its target links the reader, which the fuzzer build instruments too.
+if(TARGET results_fuzz AND TARGET kit_reader)
+  target_link_libraries(results_fuzz PRIVATE kit_reader)
+  if(LAMVIS_FUZZ)
+    target_compile_options(kit_reader PRIVATE -fsanitize=fuzzer-no-link,${FUZZ_SANITIZERS}
+                           -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
+  endif()
+endif()
