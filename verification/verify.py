@@ -274,6 +274,9 @@ h2 { font-size: 13pt; border-bottom: 1px solid #444; padding-bottom: 2pt; }
 h3 { font-size: 10pt; }
 section.page { break-before: page; }
 table { border-collapse: collapse; margin: 4pt 0 8pt 0; }
+table.numbers { font-size: 7pt; width: 100%; }
+table.numbers td.n { white-space: normal; }
+span.parts { font-size: 6pt; color: #333; }
 th, td { border: 0.5pt solid #999; padding: 1.5pt 4pt; text-align: left; vertical-align: top; }
 td.n { text-align: right; font-family: "DejaVu Sans Mono", monospace; white-space: nowrap; }
 tr.FAIL td { background: #f4c7c7; }
@@ -405,7 +408,7 @@ def case_page(o):
     if case.derivation:
         p.append("<h3>Derivation</h3>")
         p.append(markdown_html(case.derivation))
-    p.append("<h3>Numbers</h3><table><tr><th>Quantity</th><th>Source prints</th>"
+    p.append("<h3>Numbers</h3><table class='numbers'><tr><th>Quantity</th><th>Source prints</th>"
              "<th>Reference</th><th>Program prints</th><th>Ratio</th><th>|Difference|</th>"
              "<th>Tolerance (source + program + arithmetic)</th><th>Result</th><th>Double</th></tr>")
     for r in o.rows:
@@ -413,17 +416,19 @@ def case_page(o):
         tol = ""
         if r["parts"]:
             s, pr, ar = r["parts"]
-            tol = f"{fmt(r['tol'])} = {fmt(s)} + {fmt(pr)} + {fmt(ar)}"
+            tol = (f"{r['tol']:.3g}<br><span class='parts'>{s:.3g} + {pr:.3g} + "
+                   f"{ar:.2g}</span>")
         dbl = ""
         if r["verdict"] != PASS and r["double"] is not None:
-            dbl = f"{r['double']:.6g}" + (f" ({r['side']})" if r.get("side") else "")
+            dbl = f"{r['double']:.6g}" + (f"<br><span class='parts'>{esc(r['side'])}</span>"
+                                          if r.get("side") else "")
         ratio = "" if r["ratio"] is None else f"{r['ratio']:.5f}"
         p.append(f"<tr class='{r['verdict']}'><td>{esc(r['name'])}</td>"
                  f"<td class='n'>{esc(e.get('printed', ''))}</td><td class='n'>{fmt(e['value'])}</td>"
                  f"<td class='n'>{esc(r['text'])}</td>"
                  f"<td class='n'>{ratio}</td>"
-                 f"<td class='n'>{fmt(r['diff'])}</td><td class='n'>{esc(tol)}</td>"
-                 f"<td>{r['verdict']}</td><td class='n'>{esc(dbl)}</td></tr>")
+                 f"<td class='n'>{"" if r["diff"] is None else f"{r['diff']:.3g}"}</td><td class='n'>{tol}</td>"
+                 f"<td>{r['verdict']}</td><td class='n'>{dbl}</td></tr>")
     p.append("</table>")
     notes = [r for r in o.rows if r["note"]]
     if notes:
@@ -431,10 +436,13 @@ def case_page(o):
         for r in notes:
             p.append(f"<li><b>{esc(r['name'])}</b> ({r['verdict']}): {esc(r['note'])}</li>")
         p.append("</ul>")
-    source_notes = [r for r in o.rows if r["expect"].get("note")]
-    if source_notes:
-        p.append("<p class='small'>" + "; ".join(
-            f"{esc(r['name'])}: {esc(r['expect']['note'])}" for r in source_notes) + ".</p>")
+    grouped = {}
+    for r in o.rows:
+        if r["expect"].get("note"):
+            grouped.setdefault(r["expect"]["note"], []).append(r["name"])
+    if grouped:
+        p.append("<p class='small'><b>From the source:</b> " + "; ".join(
+            f"{esc(', '.join(names))}: {esc(note)}" for note, names in grouped.items()) + ".</p>")
     p.append("</section>")
     return "\n".join(p)
 
