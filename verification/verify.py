@@ -423,11 +423,12 @@ def case_page(o):
             dbl = f"{r['double']:.6g}" + (f"<br><span class='parts'>{esc(r['side'])}</span>"
                                           if r.get("side") else "")
         ratio = "" if r["ratio"] is None else f"{r['ratio']:.5f}"
+        diff = "" if r["diff"] is None else f"{r['diff']:.3g}"
         p.append(f"<tr class='{r['verdict']}'><td>{esc(r['name'])}</td>"
                  f"<td class='n'>{esc(e.get('printed', ''))}</td><td class='n'>{fmt(e['value'])}</td>"
                  f"<td class='n'>{esc(r['text'])}</td>"
                  f"<td class='n'>{ratio}</td>"
-                 f"<td class='n'>{"" if r["diff"] is None else f"{r['diff']:.3g}"}</td><td class='n'>{tol}</td>"
+                 f"<td class='n'>{diff}</td><td class='n'>{tol}</td>"
                  f"<td>{r['verdict']}</td><td class='n'>{dbl}</td></tr>")
     p.append("</table>")
     notes = [r for r in o.rows if r["note"]]
