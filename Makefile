@@ -8,7 +8,9 @@ PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 
 # What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
-NEED_BUILD := cmake:cmake g++:g++
+# lamvis2-kit's command line and JSON are Debian's header-only CLI11 and nlohmann-json.
+NEED_BUILD := cmake:cmake g++:g++ libcli11-dev:/usr/include/CLI/CLI.hpp \
+              nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
 NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
              g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
