@@ -49,7 +49,7 @@ build: configure
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	@$(BUILD_DIR)/lamvis2
 
 test:
@@ -59,7 +59,7 @@ test:
 
 # The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
 install: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
@@ -73,7 +73,7 @@ dist:
 # explained in its case file.
 verify: configure
 	@sh tools/need.sh "make verify" $(NEED_VERIFY)
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	@python3 -m unittest discover -s verification -p 'test_*.py'
 	@python3 verification/verify.py --program $(BUILD_DIR)/lamvis2 --kit $(BUILD_DIR)/lamvis2-kit \
 	  --build-dir $(BUILD_DIR) --out $(BUILD_DIR)/verification

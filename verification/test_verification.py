@@ -16,6 +16,7 @@ import double  # noqa: E402
 import tolerance  # noqa: E402
 
 PROGRAM = HERE.parent / "build" / "lamvis2"
+KIT = HERE.parent / "build" / "lamvis2-kit"
 
 
 class PrintedPrecision(unittest.TestCase):
@@ -128,7 +129,7 @@ structural-zero = true
 """
 
 
-@unittest.skipUnless(PROGRAM.exists(), "the program is not built")
+@unittest.skipUnless(PROGRAM.exists() and KIT.exists(), "the program and the kit are not built")
 class HandWrittenCase(unittest.TestCase):
     def run_case(self, text):
         with tempfile.TemporaryDirectory() as tmp:

@@ -504,10 +504,9 @@ def run_cases(args, program, emulator, work):
 
 
 def read(args, results, answers, case):
-    if args.kit and pathlib.Path(args.kit).exists():
-        return reader.read_results(args.kit, results, answers)
-    thickness = case.thickness() if case.sets is not None else 0.0
-    return reader.read_own(results, thickness), None
+    if not pathlib.Path(args.kit).exists():
+        raise reader.ReadError(f"no {args.kit}: build lamvis2-kit first (make verify does)")
+    return reader.read_results(args.kit, results, answers)
 
 
 def summary_line(outcomes):
@@ -557,11 +556,7 @@ def main():
         for o in outcomes:
             reference = native / f"{o.case.id}.results.txt"
             run_program(args.native, "", o.case.answers(), reference)
-            if args.kit and pathlib.Path(args.kit).exists():
-                status, text = reader.compare_results(args.kit, reference, work / f"{o.case.id}.results.txt")
-            else:
-                same = reference.read_bytes() == (work / f"{o.case.id}.results.txt").read_bytes()
-                status, text = (0 if same else 1), "" if same else "the results differ"
+            status, text = reader.compare_results(args.kit, reference, work / f"{o.case.id}.results.txt")
             if status != 0:
                 failed += 1
                 print(f"verify: {o.case.id}: the results differ from the native program's:\n{text}",
