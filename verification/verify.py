@@ -21,6 +21,7 @@ import shlex
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parent
@@ -299,7 +300,7 @@ def case_checks(outcome):
 def write_manual(outcomes, out_dir, build_dir, stem):
     esc = html.escape
     commit = git("rev-parse", "HEAD") or "(not a git clone)"
-    date = git("log", "-1", "--format=%cd", "--date=format-local:%Y-%m-%d %H:%M UTC")
+    date = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime(source_epoch()))
     dirty = " (with changes not committed)" if git("status", "--porcelain", "--untracked-files=no") else ""
     total = {PASS: 0, EXPLAINED: 0, FAIL: 0}
     for o in outcomes:
@@ -312,7 +313,7 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     parts.append("<p>Published worked examples of classical lamination theory and closed-form "
                  "creep solutions, run with the program and compared number for number.</p>")
     parts.append("<table class='title'>")
-    for k, v in (("Program version", version()), ("Commit", commit + dirty), ("Commit date", date),
+    for k, v in (("Program version", version()), ("Commit", commit + dirty), ("Date (of the commit)", date),
                  ("Platform", platform_text()), ("Compiler", compiler(build_dir)),
                  ("Cases", str(len(outcomes))),
                  ("Numbers", f"{sum(total.values())}: {total[PASS]} pass, {total[EXPLAINED]} "
@@ -478,10 +479,13 @@ def write_pdf(html_path, pdf_path):
     pdf_path.write_bytes(data)
 
 
+def source_epoch():
+    """The sources' time: SOURCE_DATE_EPOCH, or the last commit's."""
+    return int(os.environ.get("SOURCE_DATE_EPOCH") or git("log", "-1", "--format=%ct") or "0")
+
+
 def pdf_date():
-    epoch = os.environ.get("SOURCE_DATE_EPOCH") or git("log", "-1", "--format=%ct") or "0"
-    import time
-    return time.strftime("D:%Y%m%d%H%M%S+00'00'", time.gmtime(int(epoch))).encode()
+    return time.strftime("D:%Y%m%d%H%M%S+00'00'", time.gmtime(source_epoch())).encode()
 
 
 def pdf_pages(pdf_path):
