@@ -42,11 +42,14 @@ node -e '
 
 # The native build runs the cases and the terminal tests against the module.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS" --target lamvis2 program_tests
+cmake --build build -j "$JOBS" --target lamvis2 program_tests lamvis2-kit
 
 echo "== case files, terminal tests and a dialogue through web/run-wasi.mjs"
 LAMVIS2_EMULATOR="$runner" LAMVIS2_PROGRAM="$module" \
   build/program_tests --gtest_filter='Cases/*:Terminal.*:InputProgram.DialogueOneAnswerAtATime'
+
+echo "== the verification cases through web/run-wasi.mjs, against the native results"
+python3 verification/verify.py --check --program "$module" --emulator "$runner"
 
 echo "== differential: $RUNS dialogues through web/run-wasi.mjs, the model and build/lamvis2"
 python3 tests/model/differential.py --runs "$RUNS" --seed wasm --jobs "$JOBS" --verbose \

@@ -54,6 +54,9 @@ again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$program" LAMVIS2_CASE_PLATFORM
   LAMVIS2_DRIVER_DIR="$PWD/$BUILD_WIN" \
   build/program_tests --gtest_filter='Cases/*:FloatingPointProgram.*-*OnATerminal'
 
+# The verification cases: the Windows program's results must be the native program's.
+again python3 verification/verify.py --check --program "$program" --emulator wine
+
 # Random dialogues through the Windows program and the reference model.
 again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs 2 --seed 10 \
   --runs "${WINDOWS_DIFFERENTIAL_RUNS:-300}" "$program"

@@ -7,6 +7,7 @@ compare` on two results files and returns its exit status and report.
 """
 
 import json
+import re
 import subprocess
 
 
@@ -29,11 +30,10 @@ def read_results(kit, results, answers):
 def compare_results(kit, archived, new):
     """(exit status, report) of `lamvis2-kit compare ARCHIVED NEW`: 0 when every number is
     equal as printed. Where the kit has no compare, the files must be the same bytes."""
-    done = subprocess.run([str(kit), "compare", str(archived), str(new)], capture_output=True)
-    text = done.stdout.decode(errors="replace") + done.stderr.decode(errors="replace")
-    if done.returncode == 2 and "compare" not in subprocess.run(
-            [str(kit), "--help"], capture_output=True, text=True).stdout:
+    has_compare = re.search(r"^\s+compare\b", subprocess.run(
+        [str(kit), "--help"], capture_output=True, text=True).stdout, re.M)
+    if not has_compare:
         same = open(archived, "rb").read() == open(new, "rb").read()
         return (0, "") if same else (1, f"{new} and {archived} differ")
-    return done.returncode, text
-
+    done = subprocess.run([str(kit), "compare", str(archived), str(new)], capture_output=True)
+    return done.returncode, done.stdout.decode(errors="replace") + done.stderr.decode(errors="replace")
