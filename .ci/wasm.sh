@@ -8,6 +8,7 @@
 #   command interpreter named by COMSPEC, Windows' pipes), and cases whose pause runs a
 #   command: a module starts no processes, its pause has no command interpreter (none of
 #   tests/cases/*.case runs one);
+# - the verification cases, whose results must be the native program's;
 # - random dialogues, faults included, through the runner against the reference model and
 #   the native build.
 # Environment: WASM_DIFFERENTIAL_RUNS (default 2000) sets the length of the differential run.

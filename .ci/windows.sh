@@ -3,8 +3,9 @@
 # program, its unit tests and test drivers for Windows; checks that the program is one
 # console executable importing only system libraries; runs the unit tests under wine
 # through CTest; runs every whole-program case (and the Windows-only ones) through wine
-# from the native test build, the floating-point reports of the Windows driver, and a
-# differential run against the reference model.
+# from the native test build, the floating-point reports of the Windows driver, the
+# verification cases (the native results required), and a differential run against the
+# reference model.
 # Environment: WINDOWS_DIFFERENTIAL_RUNS (default 300) sets the length of the differential
 # run.
 set -euo pipefail
