@@ -368,7 +368,7 @@ def tolerance_text():
             "tolerance is the sum of three precisions, each known before the program runs:\n\n"
             + body.split(":", 1)[1].strip() +
             "\n\nThe ratio is program over reference. Where a number lies outside its "
-            "tolerance, the column *double* gives an independent double-precision "
+            "tolerance, the column Double gives an independent double-precision "
             "calculation of the same quantity (textbook formulas, pi to double precision; "
             "verification/double.py) and says which side differs from it by more than its "
             "own precision. Such a number counts only with an explanation in its case file "

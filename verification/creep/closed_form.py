@@ -104,8 +104,10 @@ diag(E1, E2, G12) and no Poisson coupling enters), plies of thickness t, under N
 
 This is the solution of the program's explicit scheme, not of the continuous creep law: the
 continuous solution would be w* (1 - exp(-gamma t / tau)), and the two part where the steps
-are long (the last steps are 10 to 24 relaxation times long, and a factor
-1 - gamma (1 - E_i) below zero makes the printed value overshoot w* and come back).
+are long. A factor 1 - gamma (1 - E_i) is below zero once a step is longer than
+tau ln(gamma / (gamma - 1)), 1.30 relaxation times here: from row 11 on (steps of 1.4 to 25
+relaxation times) the printed value overshoots its limit beta w* at row 11 and then
+alternates about it as it settles.
 """
 
 
