@@ -74,7 +74,7 @@ dist:
 verify: configure
 	@sh tools/need.sh "make verify" $(NEED_VERIFY)
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
-	@python3 -m unittest discover -s verification -p 'test_*.py'
+	@LAMVIS2_BUILD_DIR=$(BUILD_DIR) python3 -m unittest discover -s verification -p 'test_*.py'
 	@python3 verification/verify.py --program $(BUILD_DIR)/lamvis2 --kit $(BUILD_DIR)/lamvis2-kit \
 	  --build-dir $(BUILD_DIR) --out $(BUILD_DIR)/verification
 

@@ -1,6 +1,7 @@
 """Tests of the verification runner: the tolerance rules, the double-precision calculation,
 the creep closed forms, and a case written by hand picked up from its folder."""
 
+import os
 import pathlib
 import subprocess
 import sys
@@ -15,8 +16,10 @@ import closed_form  # noqa: E402
 import double  # noqa: E402
 import tolerance  # noqa: E402
 
-PROGRAM = HERE.parent / "build" / "lamvis2"
-KIT = HERE.parent / "build" / "lamvis2-kit"
+# The build folder of the program and the kit (make verify passes its BUILD_DIR).
+BUILD = HERE.parent / os.environ.get("LAMVIS2_BUILD_DIR", "build")
+PROGRAM = BUILD / "lamvis2"
+KIT = BUILD / "lamvis2-kit"
 
 
 class PrintedPrecision(unittest.TestCase):
@@ -137,6 +140,7 @@ class HandWrittenCase(unittest.TestCase):
             cases.mkdir()
             (cases / "our_unit_ply.toml").write_text(text)
             done = subprocess.run([sys.executable, str(HERE / "verify.py"), "--program", str(PROGRAM),
+                                   "--kit", str(KIT),
                                    "--cases", str(cases), "--out", str(pathlib.Path(tmp) / "out"),
                                    "--no-pdf"], capture_output=True, text=True)
             manual = pathlib.Path(tmp) / "out" / next(
