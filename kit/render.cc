@@ -95,6 +95,12 @@ std::string csvField(const std::string& s) {
     return q + "\"";
 }
 
+std::string oneLine(std::string s) {
+    for (char& c : s)
+        if (c == '\n') c = ' ';
+    return s;
+}
+
 std::string toCsv(const Results& r) {
     std::string out = "name,kind,table,text,value,line,note,prompt,answer\n";
     for (const Quantity& q : r.quantities) {

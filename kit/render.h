@@ -13,6 +13,8 @@ nlohmann::ordered_json toJson(const Quantity& q);
 std::string toText(const Results& r);
 std::string toCsv(const Results& r);
 std::string csvField(const std::string& s);
+// A report of two lines on one, for a table cell.
+std::string oneLine(std::string s);
 // The shortest text that reads back as `v`.
 std::string shortest(double v);
 
