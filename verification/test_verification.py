@@ -132,20 +132,42 @@ structural-zero = true
 """
 
 
+# Stands for an emulator: runs the program, and changes the text FROM into TO in its output.
+OTHER_PLATFORM = """\
+import subprocess, sys
+command, change = sys.argv[-1:], sys.argv[1:-1]
+out = subprocess.run(command, stdin=sys.stdin, capture_output=True).stdout
+if change:
+    out = out.replace(change[0].encode(), change[1].encode(), 1)
+sys.stdout.buffer.write(out)
+"""
+
+
 @unittest.skipUnless(PROGRAM.exists() and KIT.exists(), "the program and the kit are not built")
 class HandWrittenCase(unittest.TestCase):
-    def run_case(self, text):
+    def run_case(self, text, *options):
         with tempfile.TemporaryDirectory() as tmp:
             cases = pathlib.Path(tmp) / "cases"
             cases.mkdir()
             (cases / "our_unit_ply.toml").write_text(text)
+            (pathlib.Path(tmp) / "other_platform.py").write_text(OTHER_PLATFORM)
+            options = [o.replace("TMP", tmp) for o in options]
             done = subprocess.run([sys.executable, str(HERE / "verify.py"), "--program", str(PROGRAM),
-                                   "--kit", str(KIT),
+                                   "--kit", str(KIT), "--native", str(PROGRAM),
                                    "--cases", str(cases), "--out", str(pathlib.Path(tmp) / "out"),
-                                   "--no-pdf"], capture_output=True, text=True)
-            manual = pathlib.Path(tmp) / "out" / next(
-                p.name for p in (pathlib.Path(tmp) / "out").glob("*.html"))
-            return done, manual.read_text()
+                                   "--no-pdf", *options], capture_output=True, text=True)
+            manuals = list((pathlib.Path(tmp) / "out").glob("*.html"))
+            return done, manuals[0].read_text() if manuals else ""
+
+    def test_another_platform_must_print_the_native_results(self):
+        case = HAND_CASE.format(a11=106.67, explained="")
+        emulator = f"{sys.executable} TMP/other_platform.py"
+        done, _ = self.run_case(case, "--check", "--emulator", emulator)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        # A digit that no case compares, changed: the numbers still pass, the platform not.
+        done, _ = self.run_case(case, "--check", "--emulator", emulator + " .1000E+02 .1001E+02")
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("ply[1].sigma-1", done.stderr)
 
     def test_picked_up_and_passing(self):
         done, manual = self.run_case(HAND_CASE.format(a11=106.67, explained=""))
