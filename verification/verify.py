@@ -174,7 +174,7 @@ def git(*args):
 
 
 def version():
-    text = (ROOT / "CMakeLists.txt").read_text()
+    text = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
     return re.search(r"project\(lamvis2 VERSION ([0-9.]+)", text).group(1)
 
 
@@ -352,7 +352,7 @@ def write_manual(outcomes, out_dir, build_dir, stem):
         parts.append(case_page(o))
 
     parts.append("<section class='page'><h2>How to add a case</h2>")
-    readme = (HERE / "README.md").read_text()
+    readme = (HERE / "README.md").read_text(encoding="utf-8")
     parts.append(markdown_html(readme.split("\n", 1)[1]))
     parts.append("</section></body></html>\n")
     page = "\n".join(parts)
