@@ -432,11 +432,14 @@ def case_page(o):
                  f"<td class='n'>{diff}</td><td class='n'>{tol}</td>"
                  f"<td>{r['verdict']}</td><td class='n'>{dbl}</td></tr>")
     p.append("</table>")
-    notes = [r for r in o.rows if r["note"]]
+    notes = {}
+    for r in o.rows:
+        if r["note"]:
+            notes.setdefault((r["verdict"], r["note"]), []).append(r["name"])
     if notes:
         p.append("<h3>Notes</h3><ul>")
-        for r in notes:
-            p.append(f"<li><b>{esc(r['name'])}</b> ({r['verdict']}): {esc(r['note'])}</li>")
+        for (verdict, note), names in notes.items():
+            p.append(f"<li><b>{esc(', '.join(names))}</b> ({verdict}): {esc(note)}</li>")
         p.append("</ul>")
     grouped = {}
     for r in o.rows:
