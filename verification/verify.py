@@ -98,23 +98,44 @@ class Outcome:
         return c
 
 
+def inputs_of(got):
+    """The material sets, plies, loads and relaxation time of a run, as the kit read them
+    from its answers."""
+    def value(name, default=None):
+        return got[name]["value"] if name in got else default
+    sets = []
+    while value(f"set[{len(sets) + 1}].thickness") is not None:
+        m = len(sets) + 1
+        sets.append({key: value(f"set[{m}].{key}", 0.0) for key in
+                     ("e1", "e2", "nu12", "g12", "thickness", "creep-fraction")})
+    plies = []
+    while value(f"ply[{len(plies) + 1}].angle") is not None:
+        k = len(plies) + 1
+        plies.append((int(value(f"ply[{k}].set")), value(f"ply[{k}].angle")))
+    loads = [value(n, 0.0) for n in ("nx", "ny", "nxy", "mx", "my", "mxy")]
+    return sets, plies, loads, value("relaxation-time", 1.0)
+
+
 def evaluate(case, got, report, status, stderr):
     out = Outcome(case, got, report, status, stderr)
     if status != 0:
         out.problems.append(f"the program ended with exit status {status}: {stderr.strip()}")
     rows = max((relaxation_row(e["name"]) for e in case.expect), default=0)
-    if case.sets is not None:
-        dbl, lam = double.quantities(case.sets, case.plies, case.loads, case.relaxation_time, rows)
+    sets, plies, loads, tau = ((case.sets, case.plies, case.loads, case.relaxation_time)
+                               if case.sets is not None else inputs_of(got))
+    try:
+        dbl, lam = double.quantities(sets, plies, loads, tau, rows)
         condition = tolerance.equilibrated_condition(lam.stiffness, lam.compliance)
-        h = lam.h
-    else:
-        dbl, condition, h = {}, 1.0, got.get("thickness", {}).get("value", 0.0)
+    except (ZeroDivisionError, KeyError, IndexError, ValueError) as error:
+        out.problems.append(f"no double-precision calculation of these inputs: {error}")
+        dbl, condition = {}, 1.0
+    h = sum(sets[m - 1]["thickness"] for m, _ in plies)
     out.condition = condition
+    out.inputs = (sets, plies, loads, tau)
     compliance_texts = {(i, j): got[f"compliance[{i},{j}]"]["text"]
                         for i in range(1, 7) for j in range(1, 7) if f"compliance[{i},{j}]" in got}
     compliance_values = {(i, j): got[f"compliance[{i},{j}]"]["value"]
                          for i in range(1, 7) for j in range(1, 7) if f"compliance[{i},{j}]" in got}
-    plies = len(case.plies) if case.plies is not None else 20
     for e in case.expect:
         name = e["name"]
         row = {"name": name, "expect": e, "kind": kind_of(name), "double": dbl.get(name)}
@@ -132,7 +153,7 @@ def evaluate(case, got, report, status, stderr):
         source = 0.5 * e["unit"]
         structural = bool(e.get("structural-zero")) or name.startswith("relaxation[") and not name.endswith(".time")
         magnitude = scale(name, structural, dbl, h) if dbl else abs(value)
-        arithmetic = tolerance.ulps(name, plies, condition, relaxation_row(name)) * tolerance.U * magnitude
+        arithmetic = tolerance.ulps(name, len(plies), condition, relaxation_row(name)) * tolerance.U * magnitude
         tol = source + program + arithmetic
         diff = abs(value - e["value"])
         ok = diff <= tol
@@ -385,23 +406,24 @@ def case_page(o):
     p.append(f"<p><b>Source:</b> {esc(case.source)}</p>")
     if case.description:
         p.append(f"<p>{esc(case.description)}</p>")
-    if case.sets is not None:
-        p.append("<table><tr><th>Set</th><th>E1</th><th>E2</th><th>nu12</th><th>G12</th>"
-                 "<th>thickness</th><th>creep fraction</th></tr>")
-        for n, s in enumerate(case.sets, 1):
-            g12 = fmt(s["g12"]) if "g12" in s else f"({fmt(double.shear_modulus(s))}, derived)"
-            p.append(f"<tr><td>{n}</td>" + "".join(
-                f"<td class='n'>{v}</td>" for v in (fmt(s['e1']), fmt(s['e2']), fmt(s['nu12']),
-                                                     g12, fmt(s['thickness']), fmt(s['creep-fraction'])))
-                     + "</tr>")
-        p.append("</table>")
-        p.append("<p><b>Plies</b> (bottom first, set/angle): " + esc(", ".join(
-            f"{m}/{fmt(a)}" for m, a in case.plies)) + ". <b>Loads</b> Nx, Ny, Nxy, Mx, My, Mxy: "
-            + esc(", ".join(fmt(v) for v in case.loads))
-            + f". <b>Relaxation time</b>: {esc(fmt(case.relaxation_time))}. "
-            f"Condition number of the equilibrated stiffness: {o.condition:.3g}.</p>")
-    else:
-        p.append(f"<p><b>Answer file:</b> {esc(case.answers_file.name)}</p>")
+    if case.answers_file:
+        p.append(f"<p><b>Answer file:</b> {esc(case.answers_file.name)} (its inputs as the kit "
+                 "reads them below)</p>")
+    sets, plies, loads, tau = o.inputs
+    p.append("<table><tr><th>Set</th><th>E1</th><th>E2</th><th>nu12</th><th>G12</th>"
+             "<th>thickness</th><th>creep fraction</th></tr>")
+    for n, s in enumerate(sets, 1):
+        g12 = fmt(s["g12"]) if "g12" in s else f"({fmt(double.shear_modulus(s))}, derived)"
+        p.append(f"<tr><td>{n}</td>" + "".join(
+            f"<td class='n'>{v}</td>" for v in (fmt(s['e1']), fmt(s['e2']), fmt(s['nu12']),
+                                                 g12, fmt(s['thickness']), fmt(s['creep-fraction'])))
+                 + "</tr>")
+    p.append("</table>")
+    p.append("<p><b>Plies</b> (bottom first, set/angle): " + esc(", ".join(
+        f"{m}/{fmt(a)}" for m, a in plies)) + ". <b>Loads</b> Nx, Ny, Nxy, Mx, My, Mxy: "
+        + esc(", ".join(fmt(v) for v in loads))
+        + f". <b>Relaxation time</b>: {esc(fmt(tau))}. "
+        f"Condition number of the equilibrated stiffness: {o.condition:.3g}.</p>")
     for note in case.notes:
         p.append(f"<p>{esc(note)}</p>")
     for problem in o.problems:
