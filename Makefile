@@ -24,6 +24,9 @@ NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
 WASM_BUILD_DIR ?= build-wasm
 WASM_CMAKE_ARGS ?=
 NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
+# The verification manual: its runner, Chromium to print it to PDF, and the manual's fonts.
+NEED_VERIFY := $(NEED_BUILD) python3:python3 chromium:chromium \
+               fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
@@ -31,7 +34,7 @@ FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz
 
 WEB_BUILD_DIR ?= build-web
 
-.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page clean
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page verify clean
 
 all: build
 
@@ -47,7 +50,7 @@ build: configure
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	@$(BUILD_DIR)/lamvis2
 
 test:
@@ -65,6 +68,17 @@ install: configure
 dist:
 	@sh tools/need.sh "make dist" $(NEED_DIST)
 	@bash packaging/dist.sh
+
+# The verification manual: every case of verification/cases run with the program, read by
+# the kit and compared with its reference values; writes $(BUILD_DIR)/verification/
+# lamvis2-VERSION-verification.html and .pdf, and fails when a number neither passes nor is
+# explained in its case file.
+verify: configure
+	@sh tools/need.sh "make verify" $(NEED_VERIFY)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
+	@LAMVIS2_BUILD_DIR=$(BUILD_DIR) python3 -m unittest discover -s verification -p 'test_*.py'
+	@python3 verification/verify.py --program $(BUILD_DIR)/lamvis2 --kit $(BUILD_DIR)/lamvis2-kit \
+	  --build-dir $(BUILD_DIR) --out $(BUILD_DIR)/verification
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON

@@ -7,8 +7,9 @@
 # - natively, the software-flag build (-DLAMVIS_SOFTWARE_FP_FLAGS=ON, the mode of 64-bit ARM
 #   and WebAssembly) runs the whole suite, unit tests included, and a differential run;
 # - a static aarch64 cross build (software flags; warnings are errors) runs every
-#   whole-program case file under qemu-aarch64, byte for byte, and a differential run
-#   through the emulator; its lamvis2-kit runs the kit's checks under the emulator.
+#   whole-program case file under qemu-aarch64, byte for byte, the verification cases (the
+#   native results required), and a differential run through the emulator; its lamvis2-kit
+#   runs the kit's checks under the emulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,6 +53,7 @@ cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake \
 cmake --build build-aarch64 -j "$JOBS"
 LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   build/program_tests --gtest_filter='Cases/*'
+python3 verification/verify.py --check --program build-aarch64/lamvis2 --emulator qemu-aarch64
 python3 tests/model/differential.py --runs "$RUNS" --seed aarch64 --jobs "$JOBS" \
   --emulator qemu-aarch64 --timeout 60 --also build/lamvis2 build-aarch64/lamvis2
 

@@ -33,6 +33,7 @@ echo "make dist took $(($(date +%s) - start)) s"
 version=$(sed -n 's/^project(lamvis2 VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
 dist=$root/dist
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
+[ -s "$dist/lamvis2-$version-verification.pdf" ] || fail "dist/ has no verification manual"
 
 # The native program (and the whole-program tests) that the downloads are held to.
 make --no-print-directory configure

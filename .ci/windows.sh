@@ -3,8 +3,9 @@
 # program, its unit tests and test drivers for Windows; checks that the program is one
 # console executable importing only system libraries; runs the unit tests under wine
 # through CTest; runs every whole-program case (and the Windows-only ones) through wine
-# from the native test build, the floating-point reports of the Windows driver, and a
-# differential run against the reference model.
+# from the native test build, the floating-point reports of the Windows driver, the
+# verification cases (the native results required), and a differential run against the
+# reference model.
 # Environment: WINDOWS_DIFFERENTIAL_RUNS (default 300) sets the length of the differential
 # run.
 set -euo pipefail
@@ -70,6 +71,9 @@ if command -v node >/dev/null; then
   again env KIT_CHECKS_EMULATOR=wine node kit/test/read_cases.mjs "$kit" tests/cases
 fi
 again env KIT_CHECKS_EMULATOR=wine python3 kit/test/kit_checks.py "$kit" "$program" .
+
+# The verification cases: the Windows program's results must be the native program's.
+again python3 verification/verify.py --check --program "$program" --emulator wine
 
 # Random dialogues through the Windows program and the reference model.
 again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs 2 --seed 10 \

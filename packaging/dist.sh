@@ -8,6 +8,7 @@
 #   lamvis2_VERSION_amd64.deb              /usr/bin/lamvis2 and lamvis2-kit, their manual
 #   lamvis2_VERSION_arm64.deb              pages, README and examples in /usr/share/doc/lamvis2/
 #   lamvis2-VERSION.html                   the browser page, when the tree has one
+#   lamvis2-VERSION-verification.pdf       the verification manual (make verify)
 #   SHA256SUMS
 # The files are reproducible: built from the same commit they are the same bytes wherever
 # and whenever they are built. Every time stamp is SOURCE_DATE_EPOCH (by default the time
@@ -146,6 +147,13 @@ if [ -f web/package.json ]; then
   make --no-print-directory web
   install -m 0644 build-web/lamvis2.html "$out/lamvis2-$version.html"
 fi
+
+# The verification manual: the cases run with the x86-64 Linux program of this release;
+# make verify fails, and so the release, when a number neither passes nor is explained.
+echo "dist: the verification manual"
+make --no-print-directory verify BUILD_DIR="$work/linux-x86_64" >"$work/verify.log" 2>&1 ||
+  { cat "$work/verify.log" >&2; exit 1; }
+install -m 0644 "$work/linux-x86_64/verification/lamvis2-$version-verification.pdf" "$out/"
 
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS | sed 's|^\./||' | sort |
   xargs sha256sum >SHA256SUMS)
