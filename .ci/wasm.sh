@@ -19,7 +19,7 @@ RUNS=${WASM_DIFFERENTIAL_RUNS:-2000}
 MAX_MODULE_BYTES=$((250 * 1024))
 started=$SECONDS
 
-sh tools/need.sh "wasm.sh" nodejs:node python3:python3
+sh tools/need.sh "wasm.sh" nodejs:node@18 python3:python3
 
 make wasm JOBS="$JOBS" WASM_CMAKE_ARGS=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 module="$PWD/build-wasm/lamvis2.wasm"

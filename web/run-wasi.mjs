@@ -22,7 +22,9 @@ if (!modulePath) {
 const { WASI } = await import('node:wasi');
 const wasi = new WASI({ version: 'preview1', args: [modulePath], env: {}, returnOnExit: true });
 const module = await WebAssembly.compile(await readFile(modulePath));
-const instance = await WebAssembly.instantiate(module, wasi.getImportObject());
+// The import object is made from `wasi.wasiImport`, which every Node from 18 up has
+// (`getImportObject()` came with Node 20).
+const instance = await WebAssembly.instantiate(module, { wasi_snapshot_preview1: wasi.wasiImport });
 try {
   process.exitCode = wasi.start(instance);
 } catch (error) {
