@@ -19,8 +19,9 @@ cd "$(dirname "$0")/.."
 JOBS=2
 started=$SECONDS
 
-sh tools/need.sh "web.sh" nodejs:node@18 python3:python3 chromium:/usr/bin/chromium firefox-esr:firefox-esr \
-  webkit2gtk-driver:WebKitWebDriver xvfb:xvfb-run xauth:xauth
+sh tools/need.sh "web.sh" nodejs:node@18 python3:python3 cmake:cmake g++:g++ \
+  chromium:/usr/bin/chromium firefox-esr:firefox-esr webkit2gtk-driver:WebKitWebDriver \
+  xvfb:xvfb-run xauth:xauth
 
 make web JOBS="$JOBS"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
