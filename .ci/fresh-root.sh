@@ -120,9 +120,11 @@ set +x
 node --version"
 fi
 
+# In the background, so that a signal to this script ends it (and the root) at once.
 step=$SECONDS
 chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  /bin/bash -euo pipefail -c "cd /root/lamvis2 && $RUN" </dev/null
+  /bin/bash -euo pipefail -c "cd /root/lamvis2 && $RUN" </dev/null &
+wait $!
 echo "fresh-root.sh: the commands in the root took $((SECONDS - step)) s"
 echo "fresh-root.sh: $((SECONDS - started)) s"
