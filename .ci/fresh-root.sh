@@ -86,7 +86,15 @@ fi
 # Services are not started in the root (a chroot has no init).
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
+# The machine's own network set-up, as every machine here has it: its name servers, the
+# certificate authorities it adds to Debian's (the registries' connections are checked against
+# them) and npm's settings for them.
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+if ls /usr/local/share/ca-certificates/*.crt >/dev/null 2>&1; then
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  chroot "$root" update-ca-certificates >/dev/null
+fi
+[ ! -f /etc/npmrc ] || cp /etc/npmrc "$root/etc/npmrc"
 mount -t proc proc "$root/proc"
 mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"
