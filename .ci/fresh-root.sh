@@ -92,7 +92,7 @@ chmod +x "$root/usr/sbin/policy-rc.d"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 if ls /usr/local/share/ca-certificates/*.crt >/dev/null 2>&1; then
   cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
-  chroot "$root" update-ca-certificates >/dev/null
+  chroot "$root" update-ca-certificates >/dev/null 2>&1
 fi
 [ ! -f /etc/npmrc ] || cp /etc/npmrc "$root/etc/npmrc"
 mount -t proc proc "$root/proc"
