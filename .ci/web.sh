@@ -30,8 +30,10 @@ cmake --build build -j "$JOBS" --target lamvis2
 echo "== transcript reader (node --test)"
 node --test web/test/*.test.mjs
 
+# Each browser's checks run even when those before them failed; the script fails after them.
+failed=""
 echo "== the page in headless Chromium"
-node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
+node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web || failed="$failed chromium"
 
 # Firefox is driven over the global WebSocket: Node's own from 22 on, behind a flag in 20, and
 # on 18 (Debian 12's) the ws package's, preloaded.
@@ -43,6 +45,11 @@ else
   websocket=(--import "$PWD/.ci/websocket-global.mjs")
 fi
 echo "== the page in Firefox and WebKit (node $(node --version))"
-xvfb-run -a node "${websocket[@]}" web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
+xvfb-run -a node "${websocket[@]}" web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2 ||
+  failed="$failed firefox/webkit"
 
 echo "web.sh: $((SECONDS - started)) s"
+if [ -n "$failed" ]; then
+  echo "web.sh: checks failed in:$failed" >&2
+  exit 1
+fi
