@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 JOBS=2
 started=$SECONDS
 
-sh tools/need.sh "web.sh" nodejs:node@18 python3:python3 cmake:cmake g++:g++ \
+sh tools/need.sh "web.sh" nodejs:node@18 npm:npm python3:python3 cmake:cmake g++:g++ \
   chromium:/usr/bin/chromium firefox-esr:firefox-esr webkit2gtk-driver:WebKitWebDriver \
   xvfb:xvfb-run xauth:xauth
 

@@ -19,6 +19,11 @@ if (!modulePath) {
   process.exit(2);
 }
 
+if (Number(process.versions.node.split('.')[0]) < 18) {
+  process.stderr.write(`run-wasi.mjs needs Node.js 18 or later; this is ${process.version}\n`);
+  process.exit(2);
+}
+
 const { WASI } = await import('node:wasi');
 const wasi = new WASI({ version: 'preview1', args: [modulePath], env: {}, returnOnExit: true });
 const module = await WebAssembly.compile(await readFile(modulePath));
