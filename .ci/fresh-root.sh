@@ -12,9 +12,10 @@
 #
 # Environment:
 #   FRESH_ROOT_RUN    the commands to run in the root instead (bash), e.g. 'CI=true bash .ci/run'
-#   FRESH_ROOT_CACHE  a folder for the root's tarball and the downloaded packages, used only if
-#                     it exists (default /var/cache/lamvis2-ci); the tarball is made anew when
-#                     it is older than 7 days
+#   FRESH_ROOT_CACHE  a folder outside the repository for the root's tarball and the packages
+#                     downloaded (default /var/cache/lamvis2-ci, made when it can be; empty for
+#                     none); the tarball is made anew when it is 7 days old, and the packages
+#                     that the archive no longer has are removed after a run (apt-get autoclean)
 #   FRESH_ROOT_MIRROR Debian's mirror (default http://deb.debian.org/debian)
 # Needs root (debootstrap, chroot and mounts). Only the committed HEAD is cloned.
 set -euo pipefail
@@ -23,7 +24,7 @@ repo=$PWD
 started=$SECONDS
 
 MIRROR=${FRESH_ROOT_MIRROR:-http://deb.debian.org/debian}
-CACHE=${FRESH_ROOT_CACHE:-/var/cache/lamvis2-ci}
+CACHE=${FRESH_ROOT_CACHE-/var/cache/lamvis2-ci}
 RUN=${FRESH_ROOT_RUN:-}
 WASM_RUNS=${FRESH_ROOT_WASM_RUNS:-200}
 SUITE=bookworm
@@ -61,8 +62,10 @@ trap 'exit 130' INT TERM
 # The root: from the cached tarball when there is a recent one, otherwise by debootstrap.
 step=$SECONDS
 tarball=""
-if [ -d "$CACHE" ]; then
+if [ -n "$CACHE" ] && mkdir -p "$CACHE" 2>/dev/null && [ -w "$CACHE" ]; then
   tarball=$CACHE/$SUITE-minbase-make-git.tar.zst
+else
+  CACHE=""
 fi
 if [ -n "$tarball" ] && [ -n "$(find "$tarball" -mtime -7 2>/dev/null)" ]; then
   tar -C "$root" --zstd -xf "$tarball"
@@ -100,7 +103,7 @@ mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"
 mount -t sysfs sysfs "$root/sys"
 # The packages downloaded, kept between runs (apt still installs each one as usual).
-if [ -d "$CACHE" ]; then
+if [ -n "$CACHE" ]; then
   mkdir -p "$CACHE/apt-archives/partial"
   mount --bind "$CACHE/apt-archives" "$root/var/cache/apt/archives"
 fi
@@ -135,4 +138,5 @@ chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" \
   /bin/bash -euo pipefail -c "cd /root/lamvis2 && $RUN" </dev/null &
 wait $!
 echo "fresh-root.sh: the commands in the root took $((SECONDS - step)) s"
+[ -z "$CACHE" ] || chroot "$root" apt-get autoclean -q >/dev/null 2>&1 || true
 echo "fresh-root.sh: $((SECONDS - started)) s"
