@@ -23,7 +23,7 @@ NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
              wasi-libc:/usr/lib/wasm32-wasi/libc.a binaryen:wasm-opt
 WASM_BUILD_DIR ?= build-wasm
 WASM_CMAKE_ARGS ?=
-NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
+NEED_WEB := nodejs:node@18 npm:npm binaryen:wasm-opt
 # The verification manual: its runner, Chromium to print it to PDF, and the manual's fonts.
 NEED_VERIFY := $(NEED_BUILD) python3:python3 chromium:chromium \
                fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf

@@ -20,7 +20,9 @@ RUNS=${WASM_DIFFERENTIAL_RUNS:-2000}
 MAX_MODULE_BYTES=$((250 * 1024))
 started=$SECONDS
 
-sh tools/need.sh "wasm.sh" nodejs:node python3:python3
+# The native build (the reference, and the test driver) needs the compiler and GoogleTest.
+sh tools/need.sh "wasm.sh" nodejs:node@18 python3:python3 cmake:cmake g++:g++ \
+  libgtest-dev:/usr/include/gtest/gtest.h
 
 make wasm JOBS="$JOBS" WASM_CMAKE_ARGS=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 module="$PWD/build-wasm/lamvis2.wasm"

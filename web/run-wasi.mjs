@@ -19,10 +19,17 @@ if (!modulePath) {
   process.exit(2);
 }
 
+if (Number(process.versions.node.split('.')[0]) < 18) {
+  process.stderr.write(`run-wasi.mjs needs Node.js 18 or later; this is ${process.version}\n`);
+  process.exit(2);
+}
+
 const { WASI } = await import('node:wasi');
 const wasi = new WASI({ version: 'preview1', args: [modulePath], env: {}, returnOnExit: true });
 const module = await WebAssembly.compile(await readFile(modulePath));
-const instance = await WebAssembly.instantiate(module, wasi.getImportObject());
+// The import object is made from `wasi.wasiImport`, which every Node from 18 up has
+// (`getImportObject()` came with Node 20).
+const instance = await WebAssembly.instantiate(module, { wasi_snapshot_preview1: wasi.wasiImport });
 try {
   process.exitCode = wasi.start(instance);
 } catch (error) {
