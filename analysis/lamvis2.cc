@@ -16,6 +16,7 @@
 #include "analysis/rounding.h"
 #include "consoleio/input.h"
 #include "consoleio/output.h"
+#include "consoleio/pause.h"
 #include "runtime/fpe.h"
 
 namespace {
@@ -40,6 +41,9 @@ const char* const STRESS_HEADING_FORMAT =
     "(/,' stresses:',/,2X,'ply',5X,'sigma-1',5X,'sigma-2',4X,'sigma-12',/)";
 const char* const STRESS_ROW_FORMAT = "(3X,I2,3E12.4)";
 const char* const SWEEP_ROW_FORMAT = "(7E12.4)";
+
+// An all-zero row met by the inversion: the user is told and the run waits for an answer.
+void pauseAtSingularMatrix() { pauseForInput(16, "Singular matrix."); }
 
 // ---- Statements ----
 
@@ -209,7 +213,7 @@ void AnalysisSession::plyCompliance(int k, float* s) {
 
 void AnalysisSession::reducedStiffness(int k, float* q) {
     plyCompliance(k, workCompliance);
-    invertMatrix(workCompliance, 3, 3, q);
+    invertMatrix(workCompliance, 3, 3, q, pauseAtSingularMatrix);
 }
 
 void AnalysisSession::transformedStiffness(int k, float* qBar) {
@@ -228,7 +232,7 @@ void AnalysisSession::transformedStiffness(int k, float* qBar) {
     multiplyMatrices(REUTER_MATRIX, p3, 3, sBar);
     std::memcpy(workTransformedCompliance, sBar, sizeof sBar);
 
-    invertMatrix(sBar, 3, 3, qBar);
+    invertMatrix(sBar, 3, 3, qBar, pauseAtSingularMatrix);
 }
 
 // ---- Laminate stiffness and compliance ----
@@ -267,7 +271,7 @@ void AnalysisSession::reportLaminateStiffness() {
     };
 
     printMatrix(STIFFNESS_HEADING_FORMAT, laminateStiffness);
-    invertMatrix(laminateStiffness, 6, 6, laminateCompliance);
+    invertMatrix(laminateStiffness, 6, 6, laminateCompliance, pauseAtSingularMatrix);
     printMatrix(COMPLIANCE_HEADING_FORMAT, laminateCompliance);
 }
 

@@ -11,11 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "analysis/invert.h"
 #include "analysis/lamvis2.h"
 #include "fuzz/fp_guard.h"
 #include "runtime/fpe.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/fake_console.h"
 
 [[noreturn]] inline void fuzzFailure(const char* target, const char* what) {
@@ -73,12 +72,10 @@ private:
 class FuzzRun {
 public:
     FuzzRun(FuzzConsole& console, FloatingPointGuard& guard, bool startProgram) : scope_(console) {
-        resetInversionState();
         if (startProgram) startRuntime();
         else configureFloatingPoint();
         guard.arm();
     }
-    ~FuzzRun() { resetInversionState(); }
     FuzzRun(const FuzzRun&) = delete;
     FuzzRun& operator=(const FuzzRun&) = delete;
 

@@ -11,7 +11,7 @@
 #include "consoleio/output.h"
 #include "runtime/error.h"
 #include "runtime/fpe.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 
 namespace {

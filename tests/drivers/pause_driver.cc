@@ -9,8 +9,8 @@
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/error.h"
-#include "runtime/pause.h"
-#include "runtime/startup.h"
+#include "consoleio/pause.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 
 int main(int argc, char** argv) {

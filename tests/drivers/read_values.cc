@@ -17,7 +17,7 @@
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/error.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"
 

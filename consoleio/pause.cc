@@ -1,6 +1,6 @@
 // The pause: shows its text on a line of its own, waits for the user's answer and runs a
 // non-empty answer as a command line before the caller goes on.
-#include "runtime/pause.h"
+#include "consoleio/pause.h"
 
 #include <cstring>
 #include <memory>

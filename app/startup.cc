@@ -1,5 +1,5 @@
 // Start-up of the run-time support.
-#include "runtime/startup.h"
+#include "app/startup.h"
 
 #include "consoleio/record.h"
 #include "runtime/console.h"

@@ -1,4 +1,4 @@
-#include "runtime/pause.h"
+#include "consoleio/pause.h"
 
 #include <gtest/gtest.h>
 
