@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr int OUTPUT_UNIT_6 = 6;
-constexpr int INPUT_UNIT_5 = 5;
-
 // The single-precision value nearest one third, used as a factor.
 constexpr float ONE_THIRD = 1.0f / 3.0f;
 
@@ -172,7 +169,7 @@ void AnalysisSession::readLayup() {
             beginWrite(CONSOLE_OUTPUT_UNIT, LAYUP_PROMPT_FORMAT, -1);
             writeInteger(k);
             endWrite();
-            readInteger(INPUT_UNIT_5, setNumber);
+            readInteger(NUMBERED_INPUT_UNIT, setNumber);
             if (setNumber < 0 || (setNumber >= 1 && setNumber <= setsDefined)) break;
             if (setsDefined > 0) {
                 beginWrite(CONSOLE_OUTPUT_UNIT, SET_RANGE_FORMAT, -1);
@@ -290,10 +287,10 @@ void AnalysisSession::reportLoadResponse() {
 
     multiplyMatrixVector(laminateCompliance, loads, 6, deformation);
 
-    beginWrite(OUTPUT_UNIT_6, DEFORMATION_FORMAT, -1);
+    beginWrite(NUMBERED_OUTPUT_UNIT, DEFORMATION_FORMAT, -1);
     for (float value : deformation) writeReal(value);
     endWrite();
-    writeFormatted(OUTPUT_UNIT_6, STRESS_HEADING_FORMAT);
+    writeFormatted(NUMBERED_OUTPUT_UNIT, STRESS_HEADING_FORMAT);
 
     for (int i = 0; i < 3; ++i) {
         midplaneStrains[i] = deformation[i];
@@ -312,7 +309,7 @@ void AnalysisSession::reportLoadResponse() {
         for (int i = 0; i < 3; ++i) laminateStress[i] = narrow(wide(b[i]) * wide(midThickness) + wide(a[i]));
         multiplyMatrixVector(workStressTransformation, laminateStress, 3, plyStress);
 
-        beginWrite(OUTPUT_UNIT_6, STRESS_ROW_FORMAT, -1);
+        beginWrite(NUMBERED_OUTPUT_UNIT, STRESS_ROW_FORMAT, -1);
         writeInteger(k);
         for (float value : plyStress) writeReal(value);
         endWrite();

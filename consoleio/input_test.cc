@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "consoleio/output.h"
+#include "consoleio/reader.h"
 #include "tests/fake_console.h"
 #include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"

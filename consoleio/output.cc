@@ -24,7 +24,6 @@ constexpr int LIST_INTEGER_WIDTH = 11;
 // are kept from one statement to the next, so that a statement allocates nothing once the
 // program has written a statement as long before.
 struct OutputStatement {
-    int unit = CONSOLE_OUTPUT_UNIT;
     const CompiledFormat* format = nullptr;  // none for list-directed output
     std::vector<OutputItem> items;
     std::size_t itemCount = 0;
@@ -66,9 +65,9 @@ const CompiledFormat& compiledFormatFor(const char* text, int length) {
     return replaced.format;
 }
 
-UnitRecord& selectUnit(int) {
-    // Units CONSOLE_OUTPUT_UNIT, 6, 0 and every other unit the program can name reach the
-    // console: the program connects no files.
+// Every unit the program can name (CONSOLE_OUTPUT_UNIT, NUMBERED_OUTPUT_UNIT, 0, ...)
+// reaches the console: the program connects no files.
+UnitRecord& consoleOutputRecord() {
     UnitRecord& unit = consoleOutputUnit();
     unit.descriptor = STANDARD_OUTPUT;
     if (consoleShared()) unit.position = 0;
@@ -82,7 +81,7 @@ std::string integerText(std::int32_t value) {
 
 }  // namespace
 
-void beginWrite(int unit, const char* formatText, int formatLength, const char*, int, int) {
+void beginWrite(int unit, const char* formatText, int formatLength) {
     // Without traps, a floating-point fault before the statement is reported before it.
     checkFloatingPointFault();
     setCurrentStatementKind(StatementKind::Write);
@@ -90,7 +89,6 @@ void beginWrite(int unit, const char* formatText, int formatLength, const char*,
     if (unit != CONSOLE_OUTPUT_UNIT && (unit < -32767 || unit > 32767))
         raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
     statement.itemCount = 0;
-    statement.unit = unit;
     statement.format = formatText != nullptr ? &compiledFormatFor(formatText, formatLength) : nullptr;
 }
 
@@ -106,12 +104,12 @@ void writeCharacter(const char* text, int length) {
     else item.text.clear();
 }
 
-int endWrite() {
+void endWrite() {
     const std::span<const OutputItem> items(statement.items.data(), statement.itemCount);
     const CompiledFormat* format = statement.format;
     statement.itemCount = 0;
     statement.format = nullptr;
-    UnitRecord& unit = selectUnit(statement.unit);
+    UnitRecord& unit = consoleOutputRecord();
     unit.pendingBlanks = 0;
     if (format != nullptr) {
         runFormattedItems(unit, *format, items);
@@ -120,7 +118,6 @@ int endWrite() {
     }
     endRecord(unit);
     unit.pendingBlanks = 0;
-    return 0;
 }
 
 void writeListDirected(UnitRecord& unit, std::span<const OutputItem> items) {

@@ -23,19 +23,20 @@ struct OutputItem {
     std::string text;         // private copy of a character item
 };
 
+// The preconnected output unit the analysis names; it reaches the console too.
+constexpr int NUMBERED_OUTPUT_UNIT = 6;
+
 // Begins an output statement. `formatText` is a format specification or nullptr for
 // list-directed output; `formatLength` its length, or -1 when it ends at a NUL byte.
-// `advanceText`/`advanceLength` name an advance specifier, `options` error flags.
-void beginWrite(int unit, const char* formatText, int formatLength,
-                const char* advanceText = nullptr, int advanceLength = 0, int options = 0);
+void beginWrite(int unit, const char* formatText, int formatLength);
 
 void writeInteger(std::int32_t value);
 void writeReal(float value);
 void writeDouble(double value);
 void writeCharacter(const char* text, int length);
 
-// Executes the statement: all its records are produced and written now. Returns 0.
-int endWrite();
+// Executes the statement: all its records are produced and written now.
+void endWrite();
 
 // The list-directed layout of a statement's items into the unit's records (used by
 // endWrite; exposed for tests).

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "consoleio/input.h"
+#include "consoleio/reader.h"
 #include "consoleio/record.h"
 #include "runtime/console.h"
 #include "runtime/error.h"

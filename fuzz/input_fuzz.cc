@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         status = runToExit([&] {
             for (;;) {
                 require(++statements <= statementLimit);
-                beginRead(statements % 3 == 0 ? INPUT_UNIT_FIVE : CONSOLE_INPUT_UNIT);
+                beginRead(statements % 3 == 0 ? NUMBERED_INPUT_UNIT : CONSOLE_INPUT_UNIT);
                 std::int32_t integer = 0;
                 float real = std::numeric_limits<float>::quiet_NaN();
                 readIntegerItem(integer);
