@@ -197,11 +197,11 @@ void AnalysisSession::referToMidPlane() {
 // ---- Ply routines ----
 
 void AnalysisSession::stressTransformation(int k, float* t) {
-    stressTransformationOf(layup.plies[k - 1].angle, t);
+    stressTransformationOf(angles, layup.plies[k - 1].angle, t);
 }
 
 void AnalysisSession::inverseStressTransformation(int k, float* t) {
-    inverseStressTransformationOf(layup.plies[k - 1].angle, t);
+    inverseStressTransformationOf(angles, layup.plies[k - 1].angle, t);
 }
 
 void AnalysisSession::plyCompliance(int k, float* s) {

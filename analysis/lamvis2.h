@@ -88,6 +88,9 @@ public:
     float workCompliance[9] = {};
     float workTransformedCompliance[9] = {};
 
+    // The trigonometric terms of the ply angles met so far.
+    AngleTable angles;
+
     // The relaxation sweep.
     float relaxationTime = 0.0f;
     float plyCreepStrains[3 * MAX_PLIES] = {};  // component c of ply k at (k - 1) * 3 + (c - 1)
