@@ -27,7 +27,7 @@ inline float subtractProduct(float sum, float x, float y) { return narrow(wide(s
 
 }  // namespace
 
-void invertMatrix(const float* a, int n, int np, float* y, SingularRowHandler onSingularRow) {
+void invertMatrix(const float* a, int n, int np, float* y, SingularRowHandler* handler) {
     // The work matrix and the pivot rows of the orders the program inverts live on the
     // stack; larger ones on the heap.
     const std::size_t size = static_cast<std::size_t>(np) * static_cast<std::size_t>(np);
@@ -50,12 +50,12 @@ void invertMatrix(const float* a, int n, int np, float* y, SingularRowHandler on
         for (int j = 1; j <= n; ++j) at(y, np, i, j) = 0.0f;
         at(y, np, i, i) = 1.0f;
     }
-    luDecompose(work, n, np, pivotRows, parity, onSingularRow);
+    luDecompose(work, n, np, pivotRows, parity, handler);
     for (int j = 1; j <= n; ++j) luSolve(work, n, np, pivotRows, y + (j - 1) * np);
 }
 
 void luDecompose(float* a, int n, int np, int* pivotRows, float& parity,
-                 SingularRowHandler onSingularRow) {
+                 SingularRowHandler* handler) {
     // The row scale has room for MAX_INVERT_ORDER rows; a larger order cannot be worked.
     if (n > MAX_INVERT_ORDER) raiseRuntimeError(ErrorCode::WorkArrayAllocate, StatementKind::General);
     parity = 1.0f;
@@ -70,7 +70,7 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity,
         }
         // An all-zero row: the caller is told (and the user waits). The division below then
         // divides by zero, and the floating-point fault report ends the run.
-        if (decides(wide(big) == 0.0) && onSingularRow != nullptr) onSingularRow();
+        if (decides(wide(big) == 0.0) && handler != nullptr) handler->onSingularRow();
         rowScale[i - 1] = narrow(1.0 / wide(big));
     }
 

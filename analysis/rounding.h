@@ -110,13 +110,13 @@ inline float roundedSumOfProducts(int n, Left left, Right right) {
 // A computed value stored as a float.
 inline float narrow(Wide x) {
     const float stored = rounded(x);
-    return floatingPointFlagMode && faultFlagsMayBeRaised(stored) ? checkedFloatingPointResult(stored)
+    return signalState.flagMode && faultFlagsMayBeRaised(stored) ? checkedFloatingPointResult(stored)
                                                                 : stored;
 }
 
 // A comparison whose outcome decides what the run does next.
 inline bool decides(bool condition) {
-    return floatingPointFlagMode && faultFlagsMayBeRaised(condition)
+    return signalState.flagMode && faultFlagsMayBeRaised(condition)
                ? checkedFloatingPointResult(condition)
                : condition;
 }

@@ -1,17 +1,14 @@
 // Start-up of the run-time support.
 #include "app/startup.h"
 
-#include "consoleio/record.h"
 #include "runtime/console.h"
-#include "runtime/error.h"
 #include "runtime/fpe.h"
 
-void startRuntime() {
+void startRuntime(RunTime& run) {
     preparePlatform();
-    resetRuntimeErrorState();
-    openConsoleUnits();
+    useErrorState(&run.errors);
+    run.console.units.open();
     // The end of every run, normal or after a report, closes the console down.
-    registerCloseDown(closeDownConsole);
-    registerInputOutputErrorHook(resetConsoleAfterError);
+    registerConsoleHooks(closeDownConsole, resetConsoleAfterError, &run.console.units);
     configureFloatingPoint();
 }

@@ -28,17 +28,17 @@ Outcome run(const char* format, const std::vector<Item>& items, int length = -1)
     FakeConsole console;
     FakeConsoleScope scope(console);
     const int status = runToExit([&] {
-        beginWrite(CONSOLE_OUTPUT_UNIT, format, length);
+        beginWrite(scope.io, CONSOLE_OUTPUT_UNIT, format, length);
         for (const Item& item : items) {
-            if (auto* i = std::get_if<int>(&item)) writeInteger(*i);
-            else if (auto* r = std::get_if<float>(&item)) writeReal(*r);
-            else if (auto* d = std::get_if<double>(&item)) writeDouble(*d);
+            if (auto* i = std::get_if<int>(&item)) writeInteger(scope.io, *i);
+            else if (auto* r = std::get_if<float>(&item)) writeReal(scope.io, *r);
+            else if (auto* d = std::get_if<double>(&item)) writeDouble(scope.io, *d);
             else {
                 const auto& text = std::get<std::string>(item);
-                writeCharacter(text.data(), static_cast<int>(text.size()));
+                writeCharacter(scope.io, text.data(), static_cast<int>(text.size()));
             }
         }
-        endWrite();
+        endWrite(scope.io);
     });
     return {status, console.out, console.err};
 }

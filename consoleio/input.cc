@@ -3,6 +3,7 @@
 // take their values from the scanner, which takes its bytes from the record reader.
 #include "consoleio/input.h"
 
+#include "consoleio/console_io.h"
 #include "consoleio/reader.h"
 #include "consoleio/record.h"
 #include "consoleio/scanner.h"
@@ -10,53 +11,47 @@
 
 namespace {
 
-// The input statement in progress.
-struct InputStatement {
-    bool started = false;   // the statement start has run (at the first item)
-    bool finished = false;  // a slash ended the item list: further items are not read
-};
-
-ListScanner scan;
-InputStatement statement;
-
 [[noreturn]] void raiseReadError(ErrorCode code) {
     raiseRuntimeError(code, StatementKind::Read);
 }
 
-UnitRecord& startStatement() {
-    UnitRecord& unit = consoleInputUnit();
+UnitRecord& startStatement(ConsoleIo& io) {
+    InputStatement& statement = io.input.statement;
+    UnitRecord& unit = io.units.input();
     unit.descriptor = STANDARD_INPUT;
     if (!statement.started) {
         statement.started = true;
         if (unit.lineOpen) {
             // Only a shared record: the prompt's line is ended before the user types, and
             // the bytes of the output record are no input.
-            writeConsoleBytes(STANDARD_OUTPUT, "\r\n", 2);
+            writeConsoleBytes(unit, STANDARD_OUTPUT, "\r\n", 2);
             unit.position = 0;
             unit.lastIndex = -1;
         }
-        scan = ListScanner{};
+        io.input.scan = ListScanner{};
     }
     return unit;
 }
 
 }  // namespace
 
-void beginRead(int unit) {
+void beginRead(ConsoleIo& io, int unit) {
     if (unit != CONSOLE_INPUT_UNIT && unit != NUMBERED_INPUT_UNIT) {
         raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
     }
     setCurrentStatementKind(StatementKind::Read);
     setCurrentConnectionName("CON");
-    statement = InputStatement{};
+    io.input.statement = InputStatement{};
 }
 
 namespace {
 
 // Transfers one value into `target` through `convert`; a null value leaves it as it was.
 template <typename Target, typename Convert>
-void readItem(Target& target, ItemType type, Convert convert) {
-    UnitRecord& unit = startStatement();
+void readItem(ConsoleIo& io, Target& target, ItemType type, Convert convert) {
+    UnitRecord& unit = startStatement(io);
+    InputStatement& statement = io.input.statement;
+    ListScanner& scan = io.input.scan;
     if (statement.finished) return;
     if (scan.scanValue(unit, type)) {
         auto result = convert(scan.tokenText(), scan.mode);
@@ -69,19 +64,16 @@ void readItem(Target& target, ItemType type, Convert convert) {
 
 }  // namespace
 
-void readIntegerItem(std::int32_t& target) {
-    readItem(target, ItemType::Integer, parseIntegerToken);
+void readIntegerItem(ConsoleIo& io, std::int32_t& target) {
+    readItem(io, target, ItemType::Integer, parseIntegerToken);
 }
 
-void readRealItem(float& target) { readItem(target, ItemType::Real, parseRealToken); }
-
-void endRead() {
-    UnitRecord& unit = startStatement();
-    if (!scan.endedAtLineEnd) completeInputRecord(unit);
-    statement = InputStatement{};
+void readRealItem(ConsoleIo& io, float& target) {
+    readItem(io, target, ItemType::Real, parseRealToken);
 }
 
-void resetConsoleInput() {
-    scan = ListScanner{};
-    statement = InputStatement{};
+void endRead(ConsoleIo& io) {
+    UnitRecord& unit = startStatement(io);
+    if (!io.input.scan.endedAtLineEnd) completeInputRecord(unit);
+    io.input.statement = InputStatement{};
 }

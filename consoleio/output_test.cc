@@ -25,13 +25,13 @@ Item integer(int v) { return {Item::Integer, "", v}; }
 
 using Statement = std::vector<Item>;
 
-void execute(const Statement& statement, int unit = CONSOLE_OUTPUT_UNIT) {
-    beginWrite(unit, nullptr, 0);
+void execute(ConsoleIo& io, const Statement& statement, int unit = CONSOLE_OUTPUT_UNIT) {
+    beginWrite(io, unit, nullptr, 0);
     for (const Item& item : statement) {
-        if (item.kind == Item::Text) writeCharacter(item.text.data(), static_cast<int>(item.text.size()));
-        else writeInteger(item.value);
+        if (item.kind == Item::Text) writeCharacter(io, item.text.data(), static_cast<int>(item.text.size()));
+        else writeInteger(io, item.value);
     }
-    endWrite();
+    endWrite(io);
 }
 
 struct ListCase {
@@ -48,7 +48,7 @@ TEST_P(ListDirectedTest, WritesExpectedBytes) {
     FakeConsole console;
     FakeConsoleScope scope(console);
     int status = runToExit([&] {
-        for (const Statement& statement : GetParam().statements) execute(statement);
+        for (const Statement& statement : GetParam().statements) execute(scope.io, statement);
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(console.out, GetParam().expected);
@@ -111,10 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(OutputUnits, UnitSixAndDefaultShareLines) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    int status = runToExit([] {
-        execute({text("a")}, 6);
-        execute({text("b")}, CONSOLE_OUTPUT_UNIT);
-        execute({text("c")}, 0);
+    int status = runToExit([&] {
+        execute(scope.io, {text("a")}, 6);
+        execute(scope.io, {text("b")}, CONSOLE_OUTPUT_UNIT);
+        execute(scope.io, {text("c")}, 0);
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(console.out, "a\r\nb\r\nc\r\n");
@@ -123,7 +123,7 @@ TEST(OutputUnits, UnitSixAndDefaultShareLines) {
 TEST(OutputUnits, InvalidUnitNumberIsGeneralError) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    int status = runToExit([] { beginWrite(40000, nullptr, 0); });
+    int status = runToExit([&] { beginWrite(scope.io, 40000, nullptr, 0); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(console.err, "\r\nrun-time error F6421\r\n- invalid unit number\r\n");
 }
@@ -140,7 +140,7 @@ class CarriageControlTest : public testing::TestWithParam<ControlCase> {};
 TEST_P(CarriageControlTest, WritesLineControl) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    UnitRecord& unit = scope.io.units.output();
     unit.lineOpen = GetParam().linePending;
     const char record[] = {GetParam().control, 'X', 'Y'};
     placeCharacters(unit, record, 3);
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Records, LongRecordIsOneLine) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    UnitRecord& unit = scope.io.units.output();
     std::string text(301, 'z');
     text[0] = ' ';
     placeCharacters(unit, text.data(), static_cast<int>(text.size()));
@@ -171,7 +171,7 @@ TEST(Records, LongRecordIsOneLine) {
 TEST(Records, TrailingBlanksAreDropped) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    UnitRecord& unit = scope.io.units.output();
     placeCharacters(unit, " ab", 3);
     addPendingBlanks(unit, 5);
     endRecord(unit);
@@ -185,8 +185,8 @@ TEST(Records, SharedRecordWhenBothTerminals) {
     console.inputTerminal = true;
     console.outputTerminal = true;
     FakeConsoleScope scope(console);
-    EXPECT_TRUE(consoleShared());
-    EXPECT_EQ(&consoleInputUnit(), &consoleOutputUnit());
+    EXPECT_TRUE(scope.io.units.shared());
+    EXPECT_EQ(&scope.io.units.input(), &scope.io.units.output());
 }
 
 TEST(Records, SeparateRecordsWhenRedirected) {
@@ -195,9 +195,9 @@ TEST(Records, SeparateRecordsWhenRedirected) {
         console.inputTerminal = inputTerminal;
         console.outputTerminal = !inputTerminal;
         FakeConsoleScope scope(console);
-        EXPECT_FALSE(consoleShared());
-        EXPECT_NE(&consoleInputUnit(), &consoleOutputUnit());
-        EXPECT_EQ(consoleOutputUnit().name, "CON");
+        EXPECT_FALSE(scope.io.units.shared());
+        EXPECT_NE(&scope.io.units.input(), &scope.io.units.output());
+        EXPECT_EQ(scope.io.units.output().name, "CON");
     }
 }
 
@@ -205,7 +205,7 @@ TEST(Records, FailedWriteIsOutputFault) {
     FakeConsole console;
     console.failWrites = true;
     FakeConsoleScope scope(console);
-    int status = runToExit([] { execute({text("lost")}); });
+    int status = runToExit([&] { execute(scope.io, {text("lost")}); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(console.out, "");
     // Reported once; the close-down owes nothing to a broken device.

@@ -122,12 +122,12 @@ void fillRedirectedRecord(UnitRecord& unit) {
 }  // namespace
 
 void fillRecord(UnitRecord& unit) {
-    if (consoleInputIsTerminal()) fillTerminalRecord(unit);
+    if (unit.terminal) fillTerminalRecord(unit);
     else fillRedirectedRecord(unit);
 }
 
 void completeInputRecord(UnitRecord& unit) {
-    if (consoleInputIsTerminal()) {
+    if (unit.terminal) {
         if (unit.lastIndex < 0) fillRecord(unit);
         unit.position = 0;
         unit.lastIndex = -1;
@@ -138,8 +138,8 @@ void completeInputRecord(UnitRecord& unit) {
     unit.lineOpen = false;
 }
 
-char takeConsoleByte() {
-    UnitRecord& unit = consoleInputUnit();
+char takeConsoleByte(ConsoleUnits& units) {
+    UnitRecord& unit = units.input();
     unit.descriptor = STANDARD_INPUT;
     return takeRecordByte(unit);
 }

@@ -23,4 +23,4 @@ void completeInputRecord(UnitRecord& unit);
 
 // Takes the next byte through the console input connection, as an input statement takes
 // it (the pause reads its redirected answer so).
-char takeConsoleByte();
+char takeConsoleByte(ConsoleUnits& units);

@@ -63,8 +63,8 @@ TEST(MessageTable, NumbersOfReachableErrors) {
 TEST(CloseDown, OpenLineGetsItsLineEnd) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    int status = runToExit([] {
-        UnitRecord& unit = consoleOutputUnit();
+    int status = runToExit([&] {
+        UnitRecord& unit = scope.io.units.output();
         placeCharacters(unit, " prompt: ", 9);
         endRecord(unit);
         raiseRuntimeError(ErrorCode::RealSyntax, StatementKind::Read);
@@ -77,11 +77,11 @@ TEST(CloseDown, OpenLineGetsItsLineEnd) {
 TEST(CloseDown, ErrorDuringCloseDownIsReportedOnceAndKeepsStatus) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    UnitRecord& unit = scope.io.units.output();
     placeCharacters(unit, " last", 5);
     endRecord(unit);
     console.failWrites = true;  // the final CR LF cannot be written
-    int status = runToExit([] {});
+    int status = runToExit([&] {});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(console.out, "last");
     EXPECT_EQ(console.err, "\r\nrun-time error F6423: WRITE(CON)\r\n- write error on console\r\n");
@@ -90,10 +90,10 @@ TEST(CloseDown, ErrorDuringCloseDownIsReportedOnceAndKeepsStatus) {
 TEST(CloseDown, RunsOnce) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    UnitRecord& unit = scope.io.units.output();
     placeCharacters(unit, " x", 2);
     endRecord(unit);
-    EXPECT_EQ(runToExit([] {}), 0);
+    EXPECT_EQ(runToExit([&] {}), 0);
     EXPECT_TRUE(closeDownStarted());
     // A report after the close-down has begun returns instead of ending the run again.
     reportRuntimeError(6501, "late", StatementKind::Read);

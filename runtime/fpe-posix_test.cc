@@ -54,8 +54,8 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
     sigaction(SIGFPE, nullptr, &previous);
     feraiseexcept(FE_INEXACT);
     configureFloatingPoint();
-    const bool flagMode = floatingPointFlagMode;
-    floatingPointFlagMode = false;
+    const bool flagMode = signalState.flagMode;
+    signalState.flagMode = false;
 #if defined(__x86_64__)
     EXPECT_EQ(flagMode, static_cast<bool>(LAMVIS_FORCE_FP_FLAGS));
 #endif
@@ -109,13 +109,13 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
             FloatingPointEnvironment environment;
             feclearexcept(FE_ALL_EXCEPT);
             if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);  // where it can
-            floatingPointFlagMode = flagMode;
+            signalState.flagMode = flagMode;
             int status = runToExit([&] { c.call(c.argument); });
-            floatingPointFlagMode = false;
+            signalState.flagMode = false;
             fedisableexcept(FE_ALL_EXCEPT);
             EXPECT_EQ(status, 1) << c.expected << flagMode;
             EXPECT_EQ(console.err, c.expected) << flagMode;
-            EXPECT_EQ(activeMathFunction, 0);
+            EXPECT_EQ(signalState.activeMathFunction, 0);
         }
     }
 }

@@ -39,8 +39,8 @@ TEST(FloatingPointReport, ExceptionCodesGiveTheirTextAndNumber) {
     for (const Case& c : cases) {
         FakeConsole console;
         FakeConsoleScope scope(console);
-        fpErrorCode = c.code;
-        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << c.code;
+        signalState.fpErrorCode = c.code;
+        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << c.code;
         EXPECT_EQ(console.err, mathReport(c.number, std::string("floating-point error: ") + c.text))
             << c.code;
     }
@@ -50,8 +50,8 @@ TEST(FloatingPointReport, CodesOutsideTheTablesGetTheGeneralReport) {
     for (int code : {0, 7, 128, 135, 137, 140, 200}) {
         FakeConsole console;
         FakeConsoleScope scope(console);
-        fpErrorCode = code;
-        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << code;
+        signalState.fpErrorCode = code;
+        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << code;
         EXPECT_EQ(console.err, generalReport(ErrorCode::FloatingPointUnknown)) << code;
     }
 }
@@ -59,9 +59,9 @@ TEST(FloatingPointReport, CodesOutsideTheTablesGetTheGeneralReport) {
 TEST(FloatingPointReport, OpenConsoleLineGetsItsLineEndAfterTheReport) {
     FakeConsole console;
     FakeConsoleScope scope(console);
-    consoleOutputUnit().lineOpen = true;
-    fpErrorCode = 131;
-    EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1);
+    scope.io.units.output().lineOpen = true;
+    signalState.fpErrorCode = 131;
+    EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1);
     EXPECT_EQ(console.out, "\r\n");
 }
 
@@ -110,7 +110,7 @@ TEST(MathWrappers, ReturnTheLibraryResults) {
     EXPECT_EQ(mathCos(0.7), std::cos(0.7));
     EXPECT_EQ(mathSin(0.7), std::sin(0.7));
     EXPECT_EQ(mathExp(-2.0), std::exp(-2.0));
-    EXPECT_EQ(activeMathFunction, 0);
+    EXPECT_EQ(signalState.activeMathFunction, 0);
     EXPECT_TRUE(console.err.empty());
 }
 
@@ -130,7 +130,7 @@ Wide tiny() { return one() * 1.0e-300; }
 
 void clearAllFlags() {
     std::feclearexcept(FE_ALL_EXCEPT);
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
 }
 
 TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
@@ -159,12 +159,12 @@ TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
         FakeConsole console;
         FakeConsoleScope scope(console);
         clearAllFlags();
-        floatingPointFlagMode = true;
+        signalState.flagMode = true;
         const int status = runToExit([&] {
             c.expression();
             checkFloatingPointFault();
         });
-        floatingPointFlagMode = false;
+        signalState.flagMode = false;
         clearAllFlags();
         EXPECT_EQ(status, c.number == 0 ? 0 : 1) << c.name;
         EXPECT_EQ(console.err,
@@ -182,9 +182,9 @@ TEST(FlagMode, PendingFaultComesBeforeTheLibraryCall) {
         clearAllFlags();
         std::feraiseexcept(FE_DIVBYZERO);
         raiseSoftwareFlags(FP_FLAG_DIVIDE_BY_ZERO);
-        floatingPointFlagMode = flagMode;
-        const int status = runToExit([] { mathExp(1000.0); });
-        floatingPointFlagMode = false;
+        signalState.flagMode = flagMode;
+        const int status = runToExit([&] { mathExp(1000.0); });
+        signalState.flagMode = false;
         clearAllFlags();
         EXPECT_EQ(status, 1);
         EXPECT_EQ(console.err, flagMode ? mathReport(6103, "floating-point error: divide by zero")
