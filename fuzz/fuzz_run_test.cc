@@ -62,11 +62,16 @@ Case parseCase(const std::filesystem::path& path) {
     return parsed;
 }
 
-TEST(FuzzRun, EveryCaseRunsInProcessAsThroughPipes) {
+std::vector<std::filesystem::path> casePaths() {
     std::vector<std::filesystem::path> paths;
     for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
         if (entry.path().extension() == ".case") paths.push_back(entry.path());
     std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+TEST(FuzzRun, EveryCaseRunsInProcessAsThroughPipes) {
+    const std::vector<std::filesystem::path> paths = casePaths();
     ASSERT_FALSE(paths.empty());
 
     int faults = 0;
@@ -89,6 +94,38 @@ TEST(FuzzRun, EveryCaseRunsInProcessAsThroughPipes) {
     // The cases include faults of the analysis' arithmetic; with traps, the guard met them.
     if (trapping) {
         EXPECT_GT(faults, 0);
+    }
+}
+
+// Each run starts from nothing: the cases run forwards and then backwards in one process,
+// each after another predecessor (one that ended mid-statement, at the pause, with a fault),
+// and a case's second run gives every byte, command and status of its first.
+TEST(FuzzRun, ASecondRunInTheSameProcessInheritsNothing) {
+    struct Result {
+        int status;
+        std::string out, err;
+        std::vector<std::string> commands;
+    };
+    std::vector<std::filesystem::path> paths = casePaths();
+    ASSERT_GT(paths.size(), 1u);
+    auto runCase = [](const std::filesystem::path& path) {
+        const Case c = parseCase(path);
+        FloatingPointGuard guard;
+        FuzzConsole console(guard);
+        console.input = c.input;
+        console.outputLimit = c.fileSizeLimit;
+        const int status = runWholeProgram(console, guard);
+        return Result{status, console.out, console.err, console.commands};
+    };
+    std::vector<Result> first;
+    for (const auto& path : paths) first.push_back(runCase(path));
+    for (std::size_t i = paths.size(); i-- > 0;) {
+        const Result again = runCase(paths[i]);
+        const std::string name = paths[i].stem().string();
+        EXPECT_EQ(again.status, first[i].status) << name;
+        EXPECT_EQ(again.out, first[i].out) << name;
+        EXPECT_EQ(again.err, first[i].err) << name;
+        EXPECT_EQ(again.commands, first[i].commands) << name;
     }
 }
 
