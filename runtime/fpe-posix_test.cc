@@ -41,9 +41,6 @@ TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
     EXPECT_EQ(floatingPointExceptionCode(SI_USER), 0);
 }
 
-#ifndef LAMVIS_FORCE_FP_FLAGS
-#define LAMVIS_FORCE_FP_FLAGS 0
-#endif
 
 // The three traps are put in force where the unit can trap them (always on x86-64) and
 // the build does not force flag mode; otherwise every exception is left masked.
@@ -57,7 +54,7 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
     const bool flagMode = signalState.flagMode;
     signalState.flagMode = false;
 #if defined(__x86_64__)
-    EXPECT_EQ(flagMode, static_cast<bool>(LAMVIS_FORCE_FP_FLAGS));
+    EXPECT_EQ(flagMode, FORCE_FLAG_MODE);
 #endif
     EXPECT_EQ(fegetexcept(), flagMode ? 0 : FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);

@@ -14,11 +14,6 @@
 #include "runtime/mathlib.h"
 
 
-// A build may ask for flag mode where the traps would work, to compare the two modes.
-#ifndef LAMVIS_FORCE_FP_FLAGS
-#define LAMVIS_FORCE_FP_FLAGS 0
-#endif
-
 namespace {
 
 struct ExceptionEntry {
@@ -140,7 +135,7 @@ void configureFloatingPoint() {
     }
     clearFloatingPointFlags();
     bool trapsInForce = enableFloatingPointTraps();
-    if (trapsInForce && LAMVIS_FORCE_FP_FLAGS) {
+    if (trapsInForce && FORCE_FLAG_MODE) {
         // Masks every trap again; the handler stays for a signal raised outright.
         FloatingPointHold discarded;
         holdFloatingPoint(discarded);

@@ -10,6 +10,7 @@
 #include <cfenv>
 #include <cstdint>
 
+#include "fault_mode.h"
 #include "runtime/fpflags.h"
 #include "runtime/signal_state.h"
 
@@ -107,41 +108,11 @@ float checkedFloatingPointResult(float value);
 bool checkedFloatingPointResult(bool condition);
 
 // The quick test in front of those check points: false when no fault flag can be raised,
-// so that the full test is made only when one is. In a software-flag build it is a test of
-// the software flags. Otherwise, on x86-64, the analysis' arithmetic runs on the SSE unit, so
-// a value's check reads the SSE flags in place (the value is an input of the read, so its
-// computation is complete first); the check without a value, made before every output
-// statement and library call, reads the x87 unit's too (its stack check is raised there), so
-// that no fault of either unit reaches the output. Elsewhere the full test is always made.
-// The hardware flags tested: invalid 0x01, division by zero 0x04, overflow 0x08.
-#if defined(__x86_64__)
-constexpr unsigned QUICK_FAULT_FLAGS = 0x0D;
-inline bool hardwareFaultFlagsMayBeRaised(float value) {
-    unsigned status;
-    asm volatile("stmxcsr %0" : "=m"(status) : "x"(value));
-    return (status & QUICK_FAULT_FLAGS) != 0;
-}
-inline bool hardwareFaultFlagsMayBeRaised(bool condition) {
-    unsigned status;
-    asm volatile("stmxcsr %0" : "=m"(status) : "r"(condition));
-    return (status & QUICK_FAULT_FLAGS) != 0;
-}
-inline bool hardwareFaultFlagsMayBeRaised() {
-    unsigned status;
-    unsigned short x87Status;
-    asm volatile("stmxcsr %0\n\tfnstsw %1" : "=m"(status), "=m"(x87Status) : : "memory");
-    return ((status | x87Status) & QUICK_FAULT_FLAGS) != 0;
-}
-#else
-inline bool hardwareFaultFlagsMayBeRaised(float) { return true; }
-inline bool hardwareFaultFlagsMayBeRaised(bool) { return true; }
-inline bool hardwareFaultFlagsMayBeRaised() { return true; }
-#endif
-
+// so that the full test is made only when one is. The build's fault mode (fault_mode.h)
+// gives it: a test of the software flags, or of the hardware's where it can be made cheaply.
 template <typename... Value>
 inline bool faultFlagsMayBeRaised(Value... value) {
-    if constexpr (SOFTWARE_FP_FLAGS) return (signalState.softwareFlags & FP_FAULT_FLAGS) != 0;
-    else return hardwareFaultFlagsMayBeRaised(value...);
+    return FaultArithmetic::flagsMayBeRaised(value...);
 }
 
 // A check point. Costs one test of signalState.flagMode where the traps are in force.

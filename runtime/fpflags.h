@@ -25,12 +25,6 @@ constexpr int FP_FAULT_FLAGS = FP_FLAG_INVALID | FP_FLAG_DIVIDE_BY_ZERO | FP_FLA
 // Set with FP_FLAG_INVALID when the invalid operation was the x87 unit's register stack check.
 constexpr int FP_FLAG_STACK_FAULT = 0x40000000;
 
-#if defined(LAMVIS_SOFTWARE_FP_FLAGS) && LAMVIS_SOFTWARE_FP_FLAGS
-inline constexpr bool SOFTWARE_FP_FLAGS = true;
-#else
-inline constexpr bool SOFTWARE_FP_FLAGS = false;
-#endif
-
 // signalState.softwareFlags: the flags raised by the analysis' arithmetic since they were
 // last cleared (software-flag builds only; 0 otherwise). Only the three faults are kept:
 // underflow and inexact are never reported.
