@@ -147,15 +147,13 @@ int __cdecl libraryErrorCallback(struct _exception* record) {
     return accepted;
 }
 
-bool handlersInstalled = false;
-
 }  // namespace
 
 bool enableFloatingPointTraps() {
     writeX87Control((readX87Control() & ~X87_MASKS) | FP_TRAP_SETTING);
     writeMxcsr((readMxcsr() & ~(MXCSR_FLAGS | MXCSR_MASKS)) | (MXCSR_MASKS & ~MXCSR_TRAPPED));
-    if (!handlersInstalled) {
-        handlersInstalled = true;
+    if (!signalState.handlersInstalled) {
+        signalState.handlersInstalled = true;
         ::AddVectoredExceptionHandler(1, floatingPointExceptionHandler);
         std::signal(SIGFPE, raisedSignalHandler);
         __mingw_setusermatherr(libraryErrorCallback);

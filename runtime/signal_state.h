@@ -15,6 +15,7 @@ struct SignalState {
     int softwareFlags = 0;        // the flags a software-flag build's arithmetic keeps
     char functionName[9] = {};    // the library function of a library error, at most 8 chars
     int functionNameLength = 0;
+    bool handlersInstalled = false; // the platform layer's handlers are in place
 };
 
 extern SignalState signalState;
