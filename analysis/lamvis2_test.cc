@@ -59,17 +59,13 @@ std::string answers(const std::vector<Material>& sets, const std::vector<Ply>& p
 }
 
 // A session on a fake console and a run-time of its own.
-struct FakeSession {
-    FakeConsole console;
-    FakeConsoleScope scope{console};
-    AnalysisSession session{scope.io};
-};
+struct FakeSession : FakeRun, AnalysisSession { FakeSession() : AnalysisSession(scope.io) {} };
 
 // Runs a whole session on `input`; returns the exit status.
-int runSession(FakeSession& run, const std::string& input, std::string* out = nullptr) {
-    run.console.input = input;
-    const int status = runToExit([&] { run.session.run(); });
-    if (out) *out = run.console.out;
+int runSession(FakeSession& session, const std::string& input, std::string* out = nullptr) {
+    session.console.input = input;
+    const int status = runToExit([&] { session.run(); });
+    if (out) *out = session.console.out;
     return status;
 }
 
@@ -95,10 +91,9 @@ TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
         std::ostringstream text;
         text << c.e1 << "\n" << c.e2 << "\n0.25\n" << (c.asked ? "30\n" : "") << "1\n0\n-1\n1\n0\n-1\n"
              << NO_LOADS;
-        FakeSession run;
-        AnalysisSession& session = run.session;
+        FakeSession session;
         std::string out;
-        ASSERT_EQ(runSession(run, text.str(), &out), 0) << c.e2;
+        ASSERT_EQ(runSession(session, text.str(), &out), 0) << c.e2;
         EXPECT_EQ(out.find("Enter shear modulus: ") != std::string::npos, c.asked) << c.e2;
         EXPECT_EQ(session.materials[0].g12, c.asked ? 30.0f : static_cast<float>(c.e1 / 2.5)) << c.e2;
     }
@@ -107,10 +102,9 @@ TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
 TEST(SessionDialogue, TenSetsThenTheLayupWithoutAnEleventhPrompt) {
     // A null value at ply 1 leaves the counter at 11: rejected, asked again.
     const std::string input = materialAnswers(std::vector<Material>(10, ISOTROPIC)) + ",\n3\n45\n-1\n" + NO_LOADS;
-    FakeSession run;
-    AnalysisSession& session = run.session;
+    FakeSession session;
     std::string out;
-    ASSERT_EQ(runSession(run, input, &out), 0);
+    ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.setsDefined, 10);
     EXPECT_EQ(out.find("Material set          11"), std::string::npos);
     EXPECT_NE(out.find("Enter creep fraction: \r\nDefine layup sequence, starting at bottom..."),
@@ -127,10 +121,9 @@ TEST(SessionDialogue, SetNumbersOutsideTheDefinedSetsAreAskedAgain) {
     // null right after a rejected number is rejected again.
     const std::string input =
         materialAnswers({ISOTROPIC, CARBON}) + "0\n3\n2\n30\n,\n-30\n7\n,\n1\n0\n-1\n" + NO_LOADS;
-    FakeSession run;
-    AnalysisSession& session = run.session;
+    FakeSession session;
     std::string out;
-    ASSERT_EQ(runSession(run, input, &out), 0);
+    ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.setsDefined, 2);
     ASSERT_EQ(session.layup.plyCount, 3);
     EXPECT_EQ(session.layup.plies[0].materialSet, 2);
@@ -149,10 +142,9 @@ TEST(SessionDialogue, TwentyPliesAndNoTwentyFirst) {
     // Twenty unit plies: the loads follow the 20th angle at once, and z runs from -10 to 10.
     const std::vector<Ply> plies(20, Ply{1, 0});
     std::string input = answers({ISOTROPIC}, plies, {0, 0, 0, 0, 0, 0}, -1);
-    FakeSession run;
-    AnalysisSession& session = run.session;
+    FakeSession session;
     std::string out;
-    ASSERT_EQ(runSession(run, input, &out), 0);
+    ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.layup.plyCount, 20);
     EXPECT_NE(out.find("ply number 20: \r\nenter ply angle: \r\n\r\nlaminate stiffness matrix:"),
               std::string::npos);
@@ -162,9 +154,8 @@ TEST(SessionDialogue, TwentyPliesAndNoTwentyFirst) {
 
 TEST(SessionDialogue, InterfacesReferredToTheMidPlane) {
     // Three plies of thickness 0.125 and one of 0.25: total 0.625.
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run,
+    FakeSession session;
+    ASSERT_EQ(runSession(session,
                          answers({CARBON, GLASS}, {{1, 0}, {2, 90}, {1, 45}, {1, -45}},
                                  {0, 0, 0, 0, 0, 0}, -1)),
               0);
@@ -176,9 +167,8 @@ TEST(SessionDialogue, InterfacesReferredToTheMidPlane) {
 // ---- Laminate stiffness against classical lamination theory ----
 
 TEST(LaminateStiffness, IsotropicUnitPly) {
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run, answers({ISOTROPIC}, {{1, 0}}, {0, 0, 0, 0, 0, 0}, -1)), 0);
+    FakeSession session;
+    ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {0, 0, 0, 0, 0, 0}, -1)), 0);
     const float* a = session.laminateStiffness;
     const double a11 = 100.0 / 0.9375;
     const double a12 = 25.0 / 0.9375;
@@ -218,9 +208,8 @@ class LaminateCrossCheck : public ::testing::TestWithParam<LaminateCase> {};
 
 TEST_P(LaminateCrossCheck, ABDToFourSignificantDigits) {
     const LaminateCase& c = GetParam();
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run, answers(c.sets, c.plies, {0, 0, 0, 0, 0, 0}, -1)), 0);
+    FakeSession session;
+    ASSERT_EQ(runSession(session, answers(c.sets, c.plies, {0, 0, 0, 0, 0, 0}, -1)), 0);
 
     double h = 0.0;
     for (const Ply& p : c.plies) h += c.sets[p.set - 1].thickness;
@@ -282,18 +271,16 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Load response ----
 
 TEST(LoadResponse, ZeroDegreePlyUnderNxCarriesNxOverT) {
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run, answers({CARBON}, {{1, 0}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
+    FakeSession session;
+    ASSERT_EQ(runSession(session, answers({CARBON}, {{1, 0}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
     EXPECT_NEAR(session.plyStress[0], 100.0 / 0.125, 800 * 1e-5);
     EXPECT_NEAR(session.plyStress[1], 0.0, 800 * 1e-5);
     EXPECT_NEAR(session.plyStress[2], 0.0, 800 * 1e-5);
 }
 
 TEST(LoadResponse, NinetyDegreePlyUnderNxCarriesItAcrossTheFibres) {
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run, answers({CARBON}, {{1, 90}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
+    FakeSession session;
+    ASSERT_EQ(runSession(session, answers({CARBON}, {{1, 90}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
     EXPECT_NEAR(session.plyStress[0], 0.0, 800 * 1e-4);
     EXPECT_NEAR(session.plyStress[1], 800.0, 800 * 1e-4);
     EXPECT_NEAR(session.plyStress[2], 0.0, 800 * 1e-4);
@@ -309,10 +296,9 @@ TEST(RelaxationSweep, NumberOfRowsFollowsTheSinglePrecisionTime) {
     // 1.0: 16 rows (the 17th time comes out at 100.000015); 0.91: 17 (the last at exactly
     // 91.0); negative: none; a time whose hundredth is zero: one row at time zero.
     for (const Case& c : {Case{1.0, 16}, Case{0.91, 17}, Case{-1.0, 0}, Case{1.0e-45, 1}}) {
-        FakeSession run;
-        AnalysisSession& session = run.session;
+        FakeSession session;
         std::string out;
-        ASSERT_EQ(runSession(run, answers({ISOTROPIC}, {{1, 0}}, {1, 0, 0, 0, 0, 0}, c.relaxationTime), &out),
+        ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {1, 0, 0, 0, 0, 0}, c.relaxationTime), &out),
                   0)
             << c.relaxationTime;
         EXPECT_EQ(session.sweepRows, c.rows) << c.relaxationTime;
@@ -320,10 +306,9 @@ TEST(RelaxationSweep, NumberOfRowsFollowsTheSinglePrecisionTime) {
 }
 
 TEST(RelaxationSweep, FirstRowTimeAndZeroCreepFractions) {
-    FakeSession run;
-    AnalysisSession& session = run.session;
+    FakeSession session;
     std::string out;
-    ASSERT_EQ(runSession(run, answers({ISOTROPIC}, {{1, 0}}, {1, 2, 3, 0.5, 0, 0}, 1.0), &out), 0);
+    ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {1, 2, 3, 0.5, 0, 0}, 1.0), &out), 0);
     const std::string zeros = "   .0000E+00   .0000E+00   .0000E+00   .0000E+00   .0000E+00   .0000E+00";
     EXPECT_NE(out.find("Enter relaxation time\r\n  .1000E-01" + zeros + "\r\n"), std::string::npos);
     EXPECT_NE(out.find("\r\n  .5623E+02" + zeros + "\r\n"), std::string::npos);
@@ -336,9 +321,8 @@ TEST(RelaxationSweep, CreepDeformationTendsToItsLimit) {
     // single ply the creep deformation equals them: 0.5 * 10 / 100 and 0.5 * 10 / 40.
     Material creeping = ISOTROPIC;
     creeping.creepFraction = 0.5;
-    FakeSession run;
-    AnalysisSession& session = run.session;
-    ASSERT_EQ(runSession(run, answers({creeping}, {{1, 0}}, {0, 10, 10, 0, 0, 0}, 1.0)), 0);
+    FakeSession session;
+    ASSERT_EQ(runSession(session, answers({creeping}, {{1, 0}}, {0, 10, 10, 0, 0, 0}, 1.0)), 0);
     EXPECT_NEAR(session.creepDeformation[0], 0.0, 1e-6);
     EXPECT_NEAR(session.creepDeformation[1], 0.05, 1e-5);
     EXPECT_NEAR(session.creepDeformation[2], 0.125, 1e-5);

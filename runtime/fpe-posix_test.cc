@@ -68,8 +68,7 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
 // With the traps in force, underflow inside the library is accepted and no trap fires;
 // the trap setting is in force again after the call.
 TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     FloatingPointEnvironment environment;
     if (feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) == -1) GTEST_SKIP() << "no traps here";
     volatile double exp = mathExp(-1000.0);
@@ -78,7 +77,7 @@ TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
     fedisableexcept(FE_ALL_EXCEPT);
     EXPECT_EQ(exp, 0.0);
     EXPECT_EQ(pow, 0.0);
-    EXPECT_TRUE(console.err.empty());
+    EXPECT_TRUE(run.console.err.empty());
 }
 
 // The same reports with the traps in force and in flag mode.
@@ -101,8 +100,7 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
         // A software-flag build never runs with the traps in force.
         if (SOFTWARE_FP_FLAGS && !flagMode) continue;
         for (const Case& c : cases) {
-            FakeConsole console;
-            FakeConsoleScope scope(console);
+            FakeRun run;
             FloatingPointEnvironment environment;
             feclearexcept(FE_ALL_EXCEPT);
             if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);  // where it can
@@ -111,7 +109,7 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
             signalState.flagMode = false;
             fedisableexcept(FE_ALL_EXCEPT);
             EXPECT_EQ(status, 1) << c.expected << flagMode;
-            EXPECT_EQ(console.err, c.expected) << flagMode;
+            EXPECT_EQ(run.console.err, c.expected) << flagMode;
             EXPECT_EQ(signalState.activeMathFunction, 0);
         }
     }

@@ -90,6 +90,12 @@ public:
     FakeConsoleScope& operator=(const FakeConsoleScope&) = delete;
 };
 
+// A fake console with redirected input and output, in its scope.
+struct FakeRun {
+    FakeConsole console;
+    FakeConsoleScope scope{console};
+};
+
 // Runs `body` and then the normal end of the run (endRun(0)); returns the exit status,
 // which is 1 when `body` raised a run-time error.
 inline int runToExit(const std::function<void()>& body) {
