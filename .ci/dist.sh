@@ -14,8 +14,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source .ci/lib.sh
 
-sh tools/need.sh "CI dist" qemu-user:qemu-aarch64 wine:wine wine64:/usr/lib/wine/wine64 \
+need "CI dist" qemu-user:qemu-aarch64 wine:wine wine64:/usr/lib/wine/wine64 \
   lintian:lintian unzip:unzip man-db:man git:git
 
 fail() { echo "dist.sh: $*" >&2; exit 1; }
@@ -26,15 +27,14 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l doc/lamvis2.1 2>&1 >/dev
 
 echo "== make dist"
 start=$(date +%s)
-make --no-print-directory dist
+make --no-print-directory dist JOBS="$JOBS"
 echo "make dist took $(($(date +%s) - start)) s"
-version=$(sed -n 's/^project(lamvis2 VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
+version=$LAMVIS_VERSION
 dist=$root/dist
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 
 # The native program (and the whole-program tests) that the downloads are held to.
-make --no-print-directory configure
-cmake --build build -j 2 --target lamvis2 program_tests >/dev/null
+build build -- lamvis2 program_tests >/dev/null
 native=$root/build/lamvis2
 
 tmp=$(mktemp -d /tmp/lamvis2-dist.XXXXXX)

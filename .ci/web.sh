@@ -16,15 +16,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-JOBS=2
-started=$SECONDS
+source .ci/lib.sh
 
-sh tools/need.sh "web.sh" python3:python3 chromium:/usr/bin/chromium firefox-esr:firefox-esr \
+need "web.sh" python3:python3 chromium:/usr/bin/chromium firefox-esr:firefox-esr \
   webkit2gtk-driver:WebKitWebDriver xvfb:xvfb-run xauth:xauth
 
 make web JOBS="$JOBS"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS" --target lamvis2
+build build -- lamvis2
 
 echo "== transcript reader (node --test)"
 node --test web/test/*.test.mjs
@@ -35,4 +33,4 @@ node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
 echo "== the page in Firefox and WebKit"
 xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
 
-echo "web.sh: $((SECONDS - started)) s"
+elapsed
