@@ -82,12 +82,10 @@ std::vector<Case> runCases(const std::vector<Case>& cases, int& faults, bool& tr
 }
 
 std::vector<Case> allCases() {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
-        if (entry.path().extension() == ".case") paths.push_back(entry.path());
-    std::sort(paths.begin(), paths.end());
     std::vector<Case> cases;
-    for (const auto& path : paths) cases.push_back(parseCase(path));
+    for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
+        if (entry.path().extension() == ".case") cases.push_back(parseCase(entry.path()));
+    std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
     return cases;
 }
 
