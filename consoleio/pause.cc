@@ -90,6 +90,6 @@ void pauseForInput(ConsoleUnits& units, int length, const char* text) {
     answer[answerLength] = '\0';
 
     // An empty answer goes on at once; so does a single character (a lone Ctrl-Z among
-    // them), which the prompt's offer of "a blank line or a command" does not count as a command.
+    // them), which the prompt's offer of "a blank line or a command" does not take for one.
     if (answerLength >= 2) runCommandLine(answer);
 }
