@@ -2,29 +2,34 @@
 # The browser page (web/): `make web` builds build-web/lamvis2.html from the WebAssembly
 # module (installing Debian's toolchain, Node.js and binaryen when missing, and the page's
 # npm packages from web/package-lock.json), then
-# - the transcript reader's unit tests on the case files' outputs (node --test);
+# - the unit tests (node --test): the transcript reader on the case files' outputs, the
+#   stacking-sequence reader, the line discipline, and the WASI host running the module on
+#   every case file;
 # - the page in headless Chromium (Debian's chromium, driven by playwright-core), opened from
 #   disk, with and without the browser's JavaScript promise integration: the README's session
-#   typed against the native program on a pseudo-terminal, the example answer files against
-#   `build/lamvis2 < file`, and so every case file of tests/cases; plots and CSV files
-#   against the printed values, bad answer files, Resume, the end-of-input keys, the pause,
-#   no network request, the two timings; then served over HTTP from this machine.
-#   Screenshots and figures go to ci-artifacts/web/;
+#   typed and pasted against the native program on a pseudo-terminal, the example answer
+#   files against `build/lamvis2 < file`, and so every case file of tests/cases, also loaded
+#   into the form; the report's tables, plots and CSV files against the printed values, the
+#   printed report (PDF, read by pdftotext), copy and paste, bad answer files and bad form
+#   fields, Resume, the end-of-input keys, the pause, no network request; then served over
+#   HTTP from this machine. Screenshots (laptop, tablet, phone) and figures go to
+#   ci-artifacts/web/;
 # - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without
 #   its promise integration, and in WebKit (WebKitGTK's MiniBrowser through WebKitWebDriver,
-#   on a virtual X display): the typed session and the example answer files.
+#   on a virtual X display): the typed session and the example answer files, run and in
+#   the form.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source .ci/lib.sh
 
 need "web.sh" python3:python3 chromium:/usr/bin/chromium firefox-esr:firefox-esr \
-  webkit2gtk-driver:WebKitWebDriver xvfb:xvfb-run xauth:xauth
+  webkit2gtk-driver:WebKitWebDriver xvfb:xvfb-run xauth:xauth poppler-utils:pdftotext
 
 make web JOBS="$JOBS"
 build build -- lamvis2
 
-echo "== transcript reader (node --test)"
+echo "== unit tests (node --test)"
 node --test web/test/*.test.mjs
 
 echo "== the page in headless Chromium"

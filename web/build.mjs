@@ -1,7 +1,9 @@
 // Builds the page: bundles web/src/page.js with esbuild, with the program's module (the
-// asyncify build) inlined as base64, and writes one self-contained HTML file.
+// asyncify build) inlined as base64 and the example answer files (examples/*.txt) as text,
+// and writes one self-contained HTML file holding the project's version and the README's
+// departures from the legacy program.
 //   node web/build.mjs MODULE.wasm OUTPUT.html
-import { readFileSync, writeFileSync } from 'node:fs';
+import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import * as esbuild from 'esbuild';
@@ -25,6 +27,44 @@ const inlineModule = {
   },
 };
 
+const root = join(here, '..');
+
+// The examples, as the default export of 'lamvis2:examples': { name: text }.
+const inlineExamples = {
+  name: 'inline-examples',
+  setup(build) {
+    build.onResolve({ filter: /^lamvis2:examples$/ }, () => ({ path: 'examples', namespace: 'lamvis2-examples' }));
+    build.onLoad({ filter: /.*/, namespace: 'lamvis2-examples' }, () => {
+      const examples = {};
+      for (const file of readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort()) {
+        examples[file.slice(0, -4)] = readFileSync(join(root, 'examples', file), 'latin1');
+      }
+      return { contents: `export default ${JSON.stringify(examples)};`, loader: 'js' };
+    });
+  },
+};
+
+const version = /project\(lamvis2 VERSION ([0-9.]+)/.exec(readFileSync(join(root, 'CMakeLists.txt'), 'utf8'))[1];
+
+// The README's numbered departures, as an HTML list: **bold**, `code`, one item per number.
+function departuresHtml() {
+  const readme = readFileSync(join(root, 'README.md'), 'utf8');
+  const start = readme.indexOf('## Departures from the legacy program');
+  const section = readme.slice(start).split('\n').slice(1);
+  const end = section.findIndex((line) => line.startsWith('#'));
+  const escape = (t) => t.replaceAll('&', '&amp;').replaceAll('<', '&lt;').replaceAll('>', '&gt;');
+  const inline = (t) => escape(t).replace(/\*\*(.+?)\*\*/g, '<strong>$1</strong>').replace(/`(.+?)`/g, '<code>$1</code>');
+  const items = [];
+  const intro = [];
+  for (const line of section.slice(0, end)) {
+    const m = /^\d+\. (.*)$/.exec(line);
+    if (m) items.push(m[1]);
+    else if (items.length > 0 && line.trim() !== '') items[items.length - 1] += ` ${line.trim()}`;
+    else if (line.trim() !== '') intro.push(line.trim());
+  }
+  return `<p>${inline(intro.join(' '))}</p><ol>${items.map((i) => `<li>${inline(i)}</li>`).join('')}</ol>`;
+}
+
 const script = await esbuild.build({
   entryPoints: [join(here, 'src/page.js')],
   bundle: true,
@@ -33,7 +73,7 @@ const script = await esbuild.build({
   target: ['es2022', 'chrome111', 'firefox113', 'safari16.4'],
   legalComments: 'none',
   write: false,
-  plugins: [inlineModule],
+  plugins: [inlineModule, inlineExamples],
 });
 const style = await esbuild.build({
   stdin: {
@@ -52,6 +92,8 @@ const code = script.outputFiles[0].text.replaceAll('</script', '<\\/script');
 const template = readFileSync(join(here, 'src/page.html'), 'utf8');
 const html = template
   .replace('/*STYLE*/', () => style.outputFiles[0].text.trim())
+  .replace('/*VERSION*/', () => version)
+  .replace('/*DEPARTURES*/', () => departuresHtml())
   .replace('/*SCRIPT*/', () => code.trim());
 writeFileSync(outputPath, html);
 console.log(`${outputPath}: ${html.length} bytes`);

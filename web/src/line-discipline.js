@@ -4,6 +4,9 @@
 // empty line is the end of input (the read returns no bytes); Ctrl-D after some characters
 // hands them over without a line end. Ctrl-C ends the run. Ctrl-Z is an ordinary byte: typed
 // before Enter it makes the line that the program itself takes as the end of input.
+// A paste (several characters holding a line end) is not echoed at once: its lines are
+// handed over one per read, each echoed when the program reads it, so that every answer
+// appears at its prompt; the rest after its last line end waits on the line being typed.
 
 const encoder = new TextEncoder();
 
@@ -27,15 +30,19 @@ export class Interrupted extends Error {
 
 export class LineDiscipline {
   // echo(text): shows text on the terminal (the echo of typed characters).
-  constructor({ echo }) {
+  // changed(): called when a line has been added to `typed`.
+  constructor({ echo, changed = () => {} }) {
     this.echo = echo;
+    this.changed = changed;
     this.typed = [];        // the text of every line typed (or typed for the user), in order
     this.received = [];     // the text of every line the program has read, in order
     this.endOfInputRead = false;  // the last read returned the end of input
     this.editing = [];      // characters of the line being typed
     this.ready = [];        // finished lines { text, bytes }, oldest first; null: end of input
     this.partial = null;    // the rest of a line that a short read did not take
-    this.replay = [];       // lines the page types for the user, shown when they are read
+    this.replay = [];       // lines the page types for the user, or pasted, shown when they
+                            // are read: { text, lineEnd }, null for the end of input
+    this.pending = '';      // pasted text after the last queued line end
     this.waiting = null;    // { count, resolve, reject } of a read that waits for a line
     this.closed = false;
   }
@@ -44,45 +51,91 @@ export class LineDiscipline {
   input(data) {
     if (this.closed) return;
     const chars = Array.from(data);  // whole characters, not halves of a surrogate pair
+    const pasted = chars.length > 1 && /[\r\n]/.test(data);
     let i = 0;
-    while (i < chars.length) {
-      const c = chars[i];
-      if (c === ESCAPE) {
-        // The sequences are ASCII: their length in characters is their length in the text.
-        const match = ESCAPE_SEQUENCE.exec(chars.slice(i).join(''));
-        i += match[0].length || 1;
-        continue;  // cursor and function keys do not edit a console line
-      }
-      i += 1;
-      if (c === '\r' || c === '\n') {
-        if (c === '\r' && chars[i] === '\n') i += 1;  // a pasted CR LF is one line end
-        this.echo('\r\n');
-        this.finishLine(this.editing.join(''), '\r\n');
-      } else if (c === BACKSPACE || c === CTRL_H) {
-        const erased = this.editing.pop();
-        if (erased !== undefined) this.echo(erased < ' ' ? '\b\b  \b\b' : '\b \b');
-      } else if (c === CTRL_D) {
-        if (this.editing.length === 0) {
-          this.ready.push(null);
-          this.serve();
-        } else {
-          this.finishLine(this.editing.join(''), '');
-        }
-      } else if (c === CTRL_C) {
-        this.echo('^C\r\n');
-        this.interrupt();
-        return;
-      } else {
-        this.editing.push(c);
-        this.echo(c < ' ' ? `^${String.fromCharCode(c.charCodeAt(0) + 64)}` : c);
-      }
+    // Text already typed on the line is ended by the paste's first line end, at once.
+    if (pasted && this.replay.length === 0 && this.pending === '' && this.editing.length > 0) {
+      while (i < chars.length && chars[i] !== '\r' && chars[i] !== '\n') i = this.edit(chars, i, true);
+      if (i < chars.length) i = this.edit(chars, i, true);
     }
+    while (i < chars.length && !this.closed) {
+      i = this.edit(chars, i, !(pasted || this.replay.length > 0 || this.pending !== ''));
+    }
+  }
+
+  // Takes the keystroke at chars[i]; `live`: onto the line being typed, with its echo,
+  // else into the queue of lines shown when they are read. Returns the next index.
+  edit(chars, i, live) {
+    const c = chars[i];
+    if (c === ESCAPE) {
+      // The sequences are ASCII: their length in characters is their length in the text.
+      const match = ESCAPE_SEQUENCE.exec(chars.slice(i).join(''));
+      return i + (match[0].length || 1);  // cursor and function keys do not edit a console line
+    }
+    i += 1;
+    if (c === CTRL_C) {
+      this.echo('^C\r\n');
+      this.interrupt();
+      return chars.length;
+    }
+    if (c === '\r' || c === '\n') {
+      if (c === '\r' && chars[i] === '\n') i += 1;  // a pasted CR LF is one line end
+    }
+    if (live) this.editLive(c);
+    else this.editQueued(c);
+    return i;
+  }
+
+  editLive(c) {
+    if (c === '\r' || c === '\n') {
+      this.echo('\r\n');
+      this.finishLine(this.editing.join(''), '\r\n');
+    } else if (c === BACKSPACE || c === CTRL_H) {
+      const erased = this.editing.pop();
+      if (erased !== undefined) this.echo(erased < ' ' ? '\b\b  \b\b' : '\b \b');
+    } else if (c === CTRL_D) {
+      if (this.editing.length === 0) {
+        this.ready.push(null);
+        this.serve();
+      } else {
+        this.finishLine(this.editing.join(''), '');
+      }
+    } else {
+      this.editing.push(c);
+      this.echo(c < ' ' ? `^${String.fromCharCode(c.charCodeAt(0) + 64)}` : c);
+    }
+  }
+
+  editQueued(c) {
+    if (c === '\r' || c === '\n') {
+      this.queue(this.pending, '\r\n');
+    } else if (c === BACKSPACE || c === CTRL_H) {
+      this.pending = Array.from(this.pending).slice(0, -1).join('');
+    } else if (c === CTRL_D) {
+      if (this.pending === '') {
+        this.replay.push(null);
+        this.serve();
+      } else {
+        this.queue(this.pending, '');
+      }
+    } else {
+      this.pending += c;
+    }
+  }
+
+  queue(text, lineEnd) {
+    this.pending = '';
+    this.replay.push({ text, lineEnd });
+    this.typed.push(text);
+    this.changed();
+    this.serve();
   }
 
   finishLine(text, lineEnd) {
     this.editing = [];
     this.typed.push(text);
     this.ready.push({ text, bytes: encoder.encode(text + lineEnd) });
+    this.changed();
     this.serve();
   }
 
@@ -90,10 +143,16 @@ export class LineDiscipline {
   // reads it, and received before anything typed after.
   typeForUser(lines) {
     for (const line of lines) {
-      this.replay.push(line);
+      this.replay.push({ text: line, lineEnd: '\r\n' });
       this.typed.push(line);
     }
+    if (lines.length > 0) this.changed();
     this.serve();
+  }
+
+  // Whether a line is there for the next read.
+  hasQueued() {
+    return this.partial !== null || this.replay.length > 0 || this.ready.length > 0;
   }
 
   // One read call of at most `count` bytes: a Uint8Array (empty at the end of input), at once
@@ -102,6 +161,12 @@ export class LineDiscipline {
     if (this.closed) return Promise.reject(new Interrupted());
     const bytes = this.take(count);
     if (bytes !== undefined) return bytes;
+    // The queue is done: the rest of a paste is on the line being typed.
+    if (this.pending !== '') {
+      this.echo(this.pending);
+      this.editing.push(...Array.from(this.pending));
+      this.pending = '';
+    }
     return new Promise((resolve, reject) => {
       this.waiting = { count, resolve, reject };
     });
@@ -110,12 +175,17 @@ export class LineDiscipline {
   take(count) {
     if (this.partial === null) {
       let line;
-      if (this.replay.length > 0) {
-        const text = this.replay.shift();
-        this.echo(text + '\r\n');
-        line = { text, bytes: encoder.encode(text + '\r\n') };
-      } else if (this.ready.length > 0) {
+      // Lines finished at the keyboard came before anything queued after them.
+      if (this.ready.length > 0) {
         line = this.ready.shift();
+      } else if (this.replay.length > 0) {
+        const queued = this.replay.shift();
+        if (queued !== null) {
+          this.echo(queued.text + (queued.lineEnd === '' ? '' : '\r\n'));
+          line = { text: queued.text, bytes: encoder.encode(queued.text + queued.lineEnd) };
+        } else {
+          line = null;
+        }
       } else {
         return undefined;
       }

@@ -1,7 +1,9 @@
 // Plots of the printed tables, drawn as SVG: the relaxation table (creep strains and creep
-// curvatures against time on a logarithmic axis) and the ply stresses (sigma-1, sigma-2 and
-// sigma-12 of each ply, from the bottom face up). Every point is a printed value; a field of
-// asterisks has no value and is not drawn. Each point carries its values and their printed
+// curvatures against time on a logarithmic axis, in the unit the relaxation time was typed
+// in) and the ply stresses (sigma-1, sigma-2 and sigma-12 of each ply as steps through the
+// thickness: constant over the ply, as printed at its mid-thickness, with the ply boundaries
+// drawn). Every point is a printed value; a field of asterisks has no value and is not drawn,
+// nor is a column whose values are all zero to the print precision of its table. Each point carries its values and their printed
 // text, and each plot its scales, so that what is drawn can be checked against the table.
 
 const SVG = 'http://www.w3.org/2000/svg';
@@ -18,19 +20,13 @@ function element(name, attributes = {}, text = null) {
   return node;
 }
 
-// A tick label in the program's own exponent form, with two digits: .50E-11, -.25E+02.
+// A tick label in plain figures: 0.01, 1, 100, 0.0025; exponent form only far from 1.
 export function tickLabel(value) {
   if (value === 0) return '0';
-  const exponent = Math.floor(Math.log10(Math.abs(value))) + 1;
-  let digits = Math.round(Math.abs(value) / 10 ** (exponent - 2));
-  let shown = exponent;
-  if (digits >= 100) {
-    digits = Math.round(digits / 10);
-    shown += 1;
-  }
-  const sign = value < 0 ? '-' : '';
-  const e = `${shown < 0 ? '-' : '+'}${String(Math.abs(shown)).padStart(2, '0')}`;
-  return `${sign}.${String(digits).padStart(2, '0')}E${e}`;
+  const rounded = Number(value.toPrecision(6));
+  const size = Math.abs(rounded);
+  if (size >= 1e-3 && size < 1e5) return String(rounded);
+  return rounded.toExponential().replace('e+', 'e');
 }
 
 // A linear scale over the values, widened to round ticks.
@@ -80,9 +76,10 @@ function marker(shape, x, y, colour) {
 
 // One plot: `series` are [{ name, points: [{ x, y, xText, yText }] }]; `yTicks` may give
 // the ticks of the vertical axis (ply numbers).
-function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints = true }) {
+function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints = true, steps = null, boundaries = [], note = '', fallbackX = null }) {
   const all = series.flatMap((s) => s.points);
-  const xScale = xLog ? logScale(all.map((p) => p.x)) : linearScale(all.map((p) => p.x));
+  const xs = (all.length > 0 ? all : fallbackX).map((p) => p.x);
+  const xScale = xLog ? logScale(xs) : linearScale(xs);
   const yScale = yScaleOverride ?? linearScale(all.map((p) => p.y));
   const left = MARGIN.left;
   const right = WIDTH - MARGIN.right;
@@ -114,6 +111,10 @@ function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints 
     const text = yScale.integerTicks ? String(t) : tickLabel(t);
     svg.append(element('text', { x: left - 6, y: y + 4, 'text-anchor': 'end', class: 'tick' }, text));
   }
+  for (const b of boundaries) {
+    svg.append(element('line', { x1: left, x2: right, y1: py(b), y2: py(b), class: 'ply-boundary' }));
+  }
+  if (note !== '') svg.append(element('text', { x: left + 6, y: top + 14, class: 'plot-note' }, note));
   svg.append(element('text', { x: (left + right) / 2, y: bottom + 36, 'text-anchor': 'middle', class: 'axis-label' }, xLabel));
   svg.append(element('text', {
     x: 14, y: (top + bottom) / 2, 'text-anchor': 'middle', class: 'axis-label',
@@ -123,7 +124,12 @@ function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints 
   series.forEach((s, k) => {
     const colour = COLOURS[k % COLOURS.length];
     const group = element('g', { class: 'series', 'data-series': s.name });
-    if (joinPoints && s.points.length > 1) {
+    if (steps !== null) {
+      // Constant over each ply, joined across each boundary.
+      const path = s.points.flatMap((p, i) => [[p.x, steps[i][0]], [p.x, steps[i][1]]])
+        .map(([x, y]) => `${px(x).toFixed(2)},${py(y).toFixed(2)}`).join(' ');
+      group.append(element('polyline', { points: path, fill: 'none', stroke: colour, 'stroke-width': 1.5 }));
+    } else if (joinPoints && s.points.length > 1) {
       const path = s.points.map((p) => `${px(p.x).toFixed(2)},${py(p.y).toFixed(2)}`).join(' ');
       group.append(element('polyline', { points: path, fill: 'none', stroke: colour, 'stroke-width': 1.5 }));
     }
@@ -162,50 +168,70 @@ function columnPoints(rows, against, column, positiveX) {
 }
 
 // The plots of the relaxation table: creep strains, then creep curvatures, against time.
-// Returns [] when there is nothing to draw.
-export function relaxationPlots(table) {
+// `isZero(cell)`: the value is zero to the print precision of the table; a column of such
+// values is named in a note instead of drawn. Returns [] when there is nothing to draw.
+export function relaxationPlots(table, isZero = () => false) {
   const panels = [
     { title: 'Creep mid-plane strains', yLabel: 'creep strain', columns: [1, 2, 3] },
     { title: 'Creep curvatures', yLabel: 'creep curvature (1 / length)', columns: [4, 5, 6] },
   ];
   const plots = [];
   for (const panel of panels) {
-    const series = panel.columns
-      .map((c) => ({ name: table.columns[c], points: columnPoints(table.rows, 0, c, true) }))
-      .filter((s) => s.points.length > 0);
-    if (series.length === 0) continue;
+    const all = panel.columns.map((c) => ({ name: table.columns[c], points: columnPoints(table.rows, 0, c, true), c }));
+    const zero = all.filter((s) => s.points.length > 0 && table.rows.every((row) => row[s.c].value === null || isZero(row[s.c])));
+    const series = all.filter((s) => s.points.length > 0 && !zero.includes(s));
+    const note = zero.length === 0 ? '' : `${zero.map((s) => s.name).join(', ')}: zero to print precision, not drawn`;
+    if (series.length === 0 && zero.length === 0) continue;
     plots.push(plot({
       title: panel.title,
-      xLabel: 'time (log scale, units of the relaxation time)',
+      xLabel: 'time (log scale; the unit of the relaxation time typed)',
       yLabel: panel.yLabel,
       xLog: true,
-      series,
+      series: series.length > 0 ? series : [],
+      yScaleOverride: series.length > 0 ? undefined : { kind: 'linear', low: -1, high: 1, ticks: [0] },
+      fallbackX: series.length > 0 ? null : all[0].points,
+      note,
     }));
   }
   return plots;
 }
 
-// The plot of the ply stresses: each stress on the horizontal axis, the ply number on the
-// vertical one with the bottom ply at the bottom.
-export function plyStressPlot(table) {
+// The plot of the ply stresses through the thickness: each stress on the horizontal axis,
+// constant over its ply; z (from the bottom face up, referred to the mid-plane) on the
+// vertical one, the ply boundaries drawn. `z`: the ply interfaces, bottom first; null when
+// they are not known (a results file holds no thicknesses), when each ply is drawn one
+// unit thick against its number.
+export function plyStressPlot(table, z = null) {
+  const rows = table.rows;
+  const known = z !== null && z.length === rows.length + 1;
+  const bounds = known ? z : rows.map((_, i) => i + 0.5).concat(rows.length + 0.5);
+  const steps = rows.map((_, i) => [bounds[i], bounds[i + 1]]);
   const series = [1, 2, 3]
     .map((c) => ({
       name: table.columns[c],
-      points: columnPoints(table.rows, 0, c, false).map((p) => ({ x: p.y, y: p.x, xText: p.yText, yText: `ply ${p.xText}` })),
+      points: rows.map((row, i) => ({ cell: row[c], i, ply: row[0] }))
+        .filter(({ cell }) => cell.value !== null)
+        .map(({ cell, i, ply }) => ({ x: cell.value, y: (steps[i][0] + steps[i][1]) / 2, xText: cell.text, yText: `ply ${ply.text}`, i })),
     }))
     .filter((s) => s.points.length > 0);
   if (series.length === 0) return null;
-  const plies = series.flatMap((s) => s.points.map((p) => p.y));
-  const low = Math.min(...plies);
-  const high = Math.max(...plies);
-  const ticks = [];
-  for (let n = low; n <= high; n++) ticks.push(n);
+  const low = Math.min(...bounds);
+  const high = Math.max(...bounds);
+  const yScale = known ? linearScale([low, high]) : {
+    kind: 'linear', low, high, ticks: rows.map((_, i) => i + 1), integerTicks: true,
+  };
+  if (known) yScale.low = Math.min(yScale.low, low);
+  // A series with a ply left out (a field of asterisks) is drawn as points only.
+  const whole = series.every((s) => s.points.length === rows.length);
   return plot({
-    title: 'Ply stresses in the material axes, bottom ply first',
+    title: 'Ply stresses in the material axes, through the thickness',
     xLabel: 'stress (units of the moduli typed)',
-    yLabel: 'ply number (bottom face up)',
+    yLabel: known ? 'z (from the mid-plane, bottom face at the foot)' : 'ply number (bottom face up)',
     xLog: false,
     series,
-    yScaleOverride: { kind: 'linear', low: low - 0.5, high: high + 0.5, ticks, integerTicks: true },
+    yScaleOverride: yScale,
+    joinPoints: false,
+    steps: whole ? steps : null,
+    boundaries: bounds,
   });
 }

@@ -1,74 +1,35 @@
 // The page in headless Chromium, against the native program:
 //   node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
-// Every check runs twice: with the browser's JavaScript promise integration, and with it
+// The timings are figures, printed and written to figures.txt, not checks. Every check runs
+// twice: with the browser's JavaScript promise integration, and with it
 // taken away before the page starts (as in a browser that has none), so that the page
 // suspends the module by asyncify. Prints one line per check and "N passed, N failed".
 import { chromium } from 'playwright-core';
 import { spawnSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
 import { loadCases } from './cases.mjs';
+import * as harness from './harness.mjs';
+import { EXAMPLES, README_SESSION, check, difference, latin1, median, readmeScreen, root } from './harness.mjs';
 
 const [pagePath, nativeProgram, artifacts] = process.argv.slice(2).map((p) => resolve(p));
-const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const pageUrl = pathToFileURL(pagePath).href;
-const ptyRunner = join(root, 'web/test/native-pty.py');
 mkdirSync(artifacts, { recursive: true });
 const scratch = mkdtempSync(join(tmpdir(), 'lamvis2-web-'));
 
-const FIRST_PROMPT_LIMIT_MS = 300;
-const LARGEST_RUN_LIMIT_MS = 100;
 const CHROMIUM_ARGS = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
 ];
+// Screen sizes of the screenshots: a laptop, a tablet, a phone.
+const SIZES = { desktop: { width: 1366, height: 768 }, tablet: { width: 820, height: 1180 }, phone: { width: 390, height: 844 } };
 
-// The README's example session: the lines typed at the prompts.
-const README_SESSION = ['100', '100', '0.25', '1', '0.5', '-1', '1', '0', '-1', '10', '0', '0', '0', '0', '0', '1.0'];
-
-let passed = 0;
-let failed = 0;
 const figures = [];
-
-function check(name, condition, detail = '') {
-  if (condition) {
-    passed += 1;
-    console.log(`ok - ${name}`);
-  } else {
-    failed += 1;
-    console.log(`not ok - ${name}${detail ? `: ${detail}` : ''}`);
-  }
-}
-
-// The first difference of two byte strings, for a readable failure.
-function difference(got, expected) {
-  if (got === expected) return '';
-  let i = 0;
-  while (i < got.length && got[i] === expected[i]) i++;
-  const show = (s) => JSON.stringify(s.slice(Math.max(0, i - 40), i + 40));
-  return `first difference at byte ${i} of ${got.length}/${expected.length}: got ${show(got)}, expected ${show(expected)}`;
-}
-
-const latin1 = (buffer) => Buffer.from(buffer).toString('latin1');
-
-// The native program on a pseudo-terminal with these typed lines ("\x04" alone: Ctrl-D).
-function nativeTyped(lines) {
-  const typed = lines.map((line) => (line === '\x04' ? line : `${line}\n`)).join('');
-  const run = spawnSync('python3', [ptyRunner, nativeProgram], { input: typed, maxBuffer: 1 << 28 });
-  return { out: latin1(run.stdout), status: run.status };
-}
-
-// The native program with a file as standard input; standard output and error go to one
-// pipe, in the order written, as they reach a console.
-function nativeRedirected(file) {
-  const run = spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', nativeProgram, file], { maxBuffer: 1 << 28 });
-  return { out: latin1(run.stdout), status: run.status };
-}
-
-const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const nativeTyped = (lines) => harness.nativeTyped(nativeProgram, lines);
+const nativeRedirected = (file) => harness.nativeRedirected(nativeProgram, file);
 
 // ---- Page helpers ----
 
@@ -176,12 +137,19 @@ async function checkResults(page, out, label) {
     const r = kind === 'log' ? (Math.log10(v) - Math.log10(l)) / (Math.log10(h) - Math.log10(l)) : (v - l) / (h - l);
     return f + r * (t - f);
   };
+  // A relaxation column whose values are all below 1e-4 of the table's largest value is
+  // zero to print precision and is named in a note rather than drawn.
+  const largestValue = Math.max(...printed.relaxation.flatMap((row) => row.slice(1).map((v) => Math.abs(Number(v)))));
   const expectedSeries = {};
   ['eps-xx', 'eps-yy', 'eps-xy', 'kappa-xx', 'kappa-yy', 'kappa-xy'].forEach((name, k) => {
+    const column = printed.relaxation.map((row) => Number(row[k + 1]));
+    if (column.every((v) => Math.abs(v) < largestValue * 1e-4)) return;
     expectedSeries[name] = printed.relaxation.map((row) => ({ x: Number(row[0]), y: Number(row[k + 1]) }));
   });
+  // The ply stresses: each ply's printed value, bottom ply first, drawn higher up the
+  // thickness than the ply before.
   ['sigma-1', 'sigma-2', 'sigma-12'].forEach((name, k) => {
-    expectedSeries[name] = printed.plyStresses.map((row) => ({ x: Number(row[k + 1]), y: Number(row[0]) }));
+    expectedSeries[name] = printed.plyStresses.map((row) => Number(row[k + 1]));
   });
   const seen = new Set();
   let placed = true;
@@ -190,29 +158,286 @@ async function checkResults(page, out, label) {
     for (const series of plot.series) {
       seen.add(series.name);
       const expected = expectedSeries[series.name] ?? [];
-      if (JSON.stringify(series.points.map(({ x, y }) => ({ x, y }))) !== JSON.stringify(expected)) valued = false;
+      if (series.name.startsWith('sigma')) {
+        const rising = series.points.every((p, i) => i === 0 || p.y > series.points[i - 1].y);
+        if (JSON.stringify(series.points.map(({ x }) => x)) !== JSON.stringify(expected) || !rising) valued = false;
+      } else if (JSON.stringify(series.points.map(({ x, y }) => ({ x, y }))) !== JSON.stringify(expected)) valued = false;
       for (const p of series.points) {
         if (Math.abs(p.cx - project(plot.xScale, p.x)) > 0.6 || Math.abs(p.cy - project(plot.yScale, p.y)) > 0.6) placed = false;
       }
     }
   }
-  check(`${label}: every printed creep deformation and ply stress is plotted`, seen.size === 9, [...seen].join(' '));
+  check(`${label}: every printed creep deformation (but those zero to print precision) and ply stress is plotted`,
+    [...seen].sort().join(' ') === Object.keys(expectedSeries).sort().join(' '), [...seen].join(' '));
   check(`${label}: the plotted points have the printed values`, valued);
   check(`${label}: the points sit where the axes put their values`, placed);
+  // The report: every printed number in an HTML table, but those zero to print precision,
+  // which show as 0 with the printed value in their title.
+  const cells = new Set(await page.evaluate(() => [...document.querySelectorAll('#report td, #report tbody th')]
+    .map((td) => (td.classList.contains('zero') ? td.title.replace('printed ', '') : td.firstChild?.textContent ?? ''))));
+  const zeros = await page.evaluate(() => [...document.querySelectorAll('#report td.zero')].map((td) => td.firstChild.textContent));
+  const expectedZeros = printed.relaxation.flatMap((row) => row.slice(1).filter((v) => Math.abs(Number(v)) < largestValue * 1e-4));
+  check(`${label}: values zero to print precision show as 0`, zeros.length === expectedZeros.length && zeros.every((z) => z === '0'),
+    `${zeros.length} for ${expectedZeros.length}`);
+  const numbers = Object.values(printed).flat(2).filter((v) => /E/.test(v));
+  check(`${label}: the report's tables hold every printed number`, numbers.length > 50 && numbers.every((v) => cells.has(v)),
+    numbers.filter((v) => !cells.has(v)).slice(0, 5).join(' '));
 }
 
 // ---- The checks ----
 
-async function firstPromptTimes(context, loads) {
+async function firstPromptTimes(context, loads, url = pageUrl) {
   const times = [];
   for (let i = 0; i < loads; i++) {
     const page = await context.newPage();
-    await page.goto(pageUrl);
+    await page.goto(url);
     await page.waitForFunction(() => performance.getEntriesByName('lamvis2-first-prompt').length > 0, null, { timeout: 10000 });
     times.push(await page.evaluate(() => performance.getEntriesByName('lamvis2-first-prompt')[0].startTime));
     await page.close();
   }
   return times;
+}
+
+// The terminal as other terminals behave, the form, and the report.
+async function terminalChecks(context, label, freshPage) {
+  const page = await freshPage();
+  await page.waitForFunction(() => window.lamvis2.transcript().length > 0);
+  check(label('Save answers is disabled before anything is typed'), await page.isDisabled('#save-answers'));
+
+  // Ctrl+V pastes the README's answers as one block: each is given at its prompt, and the
+  // screen reads as the README's session.
+  await page.evaluate((text) => navigator.clipboard.writeText(text), README_SESSION.join('\r') + '\r');
+  await page.focus('.xterm-helper-textarea');
+  await page.keyboard.press('Control+V');
+  await page.waitForFunction(() => window.lamvis2.exitStatus() !== null, null, { timeout: 20000 });
+  const screen = (await page.evaluate(() => window.lamvis2.screen())).split('\r\n').map((l) => l.trimEnd());
+  const expectedScreen = readmeScreen();
+  check(label('Ctrl+V pastes a block, each answer at its prompt: the screen is the README session\'s'),
+    JSON.stringify(screen.slice(0, expectedScreen.length)) === JSON.stringify(expectedScreen) && expectedScreen.length > 80,
+    difference(screen.join('\n'), expectedScreen.join('\n')));
+  check(label('the pasted session gives the native bytes'),
+    (await transcriptOf(page)) === nativeTyped(README_SESSION).out && !(await page.evaluate(() => window.lamvis2.answers())).includes('\x16'));
+  const saving = page.waitForEvent('download');
+  await page.click('#save-screen');
+  const screenFile = await saving;
+  const savedScreen = latin1(readFileSync(await screenFile.path())).split('\r\n').map((l) => l.trimEnd());
+  check(label('Save screen text saves the screen, answers included, named after the date and time'),
+    JSON.stringify(savedScreen.slice(0, expectedScreen.length)) === JSON.stringify(expectedScreen) &&
+    /^lamvis2-\d{4}-\d\d-\d\d-\d{6}-screen\.txt$/.test(screenFile.suggestedFilename()), screenFile.suggestedFilename());
+
+  // Ctrl+C with text selected copies it and the run goes on; without, it interrupts.
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['100']);
+  const box = await page.locator('.xterm-screen').boundingBox();
+  await page.mouse.move(box.x + 4, box.y + 4);
+  await page.mouse.down();
+  await page.mouse.move(box.x + 320, box.y + 4);
+  await page.mouse.up();
+  await page.focus('.xterm-helper-textarea');
+  await page.keyboard.press('Control+C');
+  await page.waitForTimeout(100);
+  const copied = await page.evaluate(() => navigator.clipboard.readText());
+  check(label('Ctrl+C with text selected copies it and the run goes on'),
+    copied.startsWith('Viscoelastic') && (await page.evaluate(() => window.lamvis2.exitStatus())) === null, JSON.stringify(copied));
+  await page.mouse.click(box.x + 4, box.y + box.height - 8);
+  await page.focus('.xterm-helper-textarea');
+  await page.keyboard.press('Control+Shift+C');
+  check(label('Ctrl+Shift+C does not interrupt'), (await page.evaluate(() => window.lamvis2.exitStatus())) === null);
+
+  // Discarding typed answers asks first: declined, the run goes on; accepted, a new one.
+  let asked = 0;
+  page.once('dialog', (dialog) => {
+    asked += 1;
+    dialog.dismiss();
+  });
+  await page.click('#run-again');
+  await page.waitForTimeout(100);
+  const kept = (await page.evaluate(() => window.lamvis2.answers())) === '100\r\n';
+  page.once('dialog', (dialog) => {
+    asked += 1;
+    dialog.accept();
+  });
+  await page.click('#run-again');
+  await page.waitForTimeout(100);
+  check(label('Run again over typed answers asks first, and keeps them when declined'),
+    asked === 2 && kept && (await page.evaluate(() => window.lamvis2.answers())) === '', `${asked} asked, kept ${kept}`);
+
+  // The keys for a touch screen: Ctrl-D gives the end-of-input report; the status says when
+  // the program waits at its pause.
+  await typeLines(page, ['100']);
+  await page.click('#key-ctrl-d');
+  check(label('the Ctrl-D key gives the native end-of-input report'),
+    (await waitForExit(page)) === 1 && (await transcriptOf(page)) === nativeTyped(['100', '\x04']).out);
+  await page.evaluate(() => window.lamvis2.restart());
+  await typeLines(page, ['-1', '-1']);
+  await page.waitForFunction(() => window.lamvis2.transcript().endsWith('Singular matrix.\r\n'));
+  check(label('the status says when the program waits at its pause'),
+    /pause/.test(await page.textContent('#status')), await page.textContent('#status'));
+  await page.click('#key-ctrl-c');
+  check(label('the Ctrl-C key ends the run'), (await waitForExit(page)) === 130);
+
+  // A run's results go when the next run starts; files are named after the answer file.
+  page.once('dialog', (dialog) => dialog.accept());
+  await openAnswerFile(page, 'glass_cross_ply.txt', latin1(readFileSync(join(root, 'examples/glass_cross_ply.txt'))));
+  const saved = page.waitForEvent('download');
+  await page.click('#save-transcript');
+  check(label('the results file is named after the answer file'), (await saved).suggestedFilename() === 'glass_cross_ply-results.txt',
+    (await saved).suggestedFilename());
+  const csvName = page.waitForEvent('download');
+  await page.click('#csv-buttons button[data-table="all"]');
+  const allTables = latin1(readFileSync(await (await csvName).path()));
+  check(label('one action saves every table'), (await csvName).suggestedFilename() === 'glass_cross_ply-tables.csv' &&
+    ['stiffness matrix', 'compliance matrix', 'strains', 'ply stresses', 'relaxation'].every((t) => allTables.includes(t)));
+  await page.click('#run-again');
+  check(label('a new run clears the results of the last'),
+    (await page.evaluate(() => document.querySelectorAll('#plots svg, #csv-buttons button, #report table').length)) === 0);
+
+  // The screen reader's mode: the prompt is in the accessibility tree.
+  await page.check('#screen-reader');
+  await page.waitForTimeout(200);
+  const tree = await page.evaluate(() => document.querySelector('.xterm-accessibility-tree')?.textContent ?? '');
+  check(label('screen-reader mode puts the dialogue in the accessibility tree'), tree.includes('Enter modulus in fiber direction'));
+  await page.close();
+}
+
+async function formChecks(context, label, freshPage, caseFiles) {
+  const page = await freshPage();
+  await page.waitForFunction(() => window.lamvis2.transcript().length > 0);
+  // The README's session in the form: G12 is not asked (E1 = E2), which the field says.
+  const readmeFile = join(scratch, 'readme-session.txt');
+  writeFileSync(readmeFile, README_SESSION.map((l) => `${l}\n`).join(''));
+  const status = await page.evaluate((t) => window.lamvis2.loadForm(t), README_SESSION.join('\n') + '\n');
+  check(label('the README session in the form gives the native bytes'),
+    status === 0 && (await transcriptOf(page)) === nativeRedirected(readmeFile).out);
+  check(label('a field no prompt asked is said at the field (G12 of an isotropic set)'),
+    /not asked/.test(await page.textContent('.field-message[data-for="set.1.g12"]')));
+  // An edit runs again at once, with the new value.
+  await page.fill('input[data-key="load.Nx"]', '20');
+  await page.waitForFunction(() => window.lamvis2.exitStatus() !== null && window.lamvis2.transcript().includes('Nx'));
+  const edited = README_SESSION.map((l, i) => (i === 9 ? '20' : l));
+  check(label('an edit runs the form again at once'), (await transcriptOf(page)) === nativeTyped(edited).out);
+  // Bad input is marked at the field and nothing runs; sent as typed, the program reports it.
+  const runs = await runsEnded(page);
+  await page.fill('input[data-key="set.1.e2"]', '1OO');
+  await page.waitForTimeout(200);
+  check(label('a field that is not a number is marked, and nothing runs'),
+    (await page.getAttribute('input[data-key="set.1.e2"]', 'aria-invalid')) !== null && (await runsEnded(page)) === runs);
+  await page.check('#as-typed');
+  await page.click('#form-run');
+  await waitForExit(page);
+  check(label('sent as typed, the program gives its own report'),
+    (await transcriptOf(page)) === nativeTyped(['100', '1OO']).out && (await page.evaluate(() => window.lamvis2.exitStatus())) === 1);
+  await page.uncheck('#as-typed');
+  await page.fill('input[data-key="set.1.e2"]', '100');
+  // The stacking sequence fills the plies; more than 20 is said at the field.
+  await page.fill('#sequence', '[0/±45/90]s');
+  await page.click('#fill-plies');
+  const angles = await page.evaluate(() => [...document.querySelectorAll('input[data-key$=".angle"]')].map((i) => i.value).join('/'));
+  check(label('[0/±45/90]s fills eight plies'), angles === '0/45/-45/90/90/-45/45/0', angles);
+  await page.fill('#sequence', '[0/90_5]2s');
+  await page.click('#fill-plies');
+  check(label('a sequence of more than 20 plies is said at the field'),
+    /at most 20/.test(await page.textContent('.field-message[data-for="sequence"]')) &&
+    (await page.locator('input[data-key$=".angle"]').count()) === 8);
+  await page.fill('#sequence', '[0/90');
+  await page.click('#fill-plies');
+  check(label('a sequence that cannot be read says where'), /character 6/.test(await page.textContent('.field-message[data-for="sequence"]')));
+
+  // Every case file that runs without a fault, loaded into the form: the native bytes, and
+  // the form saved as an answer file replays them. The form holds one answer per question,
+  // so a case where the program asks a ply again (a refused set number) is left out, and it
+  // answers at a terminal, where a line holds at most 130 characters.
+  const failures = [];
+  const clean = caseFiles.filter((c) => c.status === 0 && c.stderr === '' && !c.stdout.includes('material set must be') &&
+    c.stdin.split('\n').every((line) => line.length <= 130));
+  for (const c of clean) {
+    const got = await page.evaluate((t) => window.lamvis2.loadForm(t).then((s) => [s, window.lamvis2.transcript(), window.lamvis2.formAnswers()]), c.stdin);
+    const file = join(scratch, `form-${c.name}.txt`);
+    writeFileSync(file, got[2], 'latin1');
+    const replay = nativeRedirected(file).out;
+    if (got[0] !== 0 || got[1] !== c.stdout || replay !== c.stdout) failures.push(`${c.name} (${difference(got[1], c.stdout)} ${difference(replay, c.stdout)})`);
+  }
+  check(label(`all ${clean.length} case files without a fault, in the form: the native bytes, and the saved form replays them`),
+    failures.length === 0 && clean.length > 20, failures.join('; '));
+  const saving = page.waitForEvent('download');
+  await page.click('#save-form');
+  check(label('Save as answer file saves the form\'s answers'),
+    latin1(readFileSync(await (await saving).path())) === (await page.evaluate(() => window.lamvis2.formAnswers())));
+  await page.close();
+}
+
+// The printed report (Chromium's PDF) holds every number of every table; the page at a
+// laptop's, a tablet's and a phone's size, with the figures of the form's speed and of the
+// first prompt against an empty page of the same size.
+async function reportChecks(context, freshPage) {
+  const largest = EXAMPLES.reduce((a, b) => (statSync(join(root, 'examples', a)).size >= statSync(join(root, 'examples', b)).size ? a : b));
+  const text = latin1(readFileSync(join(root, 'examples', largest)));
+  const page = await freshPage();
+  await page.setViewportSize(SIZES.desktop);
+  await page.evaluate((t) => window.lamvis2.loadForm(t, 'largest'), text);
+  const printed = printedTables(await transcriptOf(page));
+  const pdf = join(scratch, 'report.pdf');
+  await page.pdf({ path: pdf, format: 'A4' });
+  const pdfText = spawnSync('pdftotext', ['-layout', pdf, '-'], { encoding: 'latin1' }).stdout;
+  const relaxationLargest = Math.max(...printed.relaxation.flatMap((row) => row.slice(1).map((v) => Math.abs(Number(v)))));
+  const zero = new Set(printed.relaxation.flatMap((row) => row.slice(1).filter((v) => Math.abs(Number(v)) < relaxationLargest * 1e-4)));
+  const numbers = Object.values(printed).flat(2).filter((v) => /E/.test(v) && !zero.has(v));
+  const words = new Set(pdfText.split(/\s+/));
+  check('[jspi] the printed report holds every number of every table, the inputs and the run\'s end',
+    numbers.length > 100 && numbers.every((v) => words.has(v)) && pdfText.includes('181000') && pdfText.includes('exit status 0') &&
+    !pdfText.includes('Run again'), numbers.filter((v) => !words.has(v)).slice(0, 5).join(' '));
+
+  // Edit to updated tables, the largest example in the form.
+  const times = [];
+  for (let i = 0; i < 9; i++) {
+    times.push(await page.evaluate((value) => new Promise((resolve) => {
+      const marks = performance.getEntriesByName('lamvis2-report').length;
+      const input = document.querySelector('input[data-key="load.Nx"]');
+      const start = performance.now();
+      const wait = () => {
+        // The tables are updated when the page marks the report done.
+        const done = performance.getEntriesByName('lamvis2-report');
+        if (done.length > marks) resolve(done.at(-1).startTime - start);
+        else setTimeout(wait, 0);
+      };
+      input.value = value;
+      input.dispatchEvent(new Event('input', { bubbles: true }));
+      wait();
+    }), String(100 + i)));
+  }
+  figures.push(`[jspi] ${largest} in the form, an edit to updated tables: ${times.map((t) => t.toFixed(1)).join(', ')} ms (median ${median(times).toFixed(1)})`);
+
+  for (const [name, size] of Object.entries(SIZES)) {
+    await page.setViewportSize(size);
+    await page.waitForTimeout(300);
+    await page.screenshot({ path: join(artifacts, `${name}-${size.width}x${size.height}.png`), fullPage: true });
+  }
+  // At a phone's width: the terminal keeps whole rows and scrolls sideways, the page does
+  // not, and the text is large enough to read.
+  const phone = await page.evaluate(() => {
+    const box = document.querySelector('.terminal-box');
+    const tick = document.querySelector('.plot .tick').getBoundingClientRect().height;
+    return {
+      boxScrolls: box.scrollWidth > box.clientWidth,
+      pageScrolls: document.documentElement.scrollWidth > window.innerWidth,
+      font: parseFloat(getComputedStyle(document.querySelector('.xterm-rows')).fontSize),
+      tick,
+      input: parseFloat(getComputedStyle(document.querySelector('input[data-key="load.Nx"]')).fontSize),
+    };
+  });
+  check('[jspi] a phone\'s width: the terminal scrolls sideways, the page does not, text readable',
+    phone.boxScrolls && !phone.pageScrolls && phone.font >= 11 && phone.tick >= 9 && phone.input >= 14, JSON.stringify(phone));
+  await page.close();
+
+  // The first prompt, and the same measure (a frame after its script ran) of an empty page
+  // of the same size.
+  const size = statSync(pagePath).size;
+  const empty = join(scratch, 'empty.html');
+  const head = '<!doctype html><html><body><script>requestAnimationFrame(() => performance.mark("lamvis2-first-prompt"));</script><!--';
+  writeFileSync(empty, head + 'x'.repeat(size - head.length - 3) + '-->');
+  const pageTimes = await firstPromptTimes(context, 5, pageUrl);
+  const emptyTimes = await firstPromptTimes(context, 5, pathToFileURL(empty).href);
+  figures.push(`[jspi] first prompt ${median(pageTimes).toFixed(0)} ms, an empty page of ${size} bytes ${median(emptyTimes).toFixed(0)} ms (medians of 5): ratio ${(median(pageTimes) / median(emptyTimes)).toFixed(2)}`);
 }
 
 // A fresh profile for each browser.
@@ -226,6 +451,7 @@ async function runChecks(mode) {
     acceptDownloads: true,
     viewport: { width: 1280, height: 900 },
   });
+  await context.grantPermissions(['clipboard-read', 'clipboard-write']);
   if (mode === 'asyncify') {
     // As in a browser without JavaScript promise integration.
     await context.addInitScript(() => {
@@ -235,7 +461,8 @@ async function runChecks(mode) {
   }
   const requests = [];
   context.on('request', (request) => {
-    if (request.url() !== pageUrl && !request.url().startsWith('blob:')) requests.push(request.url());
+    // The empty page that the first prompt's time is set beside is no request of the page.
+    if (request.url() !== pageUrl && !request.url().startsWith('blob:') && !request.url().endsWith('/empty.html')) requests.push(request.url());
   });
   const errors = [];
   const label = (name) => `[${mode}] ${name}`;
@@ -243,9 +470,6 @@ async function runChecks(mode) {
   // Loading: the first prompt, timed from the start of the load.
   const times = await firstPromptTimes(context, 5);
   figures.push(`[${mode}] first prompt shown after ${times.map((t) => t.toFixed(0)).join(', ')} ms (median ${median(times).toFixed(0)})`);
-  check(label(`first prompt within ${FIRST_PROMPT_LIMIT_MS} ms of the start of the load (median of 5)`),
-    median(times) <= FIRST_PROMPT_LIMIT_MS, `${median(times).toFixed(0)} ms`);
-
   const page = await context.newPage();
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(pageUrl);
@@ -269,7 +493,7 @@ async function runChecks(mode) {
   await page.screenshot({ path: join(artifacts, `typed-session-${mode}.png`), fullPage: true });
 
   // The example answer files, opened as redirected input.
-  const examples = readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort();
+  const examples = EXAMPLES;
   const largest = examples.reduce((a, b) => (statSync(join(root, 'examples', a)).size >= statSync(join(root, 'examples', b)).size ? a : b));
   // Each in a page of its own: a browser tab lets a page save only so many files in a row.
   const freshPage = async () => {
@@ -302,13 +526,14 @@ async function runChecks(mode) {
     }, largestText));
   }
   figures.push(`[${mode}] ${largest} run to its last row in ${runTimes.map((t) => t.toFixed(1)).join(', ')} ms (median ${median(runTimes).toFixed(1)})`);
-  check(label(`${largest} runs to its last row within ${LARGEST_RUN_LIMIT_MS} ms (median of 7)`),
-    median(runTimes) <= LARGEST_RUN_LIMIT_MS, `${median(runTimes).toFixed(1)} ms`);
 
   // Every whole-program case as an answer file (but the one that limits the file size of
   // standard output, which a page cannot): the bytes and status of the native program with
   // standard output and error on one pipe.
   const caseFiles = loadCases(join(root, 'tests/cases')).filter((c) => !c.name.includes('file_size_limit'));
+  await terminalChecks(context, label, freshPage);
+  await formChecks(context, label, freshPage, caseFiles);
+  if (mode === 'jspi') await reportChecks(context, freshPage);
   const caseFailures = [];
   for (const c of caseFiles) {
     const file = join(scratch, `${c.name}.txt`);
@@ -439,7 +664,7 @@ async function runChecks(mode) {
   check(label('every control is labelled'), unlabelled === 0, `${unlabelled} unlabelled`);
   const reached = new Set();
   await page.evaluate(() => document.activeElement.blur());
-  for (let i = 0; i < 12; i++) {
+  for (let i = 0; i < 120 && reached.size < 200; i++) {
     await page.keyboard.press('Tab');
     reached.add(await page.evaluate(() => document.activeElement.id || document.activeElement.className));
   }
@@ -495,5 +720,4 @@ try {
 }
 for (const line of figures) console.log(`# ${line}`);
 writeFileSync(join(artifacts, 'figures.txt'), figures.join('\n') + '\n');
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+harness.finish();

@@ -5,32 +5,23 @@
 // each example answer file, plotted; no network request in Firefox.
 //   xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
 // Prints one line per check and "N passed, N failed".
-import { spawn, spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
-import { dirname, join, resolve } from 'node:path';
-import { fileURLToPath, pathToFileURL } from 'node:url';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
+import * as harness from './harness.mjs';
+import { EXAMPLES, README_SESSION, latin1, readmeScreen, root } from './harness.mjs';
 
 const [pagePath, nativeProgram] = process.argv.slice(2).map((p) => resolve(p));
-const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
 const pageUrl = pathToFileURL(pagePath).href;
-const README_SESSION = ['100', '100', '0.25', '1', '0.5', '-1', '1', '0', '-1', '10', '0', '0', '0', '0', '0', '1.0'];
 const ENTER = '\uE007';
 const MINIBROWSER = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
-let passed = 0;
-let failed = 0;
-function check(label, name, condition, detail = '') {
-  if (condition) passed += 1;
-  else failed += 1;
-  console.log(`${condition ? 'ok' : 'not ok'} - [${label}] ${name}${!condition && detail ? `: ${detail}` : ''}`);
-}
-
-const latin1 = (buffer) => Buffer.from(buffer).toString('latin1');
-const nativeTyped = (lines) => latin1(spawnSync('python3', [join(root, 'web/test/native-pty.py'), nativeProgram],
-  { input: lines.map((l) => `${l}\n`).join('') }).stdout);
-const nativeRedirected = (file) => latin1(spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', nativeProgram, file]).stdout);
+const check = (label, name, condition, detail = '') => harness.check(`[${label}] ${name}`, condition, detail);
+const nativeTyped = (lines) => harness.nativeTyped(nativeProgram, lines).out;
+const nativeRedirected = (file) => harness.nativeRedirected(nativeProgram, file).out;
 const pause = (ms) => new Promise((r) => setTimeout(r, ms));
 
 // The checks, through a driver { evaluate(expression) (awaits a promise), type(keys) }.
@@ -58,15 +49,60 @@ async function pageChecks(label, expectedSuspension, driver) {
     typed === nativeTyped(README_SESSION) && typed.length > 3000);
   check(label, 'exit status 0 after it', (await driver.evaluate('window.lamvis2.exitStatus()')) === 0);
 
-  for (const example of readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort()) {
+  for (const example of EXAMPLES) {
     const file = join(root, 'examples', example);
-    const status = await driver.evaluate(`window.lamvis2.runAnswers(${JSON.stringify(latin1(readFileSync(file)))})`);
+    const text = JSON.stringify(latin1(readFileSync(file)));
+    const status = await driver.evaluate(`window.lamvis2.runAnswers(${text})`);
     const got = await driver.evaluate('window.lamvis2.transcript()');
     const plotted = await driver.evaluate("document.querySelectorAll('#plots svg .point').length");
+    const native = nativeRedirected(file);
     check(label, `${example} gives the native bytes, and is plotted`,
-      got === nativeRedirected(file) && status === 0 && plotted > 0, `${got.length} bytes, ${plotted} points`);
+      got === native && status === 0 && plotted > 0, `${got.length} bytes, ${plotted} points`);
+    // Loaded into the form and run: the same bytes, every table shown, and the form saved
+    // as an answer file replays them natively.
+    const formStatus = await driver.evaluate(`window.lamvis2.loadForm(${text})`);
+    const formGot = await driver.evaluate('window.lamvis2.transcript()');
+    const tables = await driver.evaluate("document.querySelectorAll('#report table').length");
+    const saved = join(scratch, `${label.replace(' ', '-')}-${example}`);
+    writeFileSync(saved, await driver.evaluate('window.lamvis2.formAnswers()'), 'latin1');
+    check(label, `${example} in the form: the native bytes, every table, and its answer file replays them`,
+      formGot === native && formStatus === 0 && tables === 8 && nativeRedirected(saved) === native,
+      `${tables} tables, ${harness.difference(formGot, native)}`);
   }
+
+  // A new run clears the last one's report; Save answers waits for something typed.
+  await driver.evaluate('(window.lamvis2.restart(), true)');
+  check(label, 'a new run clears the last one\'s report, and nothing is there to save as answers',
+    await driver.evaluate("document.querySelectorAll('#plots svg, #report table, #csv-buttons button').length === 0 && document.querySelector('#save-answers').disabled"));
+  // A pasted block: the program gets a line per read and each line shows at its prompt.
+  await until('window.lamvis2.transcript().length > 0');
+  const canPaste = await driver.evaluate("(() => { const d = new DataTransfer(); d.setData('text/plain', 'x'); return new ClipboardEvent('paste', { clipboardData: d }).clipboardData?.getData('text/plain') === 'x'; })()");
+  if (!canPaste) {
+    console.log(`# [${label}] a page cannot make a paste event with data here: pasting is checked in Chromium and WebKit`);
+  } else {
+    await driver.evaluate(`(() => {
+      const data = new DataTransfer();
+      data.setData('text/plain', ${JSON.stringify(README_SESSION.join('\r\n') + '\r\n')});
+      document.querySelector('.xterm-helper-textarea').dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+      return true;
+    })()`);
+    await until('window.lamvis2.exitStatus() !== null');
+    const screen = (await driver.evaluate('window.lamvis2.screen()')).split('\r\n').map((l) => l.trimEnd());
+    const expected = readmeScreen();
+    check(label, 'a pasted block shows each answer at its prompt: the screen is the README session\'s',
+      JSON.stringify(screen.slice(0, expected.length)) === JSON.stringify(expected) &&
+      (await driver.evaluate('window.lamvis2.transcript()')) === nativeTyped(README_SESSION), harness.difference(screen.join('\n'), expected.join('\n')));
+  }
+  // The screen reader's mode puts the dialogue in the accessibility tree (the rows in view).
+  await driver.evaluate('(window.lamvis2.restart(), true)');
+  await until("window.lamvis2.transcript().includes('Enter modulus in fiber direction')");
+  await driver.evaluate("(document.querySelector('#screen-reader').click(), true)");
+  await pause(300);
+  check(label, 'screen-reader mode puts the dialogue in the accessibility tree',
+    await driver.evaluate("(document.querySelector('.xterm-accessibility-tree')?.textContent ?? '').includes('Enter modulus in fiber direction')"));
 }
+
+const scratch = mkdtempSync(join(tmpdir(), 'lamvis2-other-'));
 
 // ---- Firefox over WebDriver BiDi ----
 
@@ -208,5 +244,5 @@ async function webkitChecks() {
 await firefoxChecks(false);
 await firefoxChecks(true);
 await webkitChecks();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);
+rmSync(scratch, { recursive: true, force: true });
+harness.finish();

@@ -1,0 +1,223 @@
+// The laminate form: material sets, plies, loads and the relaxation time as the text the
+// user typed in each field, with a message at each field. Every field has a key, the key of
+// the question of the dialogue that it answers (dialogue.js): set.2.e1, ply.3.angle,
+// load.Nx, relaxation.
+import { SET_FIELDS, LOADS, MAX_SETS, MAX_PLIES, firstNumber } from './dialogue.js';
+import { readStackingSequence } from './stacking.js';
+
+// A number as the program reads one: digits with an optional point and exponent.
+const NUMBER = /^\s*[+-]?(?:\d+\.?\d*|\.\d+)(?:[EeDd][+-]?\d+)?\s*$/;
+const INTEGER = /^\s*[+-]?\d+\s*$/;
+
+export class LaminateForm {
+  // changed(): an edit was made.
+  constructor(root, changed) {
+    this.root = root;
+    this.changed = changed;
+    this.sets = root.querySelector('#sets tbody');
+    this.plies = root.querySelector('#plies tbody');
+    this.loads = root.querySelector('#loads');
+    for (const load of LOADS) this.loads.append(this.labelled(load, `load.${load}`));
+    this.loads.append(this.labelled('relaxation time', 'relaxation'));
+    root.querySelector('#add-set').addEventListener('click', () => {
+      this.addSet({});
+      this.changed();
+    });
+    root.querySelector('#add-ply').addEventListener('click', () => {
+      this.addPly({ set: '1', angle: '0' });
+      this.changed();
+    });
+    root.querySelector('#fill-plies').addEventListener('click', () => this.fillFromSequence());
+    root.querySelector('#sequence').addEventListener('keydown', (event) => {
+      if (event.key === 'Enter') {
+        event.preventDefault();
+        this.fillFromSequence();
+      }
+    });
+    root.addEventListener('input', (event) => {
+      if (event.target.id === 'sequence' || event.target.id === 'sequence-set') return;
+      this.changed();
+    });
+  }
+
+  input(key, value = '') {
+    const input = document.createElement('input');
+    input.name = key;
+    input.dataset.key = key;
+    input.value = value;
+    input.autocomplete = 'off';
+    input.spellcheck = false;
+    input.inputMode = key.endsWith('.set') ? 'numeric' : 'decimal';
+    const message = document.createElement('span');
+    message.className = 'field-message';
+    message.dataset.for = key;
+    const cell = document.createElement('span');
+    cell.className = 'field';
+    cell.append(input, message);
+    return cell;
+  }
+
+  labelled(text, key) {
+    const label = document.createElement('label');
+    const field = this.input(key, '0');
+    field.firstChild.setAttribute('aria-label', text);
+    label.append(`${text} `, field);
+    return label;
+  }
+
+  addSet(values) {
+    const n = this.sets.rows.length + 1;
+    if (n > MAX_SETS) return;
+    const row = this.sets.insertRow();
+    row.insertCell().textContent = String(n);
+    for (const f of SET_FIELDS) {
+      const cell = row.insertCell();
+      const field = this.input(`set.${n}.${f}`, values[f] ?? '');
+      field.firstChild.setAttribute('aria-label', `set ${n} ${f}`);
+      cell.append(field);
+    }
+    row.insertCell().append(this.removeButton(`remove set ${n}`, () => this.removeRow(this.sets, row, 'set')));
+    this.limits();
+  }
+
+  addPly(values) {
+    const n = this.plies.rows.length + 1;
+    if (n > MAX_PLIES) return;
+    const row = this.plies.insertRow();
+    row.insertCell().textContent = String(n);
+    for (const f of ['set', 'angle']) {
+      const field = this.input(`ply.${n}.${f}`, values[f] ?? '');
+      field.firstChild.setAttribute('aria-label', `ply ${n} ${f}`);
+      row.insertCell().append(field);
+    }
+    row.insertCell().append(this.removeButton(`remove ply ${n}`, () => this.removeRow(this.plies, row, 'ply')));
+    this.limits();
+  }
+
+  removeButton(label, action) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.className = 'remove';
+    button.textContent = '×';
+    button.setAttribute('aria-label', label);
+    button.addEventListener('click', () => {
+      action();
+      this.changed();
+    });
+    return button;
+  }
+
+  // Takes out a row; the rows after it are numbered down, their keys with them.
+  removeRow(body, row, kind) {
+    const values = this.read();
+    const index = row.sectionRowIndex;
+    const list = kind === 'set' ? values.sets : values.plies;
+    list.splice(index, 1);
+    this.fill({ ...values, [kind === 'set' ? 'sets' : 'plies']: list });
+  }
+
+  limits() {
+    const sets = this.sets.rows.length;
+    const plies = this.plies.rows.length;
+    this.root.querySelector('#add-set').disabled = sets >= MAX_SETS;
+    this.root.querySelector('#add-ply').disabled = plies >= MAX_PLIES;
+    this.message('sets', sets >= MAX_SETS ? 'The program takes at most 10 material sets.' : '');
+    this.message('plies', plies >= MAX_PLIES ? 'The program takes at most 20 plies.' : '');
+  }
+
+  fillFromSequence() {
+    const text = this.root.querySelector('#sequence').value;
+    const set = this.root.querySelector('#sequence-set').value.trim() || '1';
+    const read = readStackingSequence(text);
+    if (read.error !== undefined) {
+      this.message('sequence', `Cannot read it at character ${read.at + 1}: ${read.error}.`, true);
+      return;
+    }
+    if (read.angles.length > MAX_PLIES) {
+      this.message('sequence', `That is ${read.angles.length} plies; the program takes at most 20.`, true);
+      return;
+    }
+    this.message('sequence', `${read.angles.length} plies: ${read.angles.join(' / ')}`);
+    const values = this.read();
+    this.fill({ ...values, plies: read.angles.map((a) => ({ set, angle: String(a) })) });
+    this.changed();
+  }
+
+  // The form's content: { sets: [{ e1, ... }], plies: [{ set, angle }], loads, relaxation }.
+  read() {
+    const value = (key) => this.root.querySelector(`input[data-key="${key}"]`)?.value ?? '';
+    const sets = [];
+    for (let n = 1; n <= this.sets.rows.length; n++) {
+      sets.push(Object.fromEntries(SET_FIELDS.map((f) => [f, value(`set.${n}.${f}`)])));
+    }
+    const plies = [];
+    for (let n = 1; n <= this.plies.rows.length; n++) plies.push({ set: value(`ply.${n}.set`), angle: value(`ply.${n}.angle`) });
+    return { sets, plies, loads: Object.fromEntries(LOADS.map((l) => [l, value(`load.${l}`)])), relaxation: value('relaxation') };
+  }
+
+  // Replaces the content; fields that `values` lacks are left empty (loads: 0).
+  fill(values) {
+    this.sets.replaceChildren();
+    this.plies.replaceChildren();
+    for (const s of values.sets.slice(0, MAX_SETS)) this.addSet(s);
+    for (const p of values.plies.slice(0, MAX_PLIES)) this.addPly(p);
+    for (const l of LOADS) this.field(`load.${l}`).value = values.loads[l] ?? '0';
+    this.field('relaxation').value = values.relaxation ?? '';
+    this.limits();
+  }
+
+  field(key) {
+    return this.root.querySelector(`input[data-key="${key}"]`);
+  }
+
+  message(key, text, bad = false) {
+    const span = this.root.querySelector(`.field-message[data-for="${key}"]`);
+    if (span === null) return;
+    span.textContent = text;
+    span.classList.toggle('bad', bad);
+    const input = this.field(key);
+    if (input !== null) {
+      input.toggleAttribute('aria-invalid', bad);
+      input.title = text;
+    }
+  }
+
+  clearMessages() {
+    for (const span of this.root.querySelectorAll('.field[data-for], .field .field-message')) span.textContent = '';
+    for (const input of this.root.querySelectorAll('input[aria-invalid]')) input.removeAttribute('aria-invalid');
+    this.limits();
+  }
+
+  // Marks every field whose text the program would not take; returns how many. A ply's set
+  // must name a set of the form (the program asks again for any other number).
+  validate() {
+    let bad = 0;
+    const values = this.read();
+    const mark = (key, text) => {
+      bad += 1;
+      this.message(key, text, true);
+    };
+    values.sets.forEach((s, i) => {
+      for (const f of SET_FIELDS) {
+        if (!NUMBER.test(s[f]) && !(f === 'g12' && s[f].trim() === '')) mark(`set.${i + 1}.${f}`, 'not a number');
+      }
+      if (NUMBER.test(s.e1) && firstNumber(s.e1) < 0) mark(`set.${i + 1}.e1`, 'a negative E1 would end the list of sets');
+    });
+    if (values.sets.length === 0) this.message('sets', 'No material set: the program will ask for the layup with none defined.');
+    values.plies.forEach((p, i) => {
+      const n = firstNumber(p.set);
+      if (!INTEGER.test(p.set) || n < 1 || n > values.sets.length) {
+        mark(`ply.${i + 1}.set`, `a set from 1 to ${values.sets.length}`);
+      }
+      if (!NUMBER.test(p.angle)) mark(`ply.${i + 1}.angle`, 'not a number');
+    });
+    for (const l of LOADS) if (!NUMBER.test(values.loads[l])) mark(`load.${l}`, 'not a number');
+    if (!NUMBER.test(values.relaxation)) mark('relaxation', 'not a number');
+    return bad;
+  }
+
+  // The keys of every field the form holds.
+  keys() {
+    return [...this.root.querySelectorAll('input[data-key]')].map((i) => i.dataset.key);
+  }
+}

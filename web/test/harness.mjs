@@ -1,0 +1,65 @@
+// What the browser drivers share: the checks and their count, the native program run the
+// ways the page runs it, and the README's session.
+import { spawnSync } from 'node:child_process';
+import { readFileSync, readdirSync } from 'node:fs';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+export const root = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+const ptyRunner = join(root, 'web/test/native-pty.py');
+
+// The README's example session: the lines typed at the prompts.
+export const README_SESSION = ['100', '100', '0.25', '1', '0.5', '-1', '1', '0', '-1', '10', '0', '0', '0', '0', '0', '1.0'];
+
+export const EXAMPLES = readdirSync(join(root, 'examples')).filter((f) => f.endsWith('.txt')).sort();
+
+export const latin1 = (buffer) => Buffer.from(buffer).toString('latin1');
+
+const counts = { passed: 0, failed: 0 };
+
+// One check: prints "ok - NAME" or "not ok - NAME: DETAIL".
+export function check(name, condition, detail = '') {
+  if (condition) counts.passed += 1;
+  else counts.failed += 1;
+  console.log(`${condition ? 'ok' : 'not ok'} - ${name}${!condition && detail ? `: ${detail}` : ''}`);
+}
+
+// Prints the count and ends the process with its status.
+export function finish() {
+  console.log(`${counts.passed} passed, ${counts.failed} failed`);
+  process.exit(counts.failed === 0 ? 0 : 1);
+}
+
+// The first difference of two byte strings, for a readable failure.
+export function difference(got, expected) {
+  if (got === expected) return '';
+  let i = 0;
+  while (i < got.length && got[i] === expected[i]) i++;
+  const show = (s) => JSON.stringify(s.slice(Math.max(0, i - 40), i + 40));
+  return `first difference at byte ${i} of ${got.length}/${expected.length}: got ${show(got)}, expected ${show(expected)}`;
+}
+
+// The native program on a pseudo-terminal with these typed lines ("\x04" alone: Ctrl-D).
+export function nativeTyped(program, lines) {
+  const typed = lines.map((line) => (line === '\x04' ? line : `${line}\n`)).join('');
+  const run = spawnSync('python3', [ptyRunner, program], { input: typed, maxBuffer: 1 << 28 });
+  return { out: latin1(run.stdout), status: run.status };
+}
+
+// The native program with a file as standard input; standard output and error go to one
+// pipe, in the order written, as they reach a console.
+export function nativeRedirected(program, file) {
+  const run = spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', program, file], { maxBuffer: 1 << 28 });
+  return { out: latin1(run.stdout), status: run.status };
+}
+
+export const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+// The README's example session as its screen shows it (the lines before its "..."), each
+// without the blanks at its end, as a terminal's copy gives them.
+export function readmeScreen() {
+  const readme = readFileSync(join(root, 'README.md'), 'utf8');
+  const block = readme.slice(readme.indexOf('```', readme.indexOf('## Example session')) + 4);
+  const lines = block.slice(0, block.indexOf('```')).split('\n');
+  return lines.slice(0, lines.indexOf('  ...')).map((l) => l.trimEnd());
+}
