@@ -8,7 +8,9 @@ PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 
 # What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
-NEED_BUILD := cmake:cmake g++:g++
+# lamvis2-kit's command line and JSON are Debian's header-only CLI11 and nlohmann-json.
+NEED_BUILD := cmake:cmake g++:g++ libcli11-dev:/usr/include/CLI/CLI.hpp \
+              nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
 NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
              g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
@@ -22,14 +24,17 @@ NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
 WASM_BUILD_DIR ?= build-wasm
 WASM_CMAKE_ARGS ?=
 NEED_WEB := nodejs:node npm:npm binaryen:wasm-opt
+# The verification manual: its runner, Chromium to print it to PDF, and the manual's fonts.
+NEED_VERIFY := $(NEED_BUILD) python3:python3 chromium:chromium \
+               fonts-dejavu-core:/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
-FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz
+FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz
 
 WEB_BUILD_DIR ?= build-web
 
-.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page clean
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page verify clean
 
 all: build
 
@@ -45,7 +50,7 @@ build: configure
 
 # Only the program: a new user need not wait for the tests.
 run: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	@$(BUILD_DIR)/lamvis2
 
 test:
@@ -53,15 +58,27 @@ test:
 	@$(MAKE) build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
 
-# The program in PREFIX/bin, its manual page in PREFIX/share/man/man1 (DESTDIR is honoured).
+# The program and lamvis2-kit in PREFIX/bin, their manual pages in PREFIX/share/man/man1
+# (DESTDIR is honoured).
 install: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 # The downloads, built reproducibly into dist/ (packaging/dist.sh tells what they are).
 dist:
 	@sh tools/need.sh "make dist" $(NEED_DIST)
 	@bash packaging/dist.sh
+
+# The verification manual: every case of verification/cases run with the program, read by
+# the kit and compared with its reference values; writes $(BUILD_DIR)/verification/
+# lamvis2-VERSION-verification.html and .pdf, and fails when a number neither passes nor is
+# explained in its case file.
+verify: configure
+	@sh tools/need.sh "make verify" $(NEED_VERIFY)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target lamvis2 lamvis2-kit
+	@LAMVIS2_BUILD_DIR=$(BUILD_DIR) python3 -m unittest discover -s verification -p 'test_*.py'
+	@python3 verification/verify.py --program $(BUILD_DIR)/lamvis2 --kit $(BUILD_DIR)/lamvis2-kit \
+	  --build-dir $(BUILD_DIR) --out $(BUILD_DIR)/verification
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON
@@ -86,13 +103,14 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
 # The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm, with Debian's WebAssembly toolchain.
+# It also builds the kit's reader and comparison as a library for the page (kit/libkit_reader.a).
 wasm:
 	@sh tools/need.sh "make wasm" $(NEED_WASM)
 	@mkdir -p $(WASM_BUILD_DIR)
 	@cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
 	  -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS) >$(WASM_BUILD_DIR)/configure.log 2>&1 || \
 	  { cat $(WASM_BUILD_DIR)/configure.log; exit 1; }
-	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2
+	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2 kit_reader
 
 # The browser page: build-web/lamvis2.html, one offline file that runs the module in a
 # terminal. The module is transformed so that it can be suspended at a read of standard

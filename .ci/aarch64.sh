@@ -7,8 +7,9 @@
 # - natively, the software-flag build (-DLAMVIS_SOFTWARE_FP_FLAGS=ON, the mode of 64-bit ARM
 #   and WebAssembly) runs the whole suite, unit tests included, and a differential run;
 # - a static aarch64 cross build (software flags; warnings are errors) runs every
-#   whole-program case file under qemu-aarch64, byte for byte, and a differential run
-#   through the emulator.
+#   whole-program case file under qemu-aarch64, byte for byte, the verification cases (the
+#   native results required), and a differential run through the emulator; its lamvis2-kit
+#   runs the kit's checks under the emulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +17,8 @@ source .ci/lib.sh
 RUNS=${LAMVIS_AARCH64_RUNS:-300}
 SOFTWARE_FLAG_RUNS=${LAMVIS_SOFTWARE_FLAG_RUNS:-2000}
 
-need "aarch64.sh" g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ qemu-user:qemu-aarch64 python3:python3
+need "aarch64.sh" g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ qemu-user:qemu-aarch64 python3:python3 \
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 
 # The trap build, with its test programs.
 build build
@@ -38,6 +40,16 @@ build build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake -DLAMVIS_TE
   -DCMAKE_CXX_FLAGS=-Werror
 LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   build/program_tests --gtest_filter='Cases/*'
+python3 verification/verify.py --check --program build-aarch64/lamvis2 --emulator qemu-aarch64
 python3 tests/model/differential.py --runs "$RUNS" --seed aarch64 --jobs "$JOBS" \
   --emulator qemu-aarch64 --timeout 60 --also build/lamvis2 build-aarch64/lamvis2
+
+echo "== lamvis2-kit, aarch64 under qemu-aarch64"
+# The reader on every case output against the page's reader, and compare, run, study and
+# --legacy against direct runs, the kit and the program both under the emulator.
+command -v node >/dev/null && KIT_CHECKS_EMULATOR=qemu-aarch64 \
+  node kit/test/read_cases.mjs "$PWD/build-aarch64/lamvis2-kit" tests/cases
+KIT_CHECKS_EMULATOR=qemu-aarch64 LAMVIS2_EMULATOR=qemu-aarch64 \
+  LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
+  python3 kit/test/kit_checks.py "$PWD/build-aarch64/lamvis2-kit" "$PWD/build-aarch64/lamvis2" .
 elapsed

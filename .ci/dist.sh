@@ -22,8 +22,10 @@ need "CI dist" qemu-user:qemu-aarch64 wine:wine wine64:/usr/lib/wine/wine64 \
 fail() { echo "dist.sh: $*" >&2; exit 1; }
 
 echo "== manual page"
-warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l doc/lamvis2.1 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+for page in doc/lamvis2.1 doc/lamvis2-kit.1; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page has warnings: $warnings"
+done
 
 echo "== make dist"
 start=$(date +%s)
@@ -32,6 +34,7 @@ echo "make dist took $(($(date +%s) - start)) s"
 version=$LAMVIS_VERSION
 dist=$root/dist
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
+[ -s "$dist/lamvis2-$version-verification.pdf" ] || fail "dist/ has no verification manual"
 
 # The native program (and the whole-program tests) that the downloads are held to.
 build build -- lamvis2 program_tests >/dev/null
@@ -95,6 +98,7 @@ echo "== Linux archives"
 for arch in x86_64 aarch64; do
   name=lamvis2-$version-linux-$arch
   holds "$name.tar.gz" "$(printf '%s\n' "$name/" "$name/lamvis2" "$name/lamvis2.1" \
+    "$name/lamvis2-kit" "$name/lamvis2-kit.1" \
     "$name/README.md" "$name/examples/"; sed "s|^|$name/examples/|" <<<"$examples")" \
     "$(tar tzf "$dist/$name.tar.gz")"
   tar -C "$tmp" -xzf "$dist/$name.tar.gz"
@@ -109,6 +113,7 @@ LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$tmp/lamvis2-$version-linux-aarch
 
 echo "== Debian packages"
 deb_files=$(printf '%s\n' ./usr/bin/lamvis2 ./usr/share/man/man1/lamvis2.1.gz \
+  ./usr/bin/lamvis2-kit ./usr/share/man/man1/lamvis2-kit.1.gz \
   ./usr/share/doc/lamvis2/README.md ./usr/share/doc/lamvis2/copyright \
   ./usr/share/doc/lamvis2/changelog.gz ./usr/share/lintian/overrides/lamvis2
   sed 's|^|./usr/share/doc/lamvis2/examples/|' <<<"$examples")
@@ -145,7 +150,7 @@ fi
 
 echo "== Windows archive"
 name=lamvis2-$version-windows-x86_64
-holds "$name.zip" "$(printf '%s\n' lamvis2.exe README.txt; sed 's|^|examples/|' <<<"$examples")" \
+holds "$name.zip" "$(printf '%s\n' lamvis2.exe lamvis2-kit.exe README.txt; sed 's|^|examples/|' <<<"$examples")" \
   "$(unzip -Z1 "$dist/$name.zip")"
 mkdir "$tmp/$name"
 unzip -q "$dist/$name.zip" -d "$tmp/$name"
@@ -157,6 +162,24 @@ trap 'wine_cleanup; cleanup' EXIT
 again same_as_native windows-x86_64 crlf wine "$tmp/$name/lamvis2.exe" || exit 1
 again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$tmp/$name/lamvis2.exe" LAMVIS2_CASE_PLATFORM=win32 \
   build/program_tests --gtest_filter='Cases/*' --gtest_brief=1
+
+echo "== lamvis2-kit in the downloads"
+# Each kit compares a run of the program beside it on every example with the native
+# program's results: all agree.
+kit_agrees() {
+  local label=$1
+  shift
+  local f
+  for f in examples/*.txt; do
+    "$native" <"$f" >"$tmp/kit-want.out" || true
+    "$@" compare "$tmp/kit-want.out" --answers "$f" >/dev/null ||
+      fail "$label: lamvis2-kit compare does not agree on $f"
+  done
+  echo "$label: lamvis2-kit agrees on the example answer files"
+}
+kit_agrees linux-x86_64 "$tmp/lamvis2-$version-linux-x86_64/lamvis2-kit"
+LAMVIS2_EMULATOR=qemu-aarch64 kit_agrees linux-aarch64 qemu-aarch64 "$tmp/lamvis2-$version-linux-aarch64/lamvis2-kit"
+again kit_agrees windows-x86_64 wine "$tmp/$name/lamvis2-kit.exe"
 
 echo "== reproducible: make dist again, in another clone in another folder"
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||

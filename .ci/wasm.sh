@@ -8,6 +8,7 @@
 #   command interpreter named by COMSPEC, Windows' pipes), and cases whose pause runs a
 #   command: a module starts no processes, its pause has no command interpreter (none of
 #   tests/cases/*.case runs one);
+# - the verification cases, whose results must be the native program's;
 # - random dialogues, faults included, through the runner against the reference model and
 #   the native build.
 # Environment: WASM_DIFFERENTIAL_RUNS (default 2000) sets the length of the differential run.
@@ -40,11 +41,14 @@ node -e '
 ' "$module"
 
 # The native build runs the cases and the terminal tests against the module.
-build build -- lamvis2 program_tests
+build build -- lamvis2 program_tests lamvis2-kit
 
 echo "== case files, terminal tests and a dialogue through web/run-wasi.mjs"
 LAMVIS2_EMULATOR="$runner" LAMVIS2_PROGRAM="$module" \
   build/program_tests --gtest_filter='Cases/*:Terminal.*:InputProgram.DialogueOneAnswerAtATime'
+
+echo "== the verification cases through web/run-wasi.mjs, against the native results"
+python3 verification/verify.py --check --program "$module" --emulator "$runner"
 
 echo "== differential: $RUNS dialogues through web/run-wasi.mjs, the model and build/lamvis2"
 python3 tests/model/differential.py --runs "$RUNS" --seed wasm --jobs "$JOBS" --verbose \

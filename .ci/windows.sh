@@ -3,8 +3,9 @@
 # program, its unit tests and test drivers for Windows; checks that the program is one
 # console executable importing only system libraries; runs the unit tests under wine
 # through CTest; runs every whole-program case (and the Windows-only ones) through wine
-# from the native test build, the floating-point reports of the Windows driver, and a
-# differential run against the reference model.
+# from the native test build, the floating-point reports of the Windows driver, the
+# verification cases (the native results required), and a differential run against the
+# reference model.
 # Environment: WINDOWS_DIFFERENTIAL_RUNS (default 300) sets the length of the differential
 # run.
 set -euo pipefail
@@ -13,7 +14,8 @@ cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
 need "windows.sh" g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix wine:wine \
-  wine64:/usr/lib/wine/wine64 googletest:/usr/src/googletest/CMakeLists.txt python3:python3
+  wine64:/usr/lib/wine/wine64 googletest:/usr/src/googletest/CMakeLists.txt python3:python3 \
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 
 BUILD_WIN=${BUILD_WIN:-build-win}
 build "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
@@ -45,6 +47,24 @@ ctest --test-dir "$BUILD_WIN" --output-on-failure
 again env LAMVIS2_EMULATOR=wine LAMVIS2_PROGRAM="$program" LAMVIS2_CASE_PLATFORM=win32 \
   LAMVIS2_DRIVER_DIR="$PWD/$BUILD_WIN" \
   build/program_tests --gtest_filter='Cases/*:FloatingPointProgram.*-*OnATerminal'
+
+# lamvis2-kit.exe: one console executable of system libraries too; the reader on every case
+# output against the page's reader, and compare, run, study and --legacy against direct
+# runs, the kit starting the Windows program itself (beside it) under wine.
+kit="$PWD/$BUILD_WIN/lamvis2-kit.exe"
+for dll in $(x86_64-w64-mingw32-objdump -p "$kit" | sed -n 's/^\s*DLL Name: //p'); do
+  case "${dll,,}" in
+    kernel32.dll|msvcrt.dll) ;;
+    *) echo "lamvis2-kit.exe imports $dll, which is not a system library" >&2; exit 1 ;;
+  esac
+done
+if command -v node >/dev/null; then
+  again env KIT_CHECKS_EMULATOR=wine node kit/test/read_cases.mjs "$kit" tests/cases
+fi
+again env KIT_CHECKS_EMULATOR=wine python3 kit/test/kit_checks.py "$kit" "$program" .
+
+# The verification cases: the Windows program's results must be the native program's.
+again python3 verification/verify.py --check --program "$program" --emulator wine
 
 # Random dialogues through the Windows program and the reference model.
 again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs "$JOBS" --seed 10 \

@@ -7,7 +7,7 @@
 option(LAMVIS_FUZZ "Build the fuzz targets for libFuzzer (needs clang)" OFF)
 
 set(FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/format_fuzz.cc ${CMAKE_SOURCE_DIR}/fuzz/input_fuzz.cc
-                 ${CMAKE_SOURCE_DIR}/fuzz/dialogue_fuzz.cc)
+                 ${CMAKE_SOURCE_DIR}/fuzz/dialogue_fuzz.cc ${CMAKE_SOURCE_DIR}/fuzz/results_fuzz.cc)
 set(FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard.cc)
 if(WIN32)
   list(APPEND FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard-win32.cc)
@@ -58,5 +58,14 @@ elseif(LAMVIS_TESTS)
   if(Python3_Interpreter_FOUND)
     add_test(NAME fuzz_corpus_current
              COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/fuzz/make_corpus.py --check)
+  endif()
+endif()
+
+# The kit's reader: its target links the reader, which the fuzzer build instruments too.
+if(TARGET results_fuzz AND TARGET kit_reader)
+  target_link_libraries(results_fuzz PRIVATE kit_reader)
+  if(LAMVIS_FUZZ)
+    target_compile_options(kit_reader PRIVATE -fsanitize=fuzzer-no-link,${FUZZ_SANITIZERS}
+                           -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
   endif()
 endif()

@@ -130,6 +130,33 @@ FORMATS = [
 ]
 
 
+def case_output_section(path):
+    """The stdout section exactly as the case runner builds it (CR LF line ends)."""
+    section = None
+    data = bytearray()
+    text = path.read_text(encoding="latin-1")
+    if text.endswith("\n"):
+        text = text[:-1]
+    for line in text.split("\n"):
+        if line.startswith("--- "):
+            section = line[4:]
+            continue
+        if section == "stdout":
+            decoded, terminate = decode_line(line)
+            data += decoded + (b"\r\n" if terminate else b"")
+    return bytes(data)
+
+
+def results_seeds():
+    """The expected outputs of the cases, as results files for the kit's reader."""
+    seeds = {}
+    for path in sorted((ROOT / "tests" / "cases").glob("*.case")):
+        data = case_output_section(path)
+        if data:
+            seeds[path.stem] = data
+    return seeds
+
+
 def format_seeds():
     return {f"format_{n:02d}": text for n, text in enumerate(FORMATS)}
 
@@ -140,7 +167,7 @@ def main():
     args = parser.parse_args()
     stale = []
     for target, seeds in (("dialogue_fuzz", dialogue_seeds()), ("input_fuzz", input_seeds()),
-                          ("format_fuzz", format_seeds())):
+                          ("format_fuzz", format_seeds()), ("results_fuzz", results_seeds())):
         folder = CORPUS / target
         wanted = {name: data for name, data in seeds.items()}
         present = {p.name: p.read_bytes() for p in folder.glob("*")} if folder.exists() else {}

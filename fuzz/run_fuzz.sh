@@ -15,7 +15,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:?usage: run_fuzz.sh BUILD_DIR [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(format_fuzz input_fuzz dialogue_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(format_fuzz input_fuzz dialogue_fuzz results_fuzz)
 seconds="${FUZZ_SECONDS:-180}"
 artifacts="${FUZZ_ARTIFACTS:-$build/fuzz-artifacts}"
 work="${FUZZ_WORK:-$build/fuzz-corpus}"

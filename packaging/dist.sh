@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the downloads into dist/ (run by `make dist`, which first installs the compilers):
-#   lamvis2-VERSION-windows-x86_64.zip     lamvis2.exe, README.txt (CR LF), examples/
+#   lamvis2-VERSION-windows-x86_64.zip     lamvis2.exe, lamvis2-kit.exe, README.txt (CR LF),
+#                                          examples/
 #   lamvis2-VERSION-linux-x86_64.tar.gz    lamvis2-VERSION-linux-x86_64/: the static
-#   lamvis2-VERSION-linux-aarch64.tar.gz   program, lamvis2.1, README.md, examples/
-#   lamvis2_VERSION_amd64.deb              /usr/bin/lamvis2, its manual page, README and
-#   lamvis2_VERSION_arm64.deb              examples in /usr/share/doc/lamvis2/
+#   lamvis2-VERSION-linux-aarch64.tar.gz   programs lamvis2 and lamvis2-kit, their manual
+#                                          pages, README.md, examples/
+#   lamvis2_VERSION_amd64.deb              /usr/bin/lamvis2 and lamvis2-kit, their manual
+#   lamvis2_VERSION_arm64.deb              pages, README and examples in /usr/share/doc/lamvis2/
 #   lamvis2-VERSION.html                   the browser page, when the tree has one
+#   lamvis2-VERSION-verification.pdf       the verification manual (make verify)
 #   SHA256SUMS
 # The files are reproducible: built from the same commit they are the same bytes wherever
 # and whenever they are built. Every time stamp is SOURCE_DATE_EPOCH (by default the time
@@ -34,7 +37,7 @@ rm -rf "$work/stage" "$out"
 mkdir -p "$work/stage" "$out"
 stage=$root/$work/stage
 
-# One release build of the program, installed with the manual page into $stage/install/NAME.
+# One release build of the program and the kit, installed with the manual page into $stage/install/NAME.
 build() {
   local name=$1 dir=$work/$1
   shift
@@ -43,7 +46,7 @@ build() {
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DLAMVIS_TESTS=OFF -DLAMVIS_STATIC=ON \
     -DLAMVIS_REPRODUCIBLE=ON "$@" >"$dir/configure.log" 2>&1 ||
     { cat "$dir/configure.log" >&2; exit 1; }
-  cmake --build "$dir" -j "$jobs" --target lamvis2 >"$dir/build.log" 2>&1 ||
+  cmake --build "$dir" -j "$jobs" --target lamvis2 lamvis2-kit >"$dir/build.log" 2>&1 ||
     { cat "$dir/build.log" >&2; exit 1; }
   cmake --install "$dir" --prefix "$stage/install/$name" --strip >/dev/null
 }
@@ -54,18 +57,20 @@ build windows-x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
 # The Linux programs must run without any library installed.
 for name in linux-x86_64 linux-aarch64; do
-  if readelf -l "$stage/install/$name/bin/lamvis2" | grep -q 'INTERP\|DYNAMIC'; then
-    echo "dist: $name/bin/lamvis2 is not linked statically" >&2
-    exit 1
-  fi
+  for program in lamvis2 lamvis2-kit; do
+    if readelf -l "$stage/install/$name/bin/$program" | grep -q 'INTERP\|DYNAMIC'; then
+      echo "dist: $name/bin/$program is not linked statically" >&2
+      exit 1
+    fi
+  done
 done
 
 # Every file and folder of a staged tree: fixed modes (programs 0755, others 0644) and the
-# one time stamp.
+# one time stamp. settle TREE PROGRAM...
 settle() {
   find "$1" -type d -exec chmod 0755 {} +
   find "$1" -type f -exec chmod 0644 {} +
-  [ $# -lt 2 ] || chmod 0755 "$2"
+  [ $# -lt 2 ] || chmod 0755 "${@:2}"
   find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 }
 
@@ -88,11 +93,12 @@ for arch in x86_64 aarch64; do
   name=lamvis2-$version-linux-$arch
   dir=$stage/$name
   mkdir -p "$dir"
-  cp "$stage/install/linux-$arch/bin/lamvis2" "$dir/"
-  cp "$stage/install/linux-$arch/share/man/man1/lamvis2.1" "$dir/"
+  cp "$stage/install/linux-$arch/bin/lamvis2" "$stage/install/linux-$arch/bin/lamvis2-kit" "$dir/"
+  cp "$stage/install/linux-$arch/share/man/man1/lamvis2.1" \
+     "$stage/install/linux-$arch/share/man/man1/lamvis2-kit.1" "$dir/"
   cp README.md "$dir/"
   copy_examples lf "$dir/examples"
-  settle "$dir" "$dir/lamvis2"
+  settle "$dir" "$dir/lamvis2" "$dir/lamvis2-kit"
   tar_gz "$name"
 done
 
@@ -101,10 +107,10 @@ done
 name=lamvis2-$version-windows-x86_64
 dir=$stage/$name
 mkdir -p "$dir"
-cp "$stage/install/windows-x86_64/bin/lamvis2.exe" "$dir/"
+cp "$stage/install/windows-x86_64/bin/lamvis2.exe" "$stage/install/windows-x86_64/bin/lamvis2-kit.exe" "$dir/"
 sed 's/\r*$/\r/' README.md >"$dir/README.txt"
 copy_examples crlf "$dir/examples"
-settle "$dir" "$dir/lamvis2.exe"
+settle "$dir" "$dir/lamvis2.exe" "$dir/lamvis2-kit.exe"
 (cd "$dir" && find . -type f | sed 's|^\./||' | sort | zip -q -X -D -9 "$root/$out/$name.zip" -@)
 
 # The Debian packages. The manual page and the changelog are compressed as Debian's policy
@@ -115,8 +121,9 @@ deb() {
   local doc=$pkg/usr/share/doc/lamvis2
   mkdir -p "$pkg/DEBIAN" "$pkg/usr/bin" "$pkg/usr/share/man/man1" "$doc" \
            "$pkg/usr/share/lintian/overrides"
-  cp "$stage/install/linux-$arch/bin/lamvis2" "$pkg/usr/bin/"
+  cp "$stage/install/linux-$arch/bin/lamvis2" "$stage/install/linux-$arch/bin/lamvis2-kit" "$pkg/usr/bin/"
   gzip -9n <doc/lamvis2.1 >"$pkg/usr/share/man/man1/lamvis2.1.gz"
+  gzip -9n <doc/lamvis2-kit.1 >"$pkg/usr/share/man/man1/lamvis2-kit.1.gz"
   cp README.md packaging/deb/copyright "$doc/"
   copy_examples lf "$doc/examples"
   sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -u -R -d "@$SOURCE_DATE_EPOCH")/" \
@@ -127,7 +134,7 @@ deb() {
   sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$debarch/" -e "s/@INSTALLED_SIZE@/$size/" \
     packaging/deb/control >"$pkg/DEBIAN/control"
   (cd "$pkg" && find usr -type f | sort | xargs md5sum >DEBIAN/md5sums)
-  settle "$pkg" "$pkg/usr/bin/lamvis2"
+  settle "$pkg" "$pkg/usr/bin/lamvis2" "$pkg/usr/bin/lamvis2-kit"
   dpkg-deb --root-owner-group -Zxz -z9 --build "$pkg" "$out/lamvis2_${version}_$debarch.deb" >/dev/null
 }
 deb x86_64 amd64
@@ -139,6 +146,13 @@ if [ -f web/package.json ]; then
   make --no-print-directory web
   install -m 0644 build-web/lamvis2.html "$out/lamvis2-$version.html"
 fi
+
+# The verification manual: the cases run with the x86-64 Linux program of this release;
+# make verify fails, and so the release, when a number neither passes nor is explained.
+echo "dist: the verification manual"
+make --no-print-directory verify BUILD_DIR="$work/linux-x86_64" >"$work/verify.log" 2>&1 ||
+  { cat "$work/verify.log" >&2; exit 1; }
+install -m 0644 "$work/linux-x86_64/verification/lamvis2-$version-verification.pdf" "$out/"
 
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS | sed 's|^\./||' | sort |
   xargs sha256sum >SHA256SUMS)

@@ -862,6 +862,9 @@ class Session:
         self.plies = []  # (set number, angle)
         self.z = [0.0]
         self.counter = 0  # set counter, reused for the typed set numbers
+        # The legacy program's summation: the creep resultants are never cleared, so each
+        # step adds its plies' resultants to those of all earlier steps.
+        self.legacy_creep_sum = False
 
     def run(self):
         c = self.c
@@ -1029,11 +1032,13 @@ class Session:
         creep_deformation = [0.0] * 6
         previous = 0.0
         time = f32(relaxation_time / 100.0)
+        creep_loads = [0.0] * 6
         while not (SWEEP_SPAN_FACTOR * relaxation_time < time):
             step = f32(time - previous)
             e0, k0 = deformation[:3], deformation[3:]
             c0, ck0 = creep_deformation[:3], creep_deformation[3:]
-            creep_loads = [0.0] * 6
+            if not self.legacy_creep_sum:
+                creep_loads = [0.0] * 6
             for k in range(1, len(self.plies) + 1):
                 zm = f32((z[k] + z[k - 1]) / 2.0)
                 hk = f32(z[k] - z[k - 1])
@@ -1067,13 +1072,16 @@ class Session:
                 break
 
 
-def run_model(answers, output_limit=None):
+def run_model(answers, output_limit=None, legacy_creep_sum=False):
     """Expected (stdout, stderr, exit status) of `lamvis2 < answers`; with `output_limit`,
-    standard output is a file that may not grow beyond that many bytes."""
+    standard output is a file that may not grow beyond that many bytes. With
+    `legacy_creep_sum` the relaxation table is the legacy program's (README, departure 2)."""
     console = Console(answers, output_limit)
     try:
         try:
-            Session(console).run()
+            session = Session(console)
+            session.legacy_creep_sum = legacy_creep_sum
+            session.run()
         except InputError as error:
             label = ": READ(" if console.last_kind == "READ" else ": WRITE("
             console.report("F", error.number, label, "CON)\r\n- " + MESSAGE_TEXTS[error.number])
@@ -1093,7 +1101,8 @@ def run_model(answers, output_limit=None):
 if __name__ == "__main__":
     import sys
 
-    out, err, status = run_model(sys.stdin.buffer.read())
+    out, err, status = run_model(sys.stdin.buffer.read(),
+                                 legacy_creep_sum="--legacy-creep-sum" in sys.argv[1:])
     sys.stdout.buffer.write(out)
     sys.stderr.buffer.write(err)
     sys.exit(status)

@@ -1,0 +1,232 @@
+#include "kit/compare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace kit {
+namespace {
+
+const std::string LEGACY_SUMMED =
+    "the legacy program summed the creep resultants of all earlier time steps (README, "
+    "departure 2); the time column and the first row agree";
+const std::string LEGACY_SET_NUMBER =
+    "the dialogues part where this program refuses a material set number that the legacy "
+    "program stored unchecked (README, departure 1); what follows comes from other inputs";
+const std::string LEGACY_ENDLESS =
+    "the legacy program printed its first relaxation row again and again where the time does "
+    "not grow (README, departure 3)";
+
+bool refusal(const std::string& line) {
+    return line.rfind("material set must be a number from 1 to", 0) == 0 ||
+           line.rfind("no material set is defined", 0) == 0;
+}
+
+std::string fmt(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.3g", v);
+    return buf;
+}
+
+// The row of a relaxation quantity's name, and whether it is the time column.
+int relaxationRow(const std::string& name, bool& isTime) {
+    if (name.rfind("relaxation[", 0) != 0) return 0;
+    int row = std::atoi(name.c_str() + 11);
+    isTime = name.size() > 5 && name.compare(name.size() - 5, 5, ".time") == 0;
+    return row;
+}
+
+}  // namespace
+
+std::string differingDigits(const std::string& a, const std::string& b) {
+    std::size_t n = std::max(a.size(), b.size());
+    std::string ra = std::string(n - a.size(), ' ') + a, rb = std::string(n - b.size(), ' ') + b;
+    std::string marks(n, ' ');
+    for (std::size_t i = 0; i < n; ++i)
+        if (ra[i] != rb[i]) marks[i] = '^';
+    while (!marks.empty() && marks.back() == ' ') marks.pop_back();
+    return marks;
+}
+
+Comparison compareResults(const Results& archived, const Results& fresh, const CompareOptions& o) {
+    Comparison c;
+    // The dialogues, line by line: where they first differ.
+    const auto& da = archived.dialogue;
+    const auto& db = fresh.dialogue;
+    std::size_t i = 0;
+    while (i < da.size() && i < db.size() && da[i].text == db[i].text) ++i;
+    int partedAtArchived = 1 << 30, partedAtNew = 1 << 30;
+    if (i < da.size() || i < db.size()) {
+        Parting p;
+        if (i < da.size()) p.archived = da[i];
+        if (i < db.size()) p.fresh = db[i];
+        if (i > 0) p.after = da[i - 1].text;
+        // A run that ended earlier, with a report, shows in the ends too.
+        if (o.legacy && i < db.size() && refusal(db[i].text)) {
+            p.why = LEGACY_SET_NUMBER;
+            c.partingExplained = true;
+        }
+        partedAtArchived = i < da.size() ? da[i].line : 1 << 30;
+        partedAtNew = i < db.size() ? db[i].line : 1 << 30;
+        c.parting = p;
+    }
+
+    std::map<std::string, const Quantity*> byName;
+    for (const Quantity& q : fresh.quantities)
+        if (q.kind == QuantityKind::Printed) byName[q.name] = &q;
+    std::map<std::string, bool> seen;
+    std::vector<std::string> order;
+    std::map<std::string, TableTally> tallies;
+    auto tally = [&](const std::string& table) -> TableTally& {
+        if (!tallies.count(table)) {
+            order.push_back(table);
+            tallies[table].name = table;
+        }
+        return tallies[table];
+    };
+    double previousArchivedTime = NAN;
+    auto judge = [&](const Quantity* a, const Quantity* b) {
+        const std::string& name = a ? a->name : b->name;
+        const std::string& table = a ? a->table : b->table;
+        TableTally& t = tally(table);
+        ++t.count;
+        bool agree;
+        Difference d;
+        d.name = name;
+        d.table = table;
+        if (a) { d.archivedText = a->text; d.archived = a->value; d.archivedLine = a->line; }
+        if (b) { d.newText = b->text; d.fresh = b->value; d.newLine = b->line; }
+        if (!a || !b) {
+            agree = false;
+        } else if (a->value && b->value) {
+            double x = *a->value, y = *b->value;
+            double diff = std::fabs(x - y);
+            double smaller = std::min(std::fabs(x), std::fabs(y));
+            d.absolute = diff;
+            d.relative = diff == 0 ? 0.0 : smaller == 0 ? INFINITY : diff / smaller;
+            if (o.relative == 0 && o.absolute == 0) agree = a->text == b->text || x == y;
+            else agree = diff <= o.absolute || *d.relative <= o.relative;
+        } else {
+            agree = a->text == b->text;
+        }
+        if (agree) {
+            ++t.agree;
+            return;
+        }
+        if (a && b) d.marks = differingDigits(a->text, b->text);
+        // Explained differences of a legacy archive.
+        bool isTime = false;
+        int row = relaxationRow(name, isTime);
+        if (o.legacy) {
+            if (c.partingExplained && (a ? a->line > partedAtArchived : b->line > partedAtNew))
+                d.why = LEGACY_SET_NUMBER;
+            else if (row > 1 && !isTime && a && b)
+                d.why = LEGACY_SUMMED;
+            else if (row > 1 && a && !b && isTime && a->value && previousArchivedTime == *a->value)
+                d.why = LEGACY_ENDLESS;
+            else if (row > 1 && a && !b && !isTime && !c.explained.empty() &&
+                     c.explained.back().why == LEGACY_ENDLESS)
+                d.why = LEGACY_ENDLESS;
+        }
+        if (!d.why.empty()) {
+            ++t.explained;
+            c.explained.push_back(std::move(d));
+        } else {
+            ++t.differ;
+            c.differences.push_back(std::move(d));
+        }
+    };
+    for (const Quantity& a : archived.quantities) {
+        if (a.kind != QuantityKind::Printed) continue;
+        auto it = byName.find(a.name);
+        judge(&a, it == byName.end() ? nullptr : it->second);
+        seen[a.name] = true;
+        bool isTime = false;
+        if (relaxationRow(a.name, isTime) > 0 && isTime && a.value) previousArchivedTime = *a.value;
+    }
+    for (const Quantity& b : fresh.quantities)
+        if (b.kind == QuantityKind::Printed && !seen.count(b.name)) judge(nullptr, &b);
+    for (const std::string& name : order) c.tables.push_back(tallies[name]);
+
+    auto endText = [](const Results& r) {
+        std::string s = "exit status " + std::to_string(r.end.exitStatus);
+        if (r.end.report) s += ", " + r.end.report->substr(0, r.end.report->find('\n'));
+        return s;
+    };
+    c.archivedEnd = endText(archived);
+    c.newEnd = endText(fresh);
+    c.endsDiffer = c.archivedEnd != c.newEnd && !c.partingExplained;
+    return c;
+}
+
+std::string comparisonText(const Comparison& c, const Results& a, const Results& b,
+                           const CompareOptions& o) {
+    std::string out = "archived: " + a.file + "\nnew:      " + b.file + "\n";
+    out += "agree when: ";
+    if (o.relative == 0 && o.absolute == 0) out += "printed alike\n";
+    else out += "absolute difference <= " + fmt(o.absolute) + " or relative difference <= " +
+                fmt(o.relative) + "\n";
+    out += "\n";
+    for (const TableTally& t : c.tables) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "  %-12s %4d of %4d agree", t.name.c_str(), t.agree, t.count);
+        out += buf;
+        if (t.differ) out += ", " + std::to_string(t.differ) + " differ";
+        if (t.explained) out += ", " + std::to_string(t.explained) + " differ as explained";
+        out += "\n";
+    }
+    auto list = [&](const std::vector<Difference>& ds) {
+        for (const Difference& d : ds) {
+            out += "\n  " + d.name + " (" + d.table + ")\n";
+            auto side = [&](const char* label, const std::string& text, int line) {
+                char buf[160];
+                if (line == 0) std::snprintf(buf, sizeof buf, "    %-9s %14s\n", label, "(not printed)");
+                else std::snprintf(buf, sizeof buf, "    %-9s %14s   line %d\n", label, text.c_str(), line);
+                out += buf;
+            };
+            side("archived", d.archivedText, d.archivedLine);
+            side("new", d.newText, d.newLine);
+            if (!d.marks.empty()) {
+                std::size_t width = std::max(d.archivedText.size(), d.newText.size());
+                out += "    " + std::string(10 + 14 - width, ' ') + d.marks + "\n";
+            }
+            if (d.absolute)
+                out += "    absolute difference " + fmt(*d.absolute) + ", relative " +
+                       (std::isinf(*d.relative) ? std::string("infinite") : fmt(*d.relative)) + "\n";
+            if (!d.why.empty()) out += "    explained: " + d.why + "\n";
+        }
+    };
+    if (!c.differences.empty()) {
+        out += "\ndifferences:\n";
+        list(c.differences);
+    }
+    if (c.parting) {
+        const Parting& p = *c.parting;
+        out += "\nthe dialogues part";
+        if (!p.after.empty()) out += " after \"" + p.after + "\"";
+        out += ":\n";
+        out += "    archived " + (p.archived.line ? "line " + std::to_string(p.archived.line) + ": \"" +
+                                                        p.archived.text + "\""
+                                                  : std::string("(ends)")) + "\n";
+        out += "    new      " + (p.fresh.line ? "line " + std::to_string(p.fresh.line) + ": \"" +
+                                                     p.fresh.text + "\""
+                                               : std::string("(ends)")) + "\n";
+        if (!p.why.empty()) out += "    explained: " + p.why + "\n";
+    }
+    if (c.archivedEnd != c.newEnd)
+        out += "\nthe runs end differently:\n    archived " + c.archivedEnd + "\n    new      " +
+               c.newEnd + "\n";
+    if (!c.explained.empty()) {
+        out += "\nexplained differences of the legacy program (not counted): " +
+               std::to_string(c.explained.size()) + "\n";
+        list(c.explained);
+    }
+    std::size_t counted = c.differences.size() + (c.parting && !c.partingExplained ? 1 : 0) +
+                          (c.endsDiffer ? 1 : 0);
+    out += "\n";
+    out += c.agree() ? "agree\n" : std::to_string(counted) + " difference(s)\n";
+    return out;
+}
+
+}  // namespace kit

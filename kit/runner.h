@@ -1,0 +1,34 @@
+// Runs of the program for the subcommands: where the program is, a run on answer bytes, the
+// inputs of an answer file (one run per prefix of it, inputs.h), and a pool of N runs at a
+// time.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kit/inputs.h"
+#include "kit/process.h"
+
+namespace kit {
+
+// The command that runs the program: `program` if given, else $LAMVIS2_PROGRAM, else the
+// program beside the kit's own executable, else `lamvis2` on the path; preceded by the words
+// of $LAMVIS2_EMULATOR when set (an emulator such as qemu-aarch64).
+std::vector<std::string> programCommand(const std::string& program);
+
+// Calls `work(i)` for i = 0 .. count - 1, `jobs` at a time (0: the number of processors).
+void forEach(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work);
+
+struct AnsweredRun {
+    ProcessResult run;        // the whole answer file
+    InputPairing pairing;     // each prompt with its answer line
+};
+
+// Runs the program on the whole answer file and on each of its prefixes, and pairs the
+// prompts with the answer lines.
+AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers,
+                       unsigned jobs);
+
+}  // namespace kit
