@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
     CLI::App app{"lamvis2-kit: the printed results of lamvis2 read as data, compared, run in "
                  "batches and studies"};
     app.require_subcommand(1);
+    // Options are --name on every platform: a Windows argument that starts with a slash is a
+    // file name (a path under wine, say), not an option. Set before the subcommands, which
+    // inherit it.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("lamvis2-kit ") + kit::VERSION);
     int status = 0;
     kit::addRead(app, status);
