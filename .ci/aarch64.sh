@@ -13,44 +13,31 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-JOBS=2
+source .ci/lib.sh
 RUNS=${LAMVIS_AARCH64_RUNS:-300}
 SOFTWARE_FLAG_RUNS=${LAMVIS_SOFTWARE_FLAG_RUNS:-2000}
 
-need=()
-command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
-command -v qemu-aarch64 >/dev/null || need+=(qemu-user)
-command -v python3 >/dev/null || need+=(python3)
-[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
-[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q "${need[@]}"
-fi
+need "aarch64.sh" g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ qemu-user:qemu-aarch64 python3:python3 \
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 
 # The trap build, with its test programs.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS"
+build build
 
 echo "== flag mode, native"
-cmake -S . -B build-fpflags -DCMAKE_BUILD_TYPE=Release -DLAMVIS_FP_FLAGS=ON >/dev/null
-cmake --build build-fpflags -j "$JOBS" --target lamvis2 program_tests
+build build-fpflags -DLAMVIS_FP_FLAGS=ON -- lamvis2 program_tests
 build-fpflags/program_tests
 python3 tests/model/differential.py --runs "$RUNS" --seed fpflags --jobs "$JOBS" \
   --also build/lamvis2 build-fpflags/lamvis2
 
 echo "== software flags, native"
-cmake -S . -B build-softflags -DCMAKE_BUILD_TYPE=Release -DLAMVIS_SOFTWARE_FP_FLAGS=ON >/dev/null
-cmake --build build-softflags -j "$JOBS"
+build build-softflags -DLAMVIS_SOFTWARE_FP_FLAGS=ON
 ctest --test-dir build-softflags --output-on-failure
 python3 tests/model/differential.py --runs "$SOFTWARE_FLAG_RUNS" --seed softflags --jobs "$JOBS" \
   --also build/lamvis2 build-softflags/lamvis2
 
 echo "== aarch64 under qemu-aarch64"
-cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DLAMVIS_TESTS=OFF -DCMAKE_CXX_FLAGS=-Werror >/dev/null
-cmake --build build-aarch64 -j "$JOBS"
+build build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux.cmake -DLAMVIS_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS=-Werror
 LAMVIS2_EMULATOR=qemu-aarch64 LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   build/program_tests --gtest_filter='Cases/*'
 python3 verification/verify.py --check --program build-aarch64/lamvis2 --emulator qemu-aarch64
@@ -65,3 +52,4 @@ command -v node >/dev/null && KIT_CHECKS_EMULATOR=qemu-aarch64 \
 KIT_CHECKS_EMULATOR=qemu-aarch64 LAMVIS2_EMULATOR=qemu-aarch64 \
   LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   python3 kit/test/kit_checks.py "$PWD/build-aarch64/lamvis2-kit" "$PWD/build-aarch64/lamvis2" .
+elapsed

@@ -14,8 +14,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source .ci/lib.sh
 
-sh tools/need.sh "CI dist" qemu-user:qemu-aarch64 wine:wine wine64:/usr/lib/wine/wine64 \
+need "CI dist" qemu-user:qemu-aarch64 wine:wine wine64:/usr/lib/wine/wine64 \
   lintian:lintian unzip:unzip man-db:man git:git
 
 fail() { echo "dist.sh: $*" >&2; exit 1; }
@@ -28,16 +29,15 @@ done
 
 echo "== make dist"
 start=$(date +%s)
-make --no-print-directory dist
+make --no-print-directory dist JOBS="$JOBS"
 echo "make dist took $(($(date +%s) - start)) s"
-version=$(sed -n 's/^project(lamvis2 VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
+version=$LAMVIS_VERSION
 dist=$root/dist
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 [ -s "$dist/lamvis2-$version-verification.pdf" ] || fail "dist/ has no verification manual"
 
 # The native program (and the whole-program tests) that the downloads are held to.
-make --no-print-directory configure
-cmake --build build -j 2 --target lamvis2 program_tests >/dev/null
+build build -- lamvis2 program_tests >/dev/null
 native=$root/build/lamvis2
 
 tmp=$(mktemp -d /tmp/lamvis2-dist.XXXXXX)

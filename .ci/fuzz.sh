@@ -9,21 +9,13 @@ cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-120}"
 export FUZZ_ARTIFACTS="${FUZZ_ARTIFACTS:-$PWD/ci-artifacts/fuzz}"
 
-runtime_missing() {
-  command -v clang++ >/dev/null || return 0
-  local dir
-  dir="$(clang++ -print-resource-dir)/lib/linux"
-  [ -f "$dir/libclang_rt.fuzzer-$(uname -m).a" ] && [ -f "$dir/libclang_rt.asan-$(uname -m).a" ] || return 0
-  return 1
-}
-if runtime_missing; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  command -v clang++ >/dev/null || apt-get install -y -q clang
-  if runtime_missing; then
-    apt-get install -y -q "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
-  fi
-fi
+source .ci/lib.sh
+
+# clang, then the fuzzer and sanitizer run-times of its version.
+need "fuzz.sh" clang:clang++
+runtimes="$(clang++ -print-resource-dir)/lib/linux"
+need "fuzz.sh" "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev:$runtimes/libclang_rt.fuzzer-$(uname -m).a" \
+  "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev:$runtimes/libclang_rt.asan-$(uname -m).a"
 
 # The whole dialogue again with the software floating-point flags (the mode of every
 # platform without traps: faults found by the arithmetic itself), in a build of its own.
@@ -31,8 +23,8 @@ fi
 FLAG_MODE_CMAKE_ARGS="-DLAMVIS_SOFTWARE_FP_FLAGS=ON"
 [ -n "$FLAG_MODE_CMAKE_ARGS" ] || echo "fuzz: no floating-point flag mode in this tree; its dialogue run is skipped"
 
-make fuzz FUZZ_SECONDS="$seconds"
+make fuzz FUZZ_SECONDS="$seconds" JOBS="$JOBS"
 if [ -n "$FLAG_MODE_CMAKE_ARGS" ]; then
-  make fuzz FUZZ_SECONDS="$seconds" FUZZ_BUILD_DIR=build-fuzz-flags FUZZ_TARGETS=dialogue_fuzz \
+  make fuzz FUZZ_SECONDS="$seconds" JOBS="$JOBS" FUZZ_BUILD_DIR=build-fuzz-flags FUZZ_TARGETS=dialogue_fuzz \
        FUZZ_CMAKE_ARGS="$FLAG_MODE_CMAKE_ARGS"
 fi

@@ -15,13 +15,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-JOBS=2
+source .ci/lib.sh
 RUNS=${WASM_DIFFERENTIAL_RUNS:-2000}
 MAX_MODULE_BYTES=$((250 * 1024))
-started=$SECONDS
 
 # The native build (the reference, and the test driver) needs the compiler and GoogleTest.
-sh tools/need.sh "wasm.sh" nodejs:node@18 python3:python3 cmake:cmake g++:g++ \
+need "wasm.sh" nodejs:node@18 python3:python3 cmake:cmake g++:g++ \
   libgtest-dev:/usr/include/gtest/gtest.h
 
 make wasm JOBS="$JOBS" WASM_CMAKE_ARGS=-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
@@ -44,8 +43,7 @@ node -e '
 ' "$module"
 
 # The native build runs the cases and the terminal tests against the module.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS" --target lamvis2 program_tests lamvis2-kit
+build build -- lamvis2 program_tests lamvis2-kit
 
 echo "== case files, terminal tests and a dialogue through web/run-wasi.mjs"
 LAMVIS2_EMULATOR="$runner" LAMVIS2_PROGRAM="$module" \
@@ -58,4 +56,4 @@ echo "== differential: $RUNS dialogues through web/run-wasi.mjs, the model and b
 python3 tests/model/differential.py --runs "$RUNS" --seed wasm --jobs "$JOBS" --verbose \
   --emulator "$runner" --timeout 60 --also build/lamvis2 "$module"
 
-echo "wasm.sh: $((SECONDS - started)) s"
+elapsed

@@ -21,16 +21,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-JOBS=2
-started=$SECONDS
+source .ci/lib.sh
 
-sh tools/need.sh "web.sh" nodejs:node@18 npm:npm python3:python3 cmake:cmake g++:g++ \
+need "web.sh" nodejs:node@18 npm:npm python3:python3 cmake:cmake g++:g++ \
   chromium:/usr/bin/chromium firefox-esr:firefox-esr webkit2gtk-driver:WebKitWebDriver \
   xvfb:xvfb-run xauth:xauth poppler-utils:pdftotext
 
 make web JOBS="$JOBS"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS" --target lamvis2
+build build -- lamvis2
 
 echo "== unit tests (node --test)"
 node --test web/test/*.test.mjs
@@ -53,7 +51,7 @@ echo "== the page in Firefox and WebKit (node $(node --version))"
 xvfb-run -a node "${websocket[@]}" web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2 ||
   failed="$failed firefox/webkit"
 
-echo "web.sh: $((SECONDS - started)) s"
+elapsed
 if [ -n "$failed" ]; then
   echo "web.sh: checks failed in:$failed" >&2
   exit 1

@@ -11,23 +11,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
-command -v wine >/dev/null || need+=(wine)
-[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-command -v python3 >/dev/null || need+=(python3)
-[ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
-[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${need[@]}"
-fi
+source .ci/lib.sh
+
+need "windows.sh" g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix wine:wine \
+  wine64:/usr/lib/wine/wine64 googletest:/usr/src/googletest/CMakeLists.txt python3:python3 \
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 
 BUILD_WIN=${BUILD_WIN:-build-win}
-cmake -S . -B "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
-cmake --build "$BUILD_WIN" -j 2
+build "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 program="$PWD/$BUILD_WIN/lamvis2.exe"
 
 # One console executable that imports only the system's own libraries.
@@ -44,7 +35,7 @@ grep -q 'Subsystem.*(Windows CUI)' <<<"$headers" ||
   { echo "lamvis2.exe is not a console executable" >&2; exit 1; }
 
 # The native build runs the whole-program cases against the Windows program.
-make build
+build build
 
 source .ci/wine.sh
 
@@ -76,5 +67,6 @@ again env KIT_CHECKS_EMULATOR=wine python3 kit/test/kit_checks.py "$kit" "$progr
 again python3 verification/verify.py --check --program "$program" --emulator wine
 
 # Random dialogues through the Windows program and the reference model.
-again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs 2 --seed 10 \
+again python3 tests/model/differential.py --emulator wine --timeout 60 --jobs "$JOBS" --seed 10 \
   --runs "${WINDOWS_DIFFERENTIAL_RUNS:-300}" "$program"
+elapsed

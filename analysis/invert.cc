@@ -12,13 +12,8 @@
 
 #include "analysis/rounding.h"
 #include "runtime/error.h"
-#include "runtime/pause.h"
 
 namespace {
-
-// One over the largest magnitude of each row. Kept in static storage, so the routines are
-// not re-entrant; the program calls them one at a time from its one thread.
-float rowScale[MAX_INVERT_ORDER];
 
 // Orders up to this one are worked on the stack.
 constexpr int SMALL_ORDER = 6;
@@ -32,11 +27,7 @@ inline float subtractProduct(float sum, float x, float y) { return narrow(wide(s
 
 }  // namespace
 
-void resetInversionState() {
-    for (float& scale : rowScale) scale = 0.0f;
-}
-
-void invertMatrix(const float* a, int n, int np, float* y) {
+void invertMatrix(const float* a, int n, int np, float* y, SingularRowHandler* handler) {
     // The work matrix and the pivot rows of the orders the program inverts live on the
     // stack; larger ones on the heap.
     const std::size_t size = static_cast<std::size_t>(np) * static_cast<std::size_t>(np);
@@ -59,14 +50,17 @@ void invertMatrix(const float* a, int n, int np, float* y) {
         for (int j = 1; j <= n; ++j) at(y, np, i, j) = 0.0f;
         at(y, np, i, i) = 1.0f;
     }
-    luDecompose(work, n, np, pivotRows, parity);
+    luDecompose(work, n, np, pivotRows, parity, handler);
     for (int j = 1; j <= n; ++j) luSolve(work, n, np, pivotRows, y + (j - 1) * np);
 }
 
-void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
+void luDecompose(float* a, int n, int np, int* pivotRows, float& parity,
+                 SingularRowHandler* handler) {
     // The row scale has room for MAX_INVERT_ORDER rows; a larger order cannot be worked.
     if (n > MAX_INVERT_ORDER) raiseRuntimeError(ErrorCode::WorkArrayAllocate, StatementKind::General);
     parity = 1.0f;
+    // One over the largest magnitude of each row; every entry used is set below first.
+    float rowScale[MAX_INVERT_ORDER];
 
     for (int i = 1; i <= n; ++i) {
         float big = 0.0f;
@@ -74,9 +68,9 @@ void luDecompose(float* a, int n, int np, int* pivotRows, float& parity) {
             const float magnitude = std::fabs(at(a, np, i, j));
             if (decides(wide(magnitude) > wide(big))) big = magnitude;
         }
-        // An all-zero row: tell the user and wait. The division below then divides by zero,
-        // and the floating-point fault report ends the run.
-        if (decides(wide(big) == 0.0)) pauseForInput(16, "Singular matrix.");
+        // An all-zero row: the caller is told (and the user waits). The division below then
+        // divides by zero, and the floating-point fault report ends the run.
+        if (decides(wide(big) == 0.0) && handler != nullptr) handler->onSingularRow();
         rowScale[i - 1] = narrow(1.0 / wide(big));
     }
 

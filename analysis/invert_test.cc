@@ -18,7 +18,7 @@ std::vector<float> byColumns(const std::vector<std::vector<float>>& rows) {
 
 std::vector<float> inverseOf(const std::vector<float>& a, int n) {
     std::vector<float> y(a.size(), 99.0f);
-    invertMatrix(a.data(), n, n, y.data());
+    invertMatrix(a.data(), n, n, y.data(), nullptr);
     return y;
 }
 

@@ -14,14 +14,11 @@
 
 #include "analysis/invert.h"
 #include "analysis/rounding.h"
-#include "consoleio/input.h"
-#include "consoleio/output.h"
+#include "consoleio/console_io.h"
+#include "consoleio/pause.h"
 #include "runtime/fpe.h"
 
 namespace {
-
-constexpr int OUTPUT_UNIT_6 = 6;
-constexpr int INPUT_UNIT_5 = 5;
 
 // The single-precision value nearest one third, used as a factor.
 constexpr float ONE_THIRD = 1.0f / 3.0f;
@@ -43,38 +40,38 @@ const char* const SWEEP_ROW_FORMAT = "(7E12.4)";
 
 // ---- Statements ----
 
-void writeText(const char* text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-    writeCharacter(text, static_cast<int>(std::strlen(text)));
-    endWrite();
+void writeText(ConsoleIo& io, const char* text) {
+    beginWrite(io, CONSOLE_OUTPUT_UNIT, nullptr, -1);
+    writeCharacter(io, text, static_cast<int>(std::strlen(text)));
+    endWrite(io);
 }
 
-void writeEmptyLine() {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-    endWrite();
+void writeEmptyLine(ConsoleIo& io) {
+    beginWrite(io, CONSOLE_OUTPUT_UNIT, nullptr, -1);
+    endWrite(io);
 }
 
-void writeFormatted(int unit, const char* format) {
-    beginWrite(unit, format, -1);
-    endWrite();
+void writeFormatted(ConsoleIo& io, int unit, const char* format) {
+    beginWrite(io, unit, format, -1);
+    endWrite(io);
 }
 
 // A null value typed for the item leaves the target as it was.
-void readReal(int unit, float& target) {
-    beginRead(unit);
-    readRealItem(target);
-    endRead();
+void readReal(ConsoleIo& io, int unit, float& target) {
+    beginRead(io, unit);
+    readRealItem(io, target);
+    endRead(io);
 }
 
-void readInteger(int unit, std::int32_t& target) {
-    beginRead(unit);
-    readIntegerItem(target);
-    endRead();
+void readInteger(ConsoleIo& io, int unit, std::int32_t& target) {
+    beginRead(io, unit);
+    readIntegerItem(io, target);
+    endRead(io);
 }
 
-void promptReal(const char* prompt, float& target) {
-    writeText(prompt);
-    readReal(CONSOLE_INPUT_UNIT, target);
+void promptReal(ConsoleIo& io, const char* prompt, float& target) {
+    writeText(io, prompt);
+    readReal(io, CONSOLE_INPUT_UNIT, target);
 }
 
 // Entry (i, j), counted from 1, of a 6 by 6 matrix stored by columns.
@@ -107,6 +104,8 @@ void toMaterialAxes(const float* t, const float* v, float* out) {
 
 // ---- The run ----
 
+void AnalysisSession::onSingularRow() { pauseForInput(io.units, 16, "Singular matrix."); }
+
 void AnalysisSession::run() {
     writeBanner();
     readMaterialSets();
@@ -119,8 +118,8 @@ void AnalysisSession::run() {
 }
 
 void AnalysisSession::writeBanner() {
-    writeText("Viscoelastic laminate code, rev 9/11/99");
-    writeEmptyLine();
+    writeText(io, "Viscoelastic laminate code, rev 9/11/99");
+    writeEmptyLine(io);
 }
 
 // ---- Material sets and layup ----
@@ -129,28 +128,28 @@ void AnalysisSession::readMaterialSets() {
     for (setNumber = 1; setNumber <= MAX_MATERIAL_SETS; ++setNumber) {
         MaterialSet& set = materials[setNumber - 1];
 
-        beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-        writeCharacter("Material set ", 13);
-        writeInteger(setNumber);
-        writeCharacter(": ", 2);
-        endWrite();
+        beginWrite(io, CONSOLE_OUTPUT_UNIT, nullptr, -1);
+        writeCharacter(io, "Material set ", 13);
+        writeInteger(io, setNumber);
+        writeCharacter(io, ": ", 2);
+        endWrite(io);
 
-        promptReal("Enter modulus in fiber direction (-1 to stop): ", set.e1);
+        promptReal(io, "Enter modulus in fiber direction (-1 to stop): ", set.e1);
         if (decides(wide(set.e1) < 0.0)) break;  // any negative value stops; zero does not
-        promptReal("Enter modulus in transverse direction: ", set.e2);
-        promptReal("Enter principal Poisson ratio: ", set.nu12);
+        promptReal(io, "Enter modulus in transverse direction: ", set.e2);
+        promptReal(io, "Enter principal Poisson ratio: ", set.nu12);
 
         // The relative difference is compared as computed, without rounding it to float. A
         // zero e1 divides by zero here.
         const Wide difference = abs((wide(set.e1) - wide(set.e2)) / wide(set.e1));
         if (decides(difference >= wide(ISOTROPY_TOLERANCE))) {
-            promptReal("Enter shear modulus: ", set.g12);
+            promptReal(io, "Enter shear modulus: ", set.g12);
         } else {
             set.g12 = narrow(wide(set.e1) / ((wide(set.nu12) + 1.0) * 2.0));
         }
 
-        promptReal("Enter ply thickness: ", set.thickness);
-        promptReal("Enter creep fraction: ", set.creepFraction);
+        promptReal(io, "Enter ply thickness: ", set.thickness);
+        promptReal(io, "Enter creep fraction: ", set.creepFraction);
     }
     // The counter holds the set whose negative e1 stopped the dialogue, or 11 after ten.
     setsDefined = setNumber - 1;
@@ -158,31 +157,31 @@ void AnalysisSession::readMaterialSets() {
 
 void AnalysisSession::readLayup() {
     layup.z[0] = 0.0f;
-    writeText("Define layup sequence, starting at bottom...");
-    writeText("   (use negative material set number to stop)");
+    writeText(io, "Define layup sequence, starting at bottom...");
+    writeText(io, "   (use negative material set number to stop)");
 
     for (int k = 1; k <= MAX_PLIES; ++k) {
         // Ask until the number is negative or names a defined set. The number is read into
         // the set counter itself, so a null value keeps the number it held.
         for (;;) {
-            beginWrite(CONSOLE_OUTPUT_UNIT, LAYUP_PROMPT_FORMAT, -1);
-            writeInteger(k);
-            endWrite();
-            readInteger(INPUT_UNIT_5, setNumber);
+            beginWrite(io, CONSOLE_OUTPUT_UNIT, LAYUP_PROMPT_FORMAT, -1);
+            writeInteger(io, k);
+            endWrite(io);
+            readInteger(io, NUMBERED_INPUT_UNIT, setNumber);
             if (setNumber < 0 || (setNumber >= 1 && setNumber <= setsDefined)) break;
             if (setsDefined > 0) {
-                beginWrite(CONSOLE_OUTPUT_UNIT, SET_RANGE_FORMAT, -1);
-                writeInteger(setsDefined);
-                endWrite();
+                beginWrite(io, CONSOLE_OUTPUT_UNIT, SET_RANGE_FORMAT, -1);
+                writeInteger(io, setsDefined);
+                endWrite(io);
             } else {
-                writeFormatted(CONSOLE_OUTPUT_UNIT, NO_SET_FORMAT);
+                writeFormatted(io, CONSOLE_OUTPUT_UNIT, NO_SET_FORMAT);
             }
         }
         if (setNumber < 0) break;
 
         PlyRecord& ply = layup.plies[k - 1];
         ply.materialSet = setNumber;
-        promptReal("enter ply angle: ", ply.angle);
+        promptReal(io, "enter ply angle: ", ply.angle);
         layup.z[k] = narrow(wide(layup.z[k - 1]) + wide(materials[setNumber - 1].thickness));
         layup.plyCount = k;
     }
@@ -196,11 +195,11 @@ void AnalysisSession::referToMidPlane() {
 // ---- Ply routines ----
 
 void AnalysisSession::stressTransformation(int k, float* t) {
-    stressTransformationOf(layup.plies[k - 1].angle, t);
+    stressTransformationOf(angles, layup.plies[k - 1].angle, t);
 }
 
 void AnalysisSession::inverseStressTransformation(int k, float* t) {
-    inverseStressTransformationOf(layup.plies[k - 1].angle, t);
+    inverseStressTransformationOf(angles, layup.plies[k - 1].angle, t);
 }
 
 void AnalysisSession::plyCompliance(int k, float* s) {
@@ -209,7 +208,7 @@ void AnalysisSession::plyCompliance(int k, float* s) {
 
 void AnalysisSession::reducedStiffness(int k, float* q) {
     plyCompliance(k, workCompliance);
-    invertMatrix(workCompliance, 3, 3, q);
+    invertMatrix(workCompliance, 3, 3, q, this);
 }
 
 void AnalysisSession::transformedStiffness(int k, float* qBar) {
@@ -228,7 +227,7 @@ void AnalysisSession::transformedStiffness(int k, float* qBar) {
     multiplyMatrices(REUTER_MATRIX, p3, 3, sBar);
     std::memcpy(workTransformedCompliance, sBar, sizeof sBar);
 
-    invertMatrix(sBar, 3, 3, qBar);
+    invertMatrix(sBar, 3, 3, qBar, this);
 }
 
 // ---- Laminate stiffness and compliance ----
@@ -256,40 +255,40 @@ void AnalysisSession::reportLaminateStiffness() {
         }
     }
 
-    auto printMatrix = [](const char* heading, float* m) {
-        writeFormatted(CONSOLE_OUTPUT_UNIT, heading);
+    auto printMatrix = [this](const char* heading, float* m) {
+        writeFormatted(io, CONSOLE_OUTPUT_UNIT, heading);
         for (int i = 1; i <= 6; ++i) {
-            beginWrite(CONSOLE_OUTPUT_UNIT, MATRIX_ROW_FORMAT, -1);
-            for (int j = 1; j <= 6; ++j) writeReal(entry6(m, i, j));
-            endWrite();
-            if (i == 3) writeEmptyLine();
+            beginWrite(io, CONSOLE_OUTPUT_UNIT, MATRIX_ROW_FORMAT, -1);
+            for (int j = 1; j <= 6; ++j) writeReal(io, entry6(m, i, j));
+            endWrite(io);
+            if (i == 3) writeEmptyLine(io);
         }
     };
 
     printMatrix(STIFFNESS_HEADING_FORMAT, laminateStiffness);
-    invertMatrix(laminateStiffness, 6, 6, laminateCompliance);
+    invertMatrix(laminateStiffness, 6, 6, laminateCompliance, this);
     printMatrix(COMPLIANCE_HEADING_FORMAT, laminateCompliance);
 }
 
 // ---- Load response ----
 
 void AnalysisSession::reportLoadResponse() {
-    writeEmptyLine();
-    writeText("input tractions and moments...");
-    writeEmptyLine();
-    promptReal("   Nx: ", loads[0]);
-    promptReal("   Ny: ", loads[1]);
-    promptReal("  Nxy: ", loads[2]);
-    promptReal("   Mx: ", loads[3]);
-    promptReal("   My: ", loads[4]);
-    promptReal("  Mxy: ", loads[5]);
+    writeEmptyLine(io);
+    writeText(io, "input tractions and moments...");
+    writeEmptyLine(io);
+    promptReal(io, "   Nx: ", loads[0]);
+    promptReal(io, "   Ny: ", loads[1]);
+    promptReal(io, "  Nxy: ", loads[2]);
+    promptReal(io, "   Mx: ", loads[3]);
+    promptReal(io, "   My: ", loads[4]);
+    promptReal(io, "  Mxy: ", loads[5]);
 
     multiplyMatrixVector(laminateCompliance, loads, 6, deformation);
 
-    beginWrite(OUTPUT_UNIT_6, DEFORMATION_FORMAT, -1);
-    for (float value : deformation) writeReal(value);
-    endWrite();
-    writeFormatted(OUTPUT_UNIT_6, STRESS_HEADING_FORMAT);
+    beginWrite(io, NUMBERED_OUTPUT_UNIT, DEFORMATION_FORMAT, -1);
+    for (float value : deformation) writeReal(io, value);
+    endWrite(io);
+    writeFormatted(io, NUMBERED_OUTPUT_UNIT, STRESS_HEADING_FORMAT);
 
     for (int i = 0; i < 3; ++i) {
         midplaneStrains[i] = deformation[i];
@@ -308,18 +307,18 @@ void AnalysisSession::reportLoadResponse() {
         for (int i = 0; i < 3; ++i) laminateStress[i] = narrow(wide(b[i]) * wide(midThickness) + wide(a[i]));
         multiplyMatrixVector(workStressTransformation, laminateStress, 3, plyStress);
 
-        beginWrite(OUTPUT_UNIT_6, STRESS_ROW_FORMAT, -1);
-        writeInteger(k);
-        for (float value : plyStress) writeReal(value);
-        endWrite();
+        beginWrite(io, NUMBERED_OUTPUT_UNIT, STRESS_ROW_FORMAT, -1);
+        writeInteger(io, k);
+        for (float value : plyStress) writeReal(io, value);
+        endWrite(io);
     }
 }
 
 // ---- Relaxation sweep ----
 
 void AnalysisSession::runRelaxationSweep() {
-    writeText("Enter relaxation time");
-    readReal(CONSOLE_INPUT_UNIT, relaxationTime);
+    writeText(io, "Enter relaxation time");
+    readReal(io, CONSOLE_INPUT_UNIT, relaxationTime);
 
     float previousTime = 0.0f;
     float time = narrow(wide(relaxationTime) / 100.0);
@@ -411,10 +410,10 @@ void AnalysisSession::runRelaxationSweep() {
 
         multiplyMatrixVector(laminateCompliance, creepLoads, 6, creepDeformation);
 
-        beginWrite(CONSOLE_OUTPUT_UNIT, SWEEP_ROW_FORMAT, -1);
-        writeReal(time);
-        for (float value : creepDeformation) writeReal(value);
-        endWrite();
+        beginWrite(io, CONSOLE_OUTPUT_UNIT, SWEEP_ROW_FORMAT, -1);
+        writeReal(io, time);
+        for (float value : creepDeformation) writeReal(io, value);
+        endWrite(io);
         ++sweepRows;
         firstRow = false;
 

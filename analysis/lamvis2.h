@@ -8,7 +8,10 @@
 
 #include <cstdint>
 
+#include "analysis/invert.h"
 #include "analysis/ply.h"
+
+struct ConsoleIo;
 
 constexpr int MAX_MATERIAL_SETS = 10;
 constexpr int MAX_PLIES = 20;
@@ -30,8 +33,11 @@ struct Layup {
     float z[MAX_PLIES + 1] = {};
 };
 
-class AnalysisSession {
+// The session of one run, on the console I/O the start-up made for it.
+class AnalysisSession : private SingularRowHandler {
 public:
+    explicit AnalysisSession(ConsoleIo& console) : io(console) {}
+
     // Runs every phase once, in order.
     void run();
 
@@ -52,6 +58,9 @@ public:
     void plyCompliance(int k, float* s);
     void reducedStiffness(int k, float* q);
     void transformedStiffness(int k, float* qBar);
+
+    // The console the dialogue runs on.
+    ConsoleIo& io;
 
     // ---- The data of the run (zero at the start) ----
 
@@ -88,10 +97,18 @@ public:
     float workCompliance[9] = {};
     float workTransformedCompliance[9] = {};
 
+    // The trigonometric terms of the ply angles met so far.
+    AngleTable angles;
+
     // The relaxation sweep.
     float relaxationTime = 0.0f;
     float plyCreepStrains[3 * MAX_PLIES] = {};  // component c of ply k at (k - 1) * 3 + (c - 1)
     float creepDeformation[6] = {};
     float creepLoads[6] = {};
     int sweepRows = 0;  // rows written by the sweep
+
+private:
+    // An all-zero row met by the inversion: the user is told and the run waits for an
+    // answer.
+    void onSingularRow() override;
 };

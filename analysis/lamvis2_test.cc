@@ -58,13 +58,14 @@ std::string answers(const std::vector<Material>& sets, const std::vector<Ply>& p
     return materialAnswers(sets) + text.str() + loadAnswers(loads, relaxationTime);
 }
 
+// A session on a fake console and a run-time of its own.
+struct FakeSession : FakeRun, AnalysisSession { FakeSession() : AnalysisSession(scope.io) {} };
+
 // Runs a whole session on `input`; returns the exit status.
-int runSession(AnalysisSession& session, const std::string& input, std::string* out = nullptr) {
-    FakeConsole console;
-    console.input = input;
-    FakeConsoleScope scope(console);
+int runSession(FakeSession& session, const std::string& input, std::string* out = nullptr) {
+    session.console.input = input;
     const int status = runToExit([&] { session.run(); });
-    if (out) *out = console.out;
+    if (out) *out = session.console.out;
     return status;
 }
 
@@ -90,7 +91,7 @@ TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
         std::ostringstream text;
         text << c.e1 << "\n" << c.e2 << "\n0.25\n" << (c.asked ? "30\n" : "") << "1\n0\n-1\n1\n0\n-1\n"
              << NO_LOADS;
-        AnalysisSession session;
+        FakeSession session;
         std::string out;
         ASSERT_EQ(runSession(session, text.str(), &out), 0) << c.e2;
         EXPECT_EQ(out.find("Enter shear modulus: ") != std::string::npos, c.asked) << c.e2;
@@ -101,7 +102,7 @@ TEST(SessionDialogue, IsotropyToleranceOnTheUnroundedDifference) {
 TEST(SessionDialogue, TenSetsThenTheLayupWithoutAnEleventhPrompt) {
     // A null value at ply 1 leaves the counter at 11: rejected, asked again.
     const std::string input = materialAnswers(std::vector<Material>(10, ISOTROPIC)) + ",\n3\n45\n-1\n" + NO_LOADS;
-    AnalysisSession session;
+    FakeSession session;
     std::string out;
     ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.setsDefined, 10);
@@ -120,7 +121,7 @@ TEST(SessionDialogue, SetNumbersOutsideTheDefinedSetsAreAskedAgain) {
     // null right after a rejected number is rejected again.
     const std::string input =
         materialAnswers({ISOTROPIC, CARBON}) + "0\n3\n2\n30\n,\n-30\n7\n,\n1\n0\n-1\n" + NO_LOADS;
-    AnalysisSession session;
+    FakeSession session;
     std::string out;
     ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.setsDefined, 2);
@@ -141,7 +142,7 @@ TEST(SessionDialogue, TwentyPliesAndNoTwentyFirst) {
     // Twenty unit plies: the loads follow the 20th angle at once, and z runs from -10 to 10.
     const std::vector<Ply> plies(20, Ply{1, 0});
     std::string input = answers({ISOTROPIC}, plies, {0, 0, 0, 0, 0, 0}, -1);
-    AnalysisSession session;
+    FakeSession session;
     std::string out;
     ASSERT_EQ(runSession(session, input, &out), 0);
     EXPECT_EQ(session.layup.plyCount, 20);
@@ -153,7 +154,7 @@ TEST(SessionDialogue, TwentyPliesAndNoTwentyFirst) {
 
 TEST(SessionDialogue, InterfacesReferredToTheMidPlane) {
     // Three plies of thickness 0.125 and one of 0.25: total 0.625.
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session,
                          answers({CARBON, GLASS}, {{1, 0}, {2, 90}, {1, 45}, {1, -45}},
                                  {0, 0, 0, 0, 0, 0}, -1)),
@@ -166,7 +167,7 @@ TEST(SessionDialogue, InterfacesReferredToTheMidPlane) {
 // ---- Laminate stiffness against classical lamination theory ----
 
 TEST(LaminateStiffness, IsotropicUnitPly) {
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {0, 0, 0, 0, 0, 0}, -1)), 0);
     const float* a = session.laminateStiffness;
     const double a11 = 100.0 / 0.9375;
@@ -207,7 +208,7 @@ class LaminateCrossCheck : public ::testing::TestWithParam<LaminateCase> {};
 
 TEST_P(LaminateCrossCheck, ABDToFourSignificantDigits) {
     const LaminateCase& c = GetParam();
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session, answers(c.sets, c.plies, {0, 0, 0, 0, 0, 0}, -1)), 0);
 
     double h = 0.0;
@@ -270,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- Load response ----
 
 TEST(LoadResponse, ZeroDegreePlyUnderNxCarriesNxOverT) {
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session, answers({CARBON}, {{1, 0}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
     EXPECT_NEAR(session.plyStress[0], 100.0 / 0.125, 800 * 1e-5);
     EXPECT_NEAR(session.plyStress[1], 0.0, 800 * 1e-5);
@@ -278,7 +279,7 @@ TEST(LoadResponse, ZeroDegreePlyUnderNxCarriesNxOverT) {
 }
 
 TEST(LoadResponse, NinetyDegreePlyUnderNxCarriesItAcrossTheFibres) {
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session, answers({CARBON}, {{1, 90}}, {100, 0, 0, 0, 0, 0}, -1)), 0);
     EXPECT_NEAR(session.plyStress[0], 0.0, 800 * 1e-4);
     EXPECT_NEAR(session.plyStress[1], 800.0, 800 * 1e-4);
@@ -295,7 +296,7 @@ TEST(RelaxationSweep, NumberOfRowsFollowsTheSinglePrecisionTime) {
     // 1.0: 16 rows (the 17th time comes out at 100.000015); 0.91: 17 (the last at exactly
     // 91.0); negative: none; a time whose hundredth is zero: one row at time zero.
     for (const Case& c : {Case{1.0, 16}, Case{0.91, 17}, Case{-1.0, 0}, Case{1.0e-45, 1}}) {
-        AnalysisSession session;
+        FakeSession session;
         std::string out;
         ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {1, 0, 0, 0, 0, 0}, c.relaxationTime), &out),
                   0)
@@ -305,7 +306,7 @@ TEST(RelaxationSweep, NumberOfRowsFollowsTheSinglePrecisionTime) {
 }
 
 TEST(RelaxationSweep, FirstRowTimeAndZeroCreepFractions) {
-    AnalysisSession session;
+    FakeSession session;
     std::string out;
     ASSERT_EQ(runSession(session, answers({ISOTROPIC}, {{1, 0}}, {1, 2, 3, 0.5, 0, 0}, 1.0), &out), 0);
     const std::string zeros = "   .0000E+00   .0000E+00   .0000E+00   .0000E+00   .0000E+00   .0000E+00";
@@ -320,7 +321,7 @@ TEST(RelaxationSweep, CreepDeformationTendsToItsLimit) {
     // single ply the creep deformation equals them: 0.5 * 10 / 100 and 0.5 * 10 / 40.
     Material creeping = ISOTROPIC;
     creeping.creepFraction = 0.5;
-    AnalysisSession session;
+    FakeSession session;
     ASSERT_EQ(runSession(session, answers({creeping}, {{1, 0}}, {0, 10, 10, 0, 0, 0}, 1.0)), 0);
     EXPECT_NEAR(session.creepDeformation[0], 0.0, 1e-6);
     EXPECT_NEAR(session.creepDeformation[1], 0.05, 1e-5);

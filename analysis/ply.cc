@@ -6,9 +6,6 @@
 
 #include "analysis/rounding.h"
 
-// Angles whose terms are kept: one per ply, twice over.
-constexpr int KNOWN_ANGLE_LIMIT = 40;
-
 const float REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 2.0f};
 const float INVERSE_REUTER_MATRIX[9] = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.5f};
 
@@ -16,24 +13,14 @@ namespace {
 
 AngleTerms computeAngleTerms(float angleDegrees);
 
-// The terms of the angles met so far. Every ply's terms are asked for again and again (for
-// T and T', in the stiffness and load reports and the relaxation sweep), and the library
-// functions give the same results for the same angle.
-struct KnownAngle {
-    std::uint32_t bits;
-    AngleTerms terms;
-};
-KnownAngle knownAngles[KNOWN_ANGLE_LIMIT];
-int knownAngleCount = 0;
-
 }  // namespace
 
-AngleTerms angleTerms(float angleDegrees) {
+AngleTerms AngleTable::termsOf(float angleDegrees) {
     const auto bits = std::bit_cast<std::uint32_t>(angleDegrees);
-    for (int i = 0; i < knownAngleCount; ++i)
-        if (knownAngles[i].bits == bits) return knownAngles[i].terms;
+    for (int i = 0; i < count_; ++i)
+        if (known_[i].bits == bits) return known_[i].terms;
     const AngleTerms terms = computeAngleTerms(angleDegrees);
-    if (knownAngleCount < KNOWN_ANGLE_LIMIT) knownAngles[knownAngleCount++] = {bits, terms};
+    if (count_ < LIMIT) known_[count_++] = {bits, terms};
     return terms;
 }
 
@@ -54,8 +41,8 @@ AngleTerms computeAngleTerms(float angleDegrees) {
 }
 
 // Fills T (sign +1) or T' (sign -1): they differ only in the sign of the sc terms.
-void fillTransformation(float angleDegrees, float sign, float* t) {
-    const AngleTerms terms = angleTerms(angleDegrees);
+void fillTransformation(AngleTable& angles, float angleDegrees, float sign, float* t) {
+    const AngleTerms terms = angles.termsOf(angleDegrees);
     const float sc = rounded(wide(sign) * wide(terms.sc));  // exact
     const float twoSc = narrow(wide(sc) * 2.0);
     const float difference = narrow(wide(terms.c2) - wide(terms.s2));
@@ -75,10 +62,12 @@ void fillTransformation(float angleDegrees, float sign, float* t) {
 
 }  // namespace
 
-void stressTransformationOf(float angleDegrees, float* t) { fillTransformation(angleDegrees, 1.0f, t); }
+void stressTransformationOf(AngleTable& angles, float angleDegrees, float* t) {
+    fillTransformation(angles, angleDegrees, 1.0f, t);
+}
 
-void inverseStressTransformationOf(float angleDegrees, float* t) {
-    fillTransformation(angleDegrees, -1.0f, t);
+void inverseStressTransformationOf(AngleTable& angles, float angleDegrees, float* t) {
+    fillTransformation(angles, angleDegrees, -1.0f, t);
 }
 
 void plyComplianceOf(const MaterialSet& set, float* s) {

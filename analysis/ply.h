@@ -38,12 +38,30 @@ struct AngleTerms {
     float s2 = 0.0f;  // sin(theta) ** 2
     float c2 = 0.0f;  // cos(theta) ** 2
 };
-AngleTerms angleTerms(float angleDegrees);
+
+// The terms of the angles met so far in a run. Every ply's terms are asked for again and
+// again (for T and T', in the stiffness and load reports and the relaxation sweep), and the
+// library functions give the same results for the same angle.
+class AngleTable {
+public:
+    // The terms of an angle: those kept, or computed (and kept while there is room).
+    AngleTerms termsOf(float angleDegrees);
+
+private:
+    // One per ply, twice over.
+    static constexpr int LIMIT = 40;
+    struct KnownAngle {
+        std::uint32_t bits;
+        AngleTerms terms;
+    };
+    KnownAngle known_[LIMIT] = {};
+    int count_ = 0;
+};
 
 // T: laminate-axis stresses to material-axis stresses.
-void stressTransformationOf(float angleDegrees, float* t);
+void stressTransformationOf(AngleTable& angles, float angleDegrees, float* t);
 // T': material-axis stresses to laminate-axis stresses (T of the negated angle).
-void inverseStressTransformationOf(float angleDegrees, float* t);
+void inverseStressTransformationOf(AngleTable& angles, float angleDegrees, float* t);
 // S: material-axis strains from material-axis stresses.
 void plyComplianceOf(const MaterialSet& set, float* s);
 

@@ -8,10 +8,11 @@ namespace {
 float at(const float* m, int i, int j) { return m[(j - 1) * 3 + (i - 1)]; }
 
 TEST(PlyTransformation, ZeroDegreesIsTheIdentityExactly) {
+    AngleTable angles;
     float t[9];
     float tPrime[9];
-    stressTransformationOf(0.0f, t);
-    inverseStressTransformationOf(0.0f, tPrime);
+    stressTransformationOf(angles, 0.0f, t);
+    inverseStressTransformationOf(angles, 0.0f, tPrime);
     for (int i = 1; i <= 3; ++i)
         for (int j = 1; j <= 3; ++j) {
             EXPECT_EQ(at(t, i, j), i == j ? 1.0f : 0.0f) << i << "," << j;
@@ -30,14 +31,15 @@ struct AngleCase {
 class AngleTermsTest : public ::testing::TestWithParam<AngleCase> {};
 
 TEST_P(AngleTermsTest, TermsAndMatrixLayout) {
+    AngleTable angles;
     const AngleCase& c = GetParam();
-    const AngleTerms terms = angleTerms(c.angle);
+    const AngleTerms terms = angles.termsOf(c.angle);
     EXPECT_NEAR(terms.sc, c.sc, c.tolerance);
     EXPECT_NEAR(terms.s2, c.s2, c.tolerance);
     EXPECT_NEAR(terms.c2, c.c2, c.tolerance);
 
     float t[9];
-    stressTransformationOf(c.angle, t);
+    stressTransformationOf(angles, c.angle, t);
     const float rows[3][3] = {{terms.c2, terms.s2, 2.0f * terms.sc},
                               {terms.s2, terms.c2, -2.0f * terms.sc},
                               {-terms.sc, terms.sc, terms.c2 - terms.s2}};
@@ -55,16 +57,17 @@ INSTANTIATE_TEST_SUITE_P(
         AngleCase{30.0f, 0.43301252f, 0.24999966f, 0.75000036f, 2e-8}));
 
 TEST(PlyTransformation, InverseIsTheTransformationOfTheNegatedAngle) {
+    AngleTable angles;
     for (float angle : {45.0f, 30.0f, -60.0f, 90.0f, 17.5f}) {
         float t[9];
         float tPrime[9];
-        stressTransformationOf(-angle, t);
-        inverseStressTransformationOf(angle, tPrime);
+        stressTransformationOf(angles, -angle, t);
+        inverseStressTransformationOf(angles, angle, tPrime);
         for (int e = 0; e < 9; ++e) EXPECT_EQ(t[e], tPrime[e]) << angle << " entry " << e;
 
         // And T' T is the identity up to rounding.
         float product[9];
-        stressTransformationOf(angle, t);
+        stressTransformationOf(angles, angle, t);
         multiplyMatrices(tPrime, t, 3, product);
         for (int i = 1; i <= 3; ++i)
             for (int j = 1; j <= 3; ++j) EXPECT_NEAR(at(product, i, j), i == j ? 1.0 : 0.0, 1e-5);

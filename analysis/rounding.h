@@ -5,10 +5,11 @@
 // fault is reported as the trap would have reported it (runtime/fpe.h, flag mode). With the
 // traps in force each costs one test of a flag.
 //
-// Every value the analysis computes is a Wide: a double whose operations, in a
-// software-flag build, raise invalid operation, division by zero and overflow into the
-// software flags as the hardware raises them into its own (runtime/fpflags.h); elsewhere
-// they are the plain double operations. A Wide is made only from a stored float (wide), a
+// Every value the analysis computes is a Wide: a double whose operations are those of the
+// build's fault mode (runtime/fault-*/fault_mode.h): in a software-flag build they raise
+// invalid operation, division by zero and overflow into the software flags as the hardware
+// raises them into its own (runtime/fpflags.h); elsewhere they are the plain double
+// operations. A Wide is made only from a stored float (wide), a
 // constant, or a library function's result, and leaves only as a stored float (narrow,
 // rounded) or a decided comparison: a double computed beside the type does not compile.
 #pragma once
@@ -31,20 +32,16 @@ public:
     friend Wide operator-(Wide x) { return Wide(Raw{}, -x.value_); }
 
     friend Wide operator+(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS) return Wide(Raw{}, softwareSum(a.value_, b.value_));
-        else return Wide(Raw{}, a.value_ + b.value_);
+        return Wide(Raw{}, FaultArithmetic::sum(a.value_, b.value_));
     }
     friend Wide operator-(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS) return Wide(Raw{}, softwareDifference(a.value_, b.value_));
-        else return Wide(Raw{}, a.value_ - b.value_);
+        return Wide(Raw{}, FaultArithmetic::difference(a.value_, b.value_));
     }
     friend Wide operator*(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS) return Wide(Raw{}, softwareProduct(a.value_, b.value_));
-        else return Wide(Raw{}, a.value_ * b.value_);
+        return Wide(Raw{}, FaultArithmetic::product(a.value_, b.value_));
     }
     friend Wide operator/(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS) return Wide(Raw{}, softwareQuotient(a.value_, b.value_));
-        else return Wide(Raw{}, a.value_ / b.value_);
+        return Wide(Raw{}, FaultArithmetic::quotient(a.value_, b.value_));
     }
 
     // Ordered comparisons raise invalid when they meet a NaN; equality tests do not.
@@ -53,8 +50,7 @@ public:
     friend bool operator<=(Wide a, Wide b) { return !unordered(a, b) && a.value_ <= b.value_; }
     friend bool operator>=(Wide a, Wide b) { return !unordered(a, b) && a.value_ >= b.value_; }
     friend bool operator==(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS)
-            if (softwareUnorderedEquality(a.value_, b.value_)) return false;
+        if (FaultArithmetic::unorderedEquality(a.value_, b.value_)) return false;
         return a.value_ == b.value_;
     }
 
@@ -68,11 +64,7 @@ private:
     struct Raw {};
     Wide(Raw, double value) : value_(value) {}
 
-    // With hardware flags the comparison itself raises the flag.
-    static bool unordered(Wide a, Wide b) {
-        if constexpr (SOFTWARE_FP_FLAGS) return softwareUnordered(a.value_, b.value_);
-        else return false;
-    }
+    static bool unordered(Wide a, Wide b) { return FaultArithmetic::unordered(a.value_, b.value_); }
 
     double value_;
 };
@@ -82,8 +74,7 @@ inline Wide wide(float x) { return Wide(Wide::Raw{}, static_cast<double>(x)); }
 // A computed value rounded to float, with no check: for the running sums of the matrix
 // products, which are checked once at their end.
 inline float rounded(Wide x) {
-    if constexpr (SOFTWARE_FP_FLAGS) return softwareRounding(x.value_);
-    else return static_cast<float>(x.value_);
+    return FaultArithmetic::rounding(x.value_);
 }
 
 // The running sum of the products left(l) * right(l), l = 0 ... n - 1, starting at 0 and
@@ -98,25 +89,23 @@ inline float roundedSumOfProducts(int n, Left left, Right right) {
     float sum = 0.0f;
     for (int l = 0; l < n; ++l)
         sum = static_cast<float>(static_cast<double>(sum) + left(l).value_ * right(l).value_);
-    if constexpr (SOFTWARE_FP_FLAGS) {
-        if (!std::isfinite(sum)) [[unlikely]] {
-            sum = 0.0f;
-            for (int l = 0; l < n; ++l) sum = rounded(wide(sum) + left(l) * right(l));
-        }
-    }
-    return sum;
+    return FaultArithmetic::checkedSum(sum, [&] {
+        float checked = 0.0f;
+        for (int l = 0; l < n; ++l) checked = rounded(wide(checked) + left(l) * right(l));
+        return checked;
+    });
 }
 
 // A computed value stored as a float.
 inline float narrow(Wide x) {
     const float stored = rounded(x);
-    return floatingPointFlagMode && faultFlagsMayBeRaised(stored) ? checkedFloatingPointResult(stored)
+    return signalState.flagMode && faultFlagsMayBeRaised(stored) ? checkedFloatingPointResult(stored)
                                                                 : stored;
 }
 
 // A comparison whose outcome decides what the run does next.
 inline bool decides(bool condition) {
-    return floatingPointFlagMode && faultFlagsMayBeRaised(condition)
+    return signalState.flagMode && faultFlagsMayBeRaised(condition)
                ? checkedFloatingPointResult(condition)
                : condition;
 }

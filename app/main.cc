@@ -1,11 +1,12 @@
 // Process entry: start the run-time support, run the analysis session once, end the run.
 #include "analysis/lamvis2.h"
+#include "app/startup.h"
 #include "runtime/error.h"
-#include "runtime/startup.h"
 
 int main() {
-    startRuntime();
-    AnalysisSession session;
+    RunTime run;
+    startRuntime(run);
+    AnalysisSession session(run.console);
     session.run();
     endRun(0);
 }

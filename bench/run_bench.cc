@@ -36,7 +36,7 @@ void BM_WholeRunTwentyPlies(benchmark::State& state) {
         FakeConsole console;
         console.input = input;
         FakeConsoleScope scope(console);
-        AnalysisSession session;
+        AnalysisSession session(scope.io);
         const int status = runToExit([&] { session.run(); });
         if (status != 0 || session.layup.plyCount != 20) state.SkipWithError("the run did not complete");
         bytes = console.out.size();

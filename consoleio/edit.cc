@@ -11,33 +11,27 @@
 #include <cstring>
 #include <utility>
 
-namespace {
+#include "consoleio/uint128.h"
 
-using Wide = unsigned __int128;
+namespace {
 
 // The powers of five and of ten below 2^128.
 constexpr int LARGEST_POWER_OF_FIVE = 55;
 constexpr int LARGEST_POWER_OF_TEN = 38;
 
-constexpr Wide power(int base, int k) { return k == 0 ? 1 : base * power(base, k - 1); }
+constexpr UInt128 power(int base, int k) { return k == 0 ? 1 : base * power(base, k - 1); }
 
 template <std::size_t... K>
 constexpr auto powersOf(int base, std::index_sequence<K...>) {
-    return std::array<Wide, sizeof...(K)>{power(base, static_cast<int>(K))...};
+    return std::array<UInt128, sizeof...(K)>{power(base, static_cast<int>(K))...};
 }
 constexpr auto POWERS_OF_FIVE = powersOf(5, std::make_index_sequence<LARGEST_POWER_OF_FIVE + 1>());
 constexpr auto POWERS_OF_TEN = powersOf(10, std::make_index_sequence<LARGEST_POWER_OF_TEN + 1>());
 
-int bitWidth(Wide value) {
-    const auto high = static_cast<std::uint64_t>(value >> 64);
-    return high != 0 ? 128 - std::countl_zero(high)
-                     : 64 - std::countl_zero(static_cast<std::uint64_t>(value));
-}
-
 // The number of decimal digits of a positive 128-bit integer.
-int decimalLength(Wide value) {
+int decimalLength(UInt128 value) {
     // bit width times log10(2), within one of the answer
-    const int estimate = (bitWidth(value) * 1233) >> 12;
+    const int estimate = (bitLength(value) * 1233) >> 12;
     return estimate + 1 - (value < POWERS_OF_TEN[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
@@ -46,21 +40,21 @@ int decimalLength(Wide value) {
 // -power places left), with its first 18 digits (fewer if it has fewer) in `text`.
 // Returns 0 when it does not fit in 128 bits.
 int exactSmallDigits(std::uint64_t mantissa, int power, char* text, int& decimalShift) {
-    Wide exact = mantissa;
+    UInt128 exact = mantissa;
     decimalShift = 0;
     if (power >= 0) {
         if (std::bit_width(mantissa) + power > 128) return 0;
         exact <<= power;
     } else {
         if (-power > LARGEST_POWER_OF_FIVE) return 0;
-        const Wide factor = POWERS_OF_FIVE[static_cast<std::size_t>(-power)];
-        if (exact > ~Wide{0} / factor) return 0;
+        const UInt128 factor = POWERS_OF_FIVE[static_cast<std::size_t>(-power)];
+        if (exact > ~UInt128{0} / factor) return 0;
         exact *= factor;
         decimalShift = power;
     }
     const int count = decimalLength(exact);
     constexpr int FIRST = DECIMAL_DIGITS_KEPT + 1;
-    const Wide first = count > FIRST ? exact / POWERS_OF_TEN[static_cast<std::size_t>(count - FIRST)] : exact;
+    const UInt128 first = count > FIRST ? exact / POWERS_OF_TEN[static_cast<std::size_t>(count - FIRST)] : exact;
     std::to_chars(text, text + FIRST, static_cast<std::uint64_t>(first));
     return count;
 }

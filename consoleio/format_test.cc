@@ -25,22 +25,21 @@ struct Outcome {
 };
 
 Outcome run(const char* format, const std::vector<Item>& items, int length = -1) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     const int status = runToExit([&] {
-        beginWrite(CONSOLE_OUTPUT_UNIT, format, length);
+        beginWrite(run.scope.io, CONSOLE_OUTPUT_UNIT, format, length);
         for (const Item& item : items) {
-            if (auto* i = std::get_if<int>(&item)) writeInteger(*i);
-            else if (auto* r = std::get_if<float>(&item)) writeReal(*r);
-            else if (auto* d = std::get_if<double>(&item)) writeDouble(*d);
+            if (auto* i = std::get_if<int>(&item)) writeInteger(run.scope.io, *i);
+            else if (auto* r = std::get_if<float>(&item)) writeReal(run.scope.io, *r);
+            else if (auto* d = std::get_if<double>(&item)) writeDouble(run.scope.io, *d);
             else {
                 const auto& text = std::get<std::string>(item);
-                writeCharacter(text.data(), static_cast<int>(text.size()));
+                writeCharacter(run.scope.io, text.data(), static_cast<int>(text.size()));
             }
         }
-        endWrite();
+        endWrite(run.scope.io);
     });
-    return {status, console.out, console.err};
+    return {status, run.console.out, run.console.err};
 }
 
 // What the console shows for records that all begin with a blank carriage control.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "consoleio/output.h"
+#include "consoleio/reader.h"
 #include "tests/fake_console.h"
 #include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"
@@ -157,7 +158,7 @@ std::string runScript(FakeConsole& console, const std::string& script) {
             std::istringstream words(script);
             std::string word;
             while (words >> word) {
-                const std::string values = runReadStatement(word);
+                const std::string values = runReadStatement(scope.io, word);
                 transcript += (transcript.empty() ? "" : " ") + values;
             }
         });
@@ -351,13 +352,13 @@ TEST(ListDirectedInput, PromptLineIsEndedOnceInBothModes) {
         {
             FakeConsoleScope scope(console);
             status = runToExit([&] {
-                writeLine("Value: ");
+                writeLine(scope.io, "Value: ");
                 for (float* target : {&a, &b}) {
-                    beginRead(CONSOLE_INPUT_UNIT);
-                    readRealItem(*target);
-                    endRead();
+                    beginRead(scope.io, CONSOLE_INPUT_UNIT);
+                    readRealItem(scope.io, *target);
+                    endRead(scope.io);
                 }
-                writeLine("Done");
+                writeLine(scope.io, "Done");
             });
         }
         EXPECT_EQ(status, 0);
@@ -387,11 +388,11 @@ TEST(ListDirectedInput, ErrorReportAfterPromptOnSharedTerminal) {
         {
             FakeConsoleScope scope(console);
             status = runToExit([&] {
-                writeLine("Value: ");
+                writeLine(scope.io, "Value: ");
                 float target = 0;
-                beginRead(CONSOLE_INPUT_UNIT);
-                readRealItem(target);
-                endRead();
+                beginRead(scope.io, CONSOLE_INPUT_UNIT);
+                readRealItem(scope.io, target);
+                endRead(scope.io);
             });
         }
         EXPECT_EQ(status, 1);
@@ -417,8 +418,8 @@ TEST(ConsoleByte, TakesBytesAndReportsEndOfInputWithTheStatementKind) {
     {
         FakeConsoleScope scope(console);
         status = runToExit([&] {
-            writeLine("Singular matrix.");
-            for (;;) taken += takeConsoleByte();
+            writeLine(scope.io, "Singular matrix.");
+            for (;;) taken += takeConsoleByte(scope.io.units);
         });
     }
     EXPECT_EQ(status, 1);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "consoleio/console_io.h"
 #include "consoleio/format.h"
 #include "consoleio/record.h"
 #include "runtime/error.h"
@@ -20,58 +21,19 @@ namespace {
 constexpr int LIST_LINE_WIDTH = 79;
 constexpr int LIST_INTEGER_WIDTH = 11;
 
-// The statement being built. Its item slots, with the storage of their character copies,
-// are kept from one statement to the next, so that a statement allocates nothing once the
-// program has written a statement as long before.
-struct OutputStatement {
-    int unit = CONSOLE_OUTPUT_UNIT;
-    const CompiledFormat* format = nullptr;  // none for list-directed output
-    std::vector<OutputItem> items;
-    std::size_t itemCount = 0;
-};
-
-OutputStatement statement;
-
-OutputItem& nextItem(int type) {
+OutputItem& nextItem(OutputStatement& statement, int type) {
     if (statement.itemCount == statement.items.size()) statement.items.emplace_back();
     OutputItem& item = statement.items[statement.itemCount++];
     item.type = type;
     return item;
 }
 
-// Formats compiled before, by their text: the program writes its few formats many times.
-// The statement refers to its entry; entries are replaced only when a statement begins.
-constexpr std::size_t FORMAT_CACHE_SIZE = 32;
-
-struct CachedFormat {
-    std::string text;
-    CompiledFormat format;
-};
-
-std::vector<CachedFormat> formatCache;
-std::size_t nextCacheEntry = 0;
-
-const CompiledFormat& compiledFormatFor(const char* text, int length) {
-    const std::string_view key(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
-    for (const CachedFormat& cached : formatCache)
-        if (cached.text == key) return cached.format;
-    CachedFormat entry{std::string(key), compileFormat(text, length)};
-    if (formatCache.size() < FORMAT_CACHE_SIZE) {
-        formatCache.push_back(std::move(entry));
-        return formatCache.back().format;
-    }
-    CachedFormat& replaced = formatCache[nextCacheEntry];
-    nextCacheEntry = (nextCacheEntry + 1) % FORMAT_CACHE_SIZE;
-    replaced = std::move(entry);
-    return replaced.format;
-}
-
-UnitRecord& selectUnit(int) {
-    // Units CONSOLE_OUTPUT_UNIT, 6, 0 and every other unit the program can name reach the
-    // console: the program connects no files.
-    UnitRecord& unit = consoleOutputUnit();
+// Every unit the program can name (CONSOLE_OUTPUT_UNIT, NUMBERED_OUTPUT_UNIT, 0, ...)
+// reaches the console: the program connects no files.
+UnitRecord& consoleOutputRecord(ConsoleUnits& units) {
+    UnitRecord& unit = units.output();
     unit.descriptor = STANDARD_OUTPUT;
-    if (consoleShared()) unit.position = 0;
+    if (units.shared()) unit.position = 0;
     return unit;
 }
 
@@ -82,36 +44,58 @@ std::string integerText(std::int32_t value) {
 
 }  // namespace
 
-void beginWrite(int unit, const char* formatText, int formatLength, const char*, int, int) {
+const CompiledFormat& FormatCache::compiled(const char* text, int length) {
+    const std::string_view key(text, length < 0 ? std::strlen(text) : static_cast<std::size_t>(length));
+    for (const Entry& cached : entries_)
+        if (cached.text == key) return cached.format;
+    Entry entry{std::string(key), compileFormat(text, length)};
+    if (entries_.size() < SIZE) {
+        entries_.push_back(std::move(entry));
+        return entries_.back().format;
+    }
+    Entry& replaced = entries_[next_];
+    next_ = (next_ + 1) % SIZE;
+    replaced = std::move(entry);
+    return replaced.format;
+}
+
+void beginWrite(ConsoleIo& io, int unit, const char* formatText, int formatLength) {
     // Without traps, a floating-point fault before the statement is reported before it.
     checkFloatingPointFault();
     setCurrentStatementKind(StatementKind::Write);
     setCurrentConnectionName("CON");
     if (unit != CONSOLE_OUTPUT_UNIT && (unit < -32767 || unit > 32767))
         raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
+    OutputStatement& statement = io.output.statement;
     statement.itemCount = 0;
-    statement.unit = unit;
-    statement.format = formatText != nullptr ? &compiledFormatFor(formatText, formatLength) : nullptr;
+    statement.format = formatText != nullptr ? &io.output.formats.compiled(formatText, formatLength) : nullptr;
 }
 
-void writeInteger(std::int32_t value) { nextItem(ITEM_INTEGER).integerValue = value; }
+void writeInteger(ConsoleIo& io, std::int32_t value) {
+    nextItem(io.output.statement, ITEM_INTEGER).integerValue = value;
+}
 
-void writeReal(float value) { nextItem(ITEM_REAL).realValue = static_cast<double>(value); }
+void writeReal(ConsoleIo& io, float value) {
+    nextItem(io.output.statement, ITEM_REAL).realValue = static_cast<double>(value);
+}
 
-void writeDouble(double value) { nextItem(ITEM_DOUBLE).realValue = value; }
+void writeDouble(ConsoleIo& io, double value) {
+    nextItem(io.output.statement, ITEM_DOUBLE).realValue = value;
+}
 
-void writeCharacter(const char* text, int length) {
-    OutputItem& item = nextItem(ITEM_CHARACTER);
+void writeCharacter(ConsoleIo& io, const char* text, int length) {
+    OutputItem& item = nextItem(io.output.statement, ITEM_CHARACTER);
     if (length > 0 && text != nullptr) item.text.assign(text, static_cast<std::size_t>(length));
     else item.text.clear();
 }
 
-int endWrite() {
+void endWrite(ConsoleIo& io) {
+    OutputStatement& statement = io.output.statement;
     const std::span<const OutputItem> items(statement.items.data(), statement.itemCount);
     const CompiledFormat* format = statement.format;
     statement.itemCount = 0;
     statement.format = nullptr;
-    UnitRecord& unit = selectUnit(statement.unit);
+    UnitRecord& unit = consoleOutputRecord(io.units);
     unit.pendingBlanks = 0;
     if (format != nullptr) {
         runFormattedItems(unit, *format, items);
@@ -120,7 +104,6 @@ int endWrite() {
     }
     endRecord(unit);
     unit.pendingBlanks = 0;
-    return 0;
 }
 
 void writeListDirected(UnitRecord& unit, std::span<const OutputItem> items) {

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "consoleio/format.h"
 
 // The console's default output unit.
 constexpr int CONSOLE_OUTPUT_UNIT = -34000;
@@ -23,19 +26,53 @@ struct OutputItem {
     std::string text;         // private copy of a character item
 };
 
+// The preconnected output unit the analysis names; it reaches the console too.
+constexpr int NUMBERED_OUTPUT_UNIT = 6;
+
+// The statement being built. Its item slots, with the storage of their character copies,
+// are kept from one statement to the next, so that a statement allocates nothing once the
+// program has written a statement as long before.
+struct OutputStatement {
+    const CompiledFormat* format = nullptr;  // none for list-directed output
+    std::vector<OutputItem> items;
+    std::size_t itemCount = 0;
+};
+
+// Formats compiled before, by their text: the program writes its few formats many times.
+// The statement refers to its entry; entries are replaced only when a statement begins.
+class FormatCache {
+public:
+    const CompiledFormat& compiled(const char* text, int length);
+
+private:
+    static constexpr std::size_t SIZE = 32;
+    struct Entry {
+        std::string text;
+        CompiledFormat format;
+    };
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;  // the entry replaced next once all are used
+};
+
+// The output side of a run's console I/O.
+struct OutputState {
+    OutputStatement statement;
+    FormatCache formats;
+};
+
+struct ConsoleIo;
+
 // Begins an output statement. `formatText` is a format specification or nullptr for
 // list-directed output; `formatLength` its length, or -1 when it ends at a NUL byte.
-// `advanceText`/`advanceLength` name an advance specifier, `options` error flags.
-void beginWrite(int unit, const char* formatText, int formatLength,
-                const char* advanceText = nullptr, int advanceLength = 0, int options = 0);
+void beginWrite(ConsoleIo& io, int unit, const char* formatText, int formatLength);
 
-void writeInteger(std::int32_t value);
-void writeReal(float value);
-void writeDouble(double value);
-void writeCharacter(const char* text, int length);
+void writeInteger(ConsoleIo& io, std::int32_t value);
+void writeReal(ConsoleIo& io, float value);
+void writeDouble(ConsoleIo& io, double value);
+void writeCharacter(ConsoleIo& io, const char* text, int length);
 
-// Executes the statement: all its records are produced and written now. Returns 0.
-int endWrite();
+// Executes the statement: all its records are produced and written now.
+void endWrite(ConsoleIo& io);
 
 // The list-directed layout of a statement's items into the unit's records (used by
 // endWrite; exposed for tests).

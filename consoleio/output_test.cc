@@ -25,13 +25,13 @@ Item integer(int v) { return {Item::Integer, "", v}; }
 
 using Statement = std::vector<Item>;
 
-void execute(const Statement& statement, int unit = CONSOLE_OUTPUT_UNIT) {
-    beginWrite(unit, nullptr, 0);
+void execute(ConsoleIo& io, const Statement& statement, int unit = CONSOLE_OUTPUT_UNIT) {
+    beginWrite(io, unit, nullptr, 0);
     for (const Item& item : statement) {
-        if (item.kind == Item::Text) writeCharacter(item.text.data(), static_cast<int>(item.text.size()));
-        else writeInteger(item.value);
+        if (item.kind == Item::Text) writeCharacter(io, item.text.data(), static_cast<int>(item.text.size()));
+        else writeInteger(io, item.value);
     }
-    endWrite();
+    endWrite(io);
 }
 
 struct ListCase {
@@ -45,14 +45,13 @@ std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' ')
 class ListDirectedTest : public testing::TestWithParam<ListCase> {};
 
 TEST_P(ListDirectedTest, WritesExpectedBytes) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     int status = runToExit([&] {
-        for (const Statement& statement : GetParam().statements) execute(statement);
+        for (const Statement& statement : GetParam().statements) execute(run.scope.io, statement);
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(console.out, GetParam().expected);
-    EXPECT_EQ(console.err, "");
+    EXPECT_EQ(run.console.out, GetParam().expected);
+    EXPECT_EQ(run.console.err, "");
 }
 
 const std::string longText = std::string(100, 'a') + std::string(100, 'b');
@@ -109,23 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<ListCase>& info) { return std::string(info.param.name); });
 
 TEST(OutputUnits, UnitSixAndDefaultShareLines) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    int status = runToExit([] {
-        execute({text("a")}, 6);
-        execute({text("b")}, CONSOLE_OUTPUT_UNIT);
-        execute({text("c")}, 0);
+    FakeRun run;
+    int status = runToExit([&] {
+        execute(run.scope.io, {text("a")}, 6);
+        execute(run.scope.io, {text("b")}, CONSOLE_OUTPUT_UNIT);
+        execute(run.scope.io, {text("c")}, 0);
     });
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(console.out, "a\r\nb\r\nc\r\n");
+    EXPECT_EQ(run.console.out, "a\r\nb\r\nc\r\n");
 }
 
 TEST(OutputUnits, InvalidUnitNumberIsGeneralError) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    int status = runToExit([] { beginWrite(40000, nullptr, 0); });
+    FakeRun run;
+    int status = runToExit([&] { beginWrite(run.scope.io, 40000, nullptr, 0); });
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(console.err, "\r\nrun-time error F6421\r\n- invalid unit number\r\n");
+    EXPECT_EQ(run.console.err, "\r\nrun-time error F6421\r\n- invalid unit number\r\n");
 }
 
 // Carriage control of a record's first character, with and without a pending line.
@@ -138,14 +135,13 @@ struct ControlCase {
 class CarriageControlTest : public testing::TestWithParam<ControlCase> {};
 
 TEST_P(CarriageControlTest, WritesLineControl) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    UnitRecord& unit = run.scope.io.units.output();
     unit.lineOpen = GetParam().linePending;
     const char record[] = {GetParam().control, 'X', 'Y'};
     placeCharacters(unit, record, 3);
     endRecord(unit);
-    EXPECT_EQ(console.out, GetParam().expected);
+    EXPECT_EQ(run.console.out, GetParam().expected);
     EXPECT_TRUE(unit.lineOpen);
 }
 
@@ -158,26 +154,24 @@ INSTANTIATE_TEST_SUITE_P(
                     ControlCase{'A', true, "\r\nXY"}));
 
 TEST(Records, LongRecordIsOneLine) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    UnitRecord& unit = run.scope.io.units.output();
     std::string text(301, 'z');
     text[0] = ' ';
     placeCharacters(unit, text.data(), static_cast<int>(text.size()));
     endRecord(unit);
-    EXPECT_EQ(console.out, std::string(300, 'z'));
+    EXPECT_EQ(run.console.out, std::string(300, 'z'));
 }
 
 TEST(Records, TrailingBlanksAreDropped) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    UnitRecord& unit = run.scope.io.units.output();
     placeCharacters(unit, " ab", 3);
     addPendingBlanks(unit, 5);
     endRecord(unit);
     addPendingBlanks(unit, 4);  // a record of nothing but owed blanks is empty
     endRecord(unit);
-    EXPECT_EQ(console.out, "ab\r\n");
+    EXPECT_EQ(run.console.out, "ab\r\n");
 }
 
 TEST(Records, SharedRecordWhenBothTerminals) {
@@ -185,8 +179,8 @@ TEST(Records, SharedRecordWhenBothTerminals) {
     console.inputTerminal = true;
     console.outputTerminal = true;
     FakeConsoleScope scope(console);
-    EXPECT_TRUE(consoleShared());
-    EXPECT_EQ(&consoleInputUnit(), &consoleOutputUnit());
+    EXPECT_TRUE(scope.io.units.shared());
+    EXPECT_EQ(&scope.io.units.input(), &scope.io.units.output());
 }
 
 TEST(Records, SeparateRecordsWhenRedirected) {
@@ -195,9 +189,9 @@ TEST(Records, SeparateRecordsWhenRedirected) {
         console.inputTerminal = inputTerminal;
         console.outputTerminal = !inputTerminal;
         FakeConsoleScope scope(console);
-        EXPECT_FALSE(consoleShared());
-        EXPECT_NE(&consoleInputUnit(), &consoleOutputUnit());
-        EXPECT_EQ(consoleOutputUnit().name, "CON");
+        EXPECT_FALSE(scope.io.units.shared());
+        EXPECT_NE(&scope.io.units.input(), &scope.io.units.output());
+        EXPECT_EQ(scope.io.units.output().name, "CON");
     }
 }
 
@@ -205,7 +199,7 @@ TEST(Records, FailedWriteIsOutputFault) {
     FakeConsole console;
     console.failWrites = true;
     FakeConsoleScope scope(console);
-    int status = runToExit([] { execute({text("lost")}); });
+    int status = runToExit([&] { execute(scope.io, {text("lost")}); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(console.out, "");
     // Reported once; the close-down owes nothing to a broken device.

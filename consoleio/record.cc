@@ -11,11 +11,6 @@
 
 namespace {
 
-std::unique_ptr<UnitRecord> inputUnit;
-std::unique_ptr<UnitRecord> outputUnit;  // null when the input record is shared
-bool shared = false;
-bool inputTerminal = false;
-
 // The longest line control: CR LF FF CR blank CR.
 constexpr int LINE_CONTROL_MAX = 6;
 
@@ -60,13 +55,13 @@ void flushChunk(UnitRecord& unit) {
         }
         std::memcpy(chunk + control, bytes, static_cast<std::size_t>(count));
         // The owed line end stays owed until the write has been made.
-        if (control + count > 0) writeConsoleBytes(unit.descriptor, chunk, control + count);
+        if (control + count > 0) writeConsoleBytes(unit, unit.descriptor, chunk, control + count);
         unit.recordStarted = true;
         unit.lineOpen = false;
         unit.position = 0;
         return;
     }
-    if (count > 0) writeConsoleBytes(unit.descriptor, bytes, count);
+    if (count > 0) writeConsoleBytes(unit, unit.descriptor, bytes, count);
     unit.position = 0;
 }
 
@@ -80,56 +75,35 @@ int makeRoom(UnitRecord& unit, int wanted) {
 
 }  // namespace
 
-void openConsoleUnits() {
+void ConsoleUnits::open() {
     Console& console = platformConsole();
-    inputTerminal = console.isTerminal(STANDARD_INPUT);
-    shared = inputTerminal && console.isTerminal(STANDARD_OUTPUT);
-    inputUnit = std::make_unique<UnitRecord>();
-    inputUnit->descriptor = STANDARD_INPUT;
-    if (shared) {
-        outputUnit.reset();
+    inputTerminal_ = console.isTerminal(STANDARD_INPUT);
+    shared_ = inputTerminal_ && console.isTerminal(STANDARD_OUTPUT);
+    input_ = std::make_unique<UnitRecord>();
+    input_->descriptor = STANDARD_INPUT;
+    input_->terminal = inputTerminal_;
+    if (shared_) {
+        output_.reset();
     } else {
-        outputUnit = std::make_unique<UnitRecord>();
-        outputUnit->descriptor = STANDARD_OUTPUT;
+        output_ = std::make_unique<UnitRecord>();
+        output_->descriptor = STANDARD_OUTPUT;
     }
 }
 
-void closeConsoleUnits() {
-    inputUnit.reset();
-    outputUnit.reset();
-    shared = false;
-    inputTerminal = false;
+void ConsoleUnits::close() {
+    input_.reset();
+    output_.reset();
+    shared_ = false;
+    inputTerminal_ = false;
 }
 
-bool consoleUnitsOpen() { return inputUnit != nullptr; }
-
-bool consoleShared() { return shared; }
-
-bool consoleInputIsTerminal() {
-    if (!inputUnit) openConsoleUnits();
-    return inputTerminal;
-}
-
-UnitRecord& consoleInputUnit() {
-    if (!inputUnit) openConsoleUnits();
-    return *inputUnit;
-}
-
-UnitRecord& consoleOutputUnit() {
-    if (!inputUnit) openConsoleUnits();
-    return shared ? *inputUnit : *outputUnit;
-}
-
-void writeConsoleBytes(int descriptor, const char* bytes, long count) {
+void writeConsoleBytes(UnitRecord& output, int descriptor, const char* bytes, long count) {
     while (count > 0) {
         long written = platformConsole().write(descriptor, bytes, count);
         if (written <= 0) {
-            if (consoleUnitsOpen()) {
-                // The device is gone: no line end is owed to it any more.
-                UnitRecord& output = consoleOutputUnit();
-                output.broken = true;
-                output.lineOpen = false;
-            }
+            // The device is gone: no line end is owed to it any more.
+            output.broken = true;
+            output.lineOpen = false;
             raiseRuntimeError(ErrorCode::WriteFailed, StatementKind::Write);
         }
         bytes += written;
@@ -170,12 +144,13 @@ void endRecord(UnitRecord& unit) {
 }
 
 void writeOwedLineEnd(UnitRecord& unit) {
-    if (unit.lineOpen) writeConsoleBytes(STANDARD_OUTPUT, "\r\n", 2);
+    if (unit.lineOpen) writeConsoleBytes(unit, STANDARD_OUTPUT, "\r\n", 2);
 }
 
-void closeDownConsole() {
-    if (!consoleUnitsOpen()) return;
-    UnitRecord& output = consoleOutputUnit();
+void closeDownConsole(void* context) {
+    ConsoleUnits& units = *static_cast<ConsoleUnits*>(context);
+    if (!units.isOpen()) return;
+    UnitRecord& output = units.output();
     if (output.lineOpen && !output.broken) {
         output.lineOpen = false;
         if (platformConsole().write(STANDARD_OUTPUT, "\r\n", 2) != 2) {
@@ -184,13 +159,14 @@ void closeDownConsole() {
                                messageText(ErrorCode::WriteFailed), StatementKind::Write);
         }
     }
-    closeConsoleUnits();
+    units.close();
 }
 
-void resetConsoleAfterError() {
-    if (!consoleUnitsOpen()) return;
-    UnitRecord& input = consoleInputUnit();
-    if (consoleShared()) {
+void resetConsoleAfterError(void* context) {
+    ConsoleUnits& units = *static_cast<ConsoleUnits*>(context);
+    if (!units.isOpen()) return;
+    UnitRecord& input = units.input();
+    if (units.shared()) {
         input.position = 0;
         input.lastIndex = -1;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "runtime/console.h"
@@ -34,36 +35,52 @@ struct UnitRecord {
     int pendingBlanks = 0;        // output: blanks owed before the next character placed
     bool recordStarted = false;   // output: the record's first chunk has gone to the device
     bool carriageControl = true;
+    bool terminal = false;        // input: standard input is a terminal (one line per read)
     bool broken = false;          // output: a write to the device failed; nothing more is owed
     ReadAhead readAhead;          // input from a file or pipe
 };
 
-// Creates the console records: one shared record when standard input and standard output
-// are both terminals, otherwise one for input and one for output.
-void openConsoleUnits();
+// The console's records of one run: one shared record when standard input and standard
+// output are both terminals, otherwise one for input and one for output.
+class ConsoleUnits {
+public:
+    // Creates the records for the console in use.
+    void open();
+    // Releases them (part of the close-down).
+    void close();
+    bool isOpen() const { return input_ != nullptr; }
 
-// Releases the console records (part of the close-down).
-void closeConsoleUnits();
+    // Whether one record serves both input and output.
+    bool shared() const { return shared_; }
+    // Whether standard input is a terminal, as found when the records were created: the
+    // console a process starts with stays what it is for the whole run.
+    bool inputIsTerminal() {
+        if (!input_) open();
+        return inputTerminal_;
+    }
 
-// Whether the console records exist.
-bool consoleUnitsOpen();
+    // The output and input records (the same record when shared). Created on first use if
+    // start-up has not.
+    UnitRecord& output() {
+        if (!input_) open();
+        return shared_ ? *input_ : *output_;
+    }
+    UnitRecord& input() {
+        if (!input_) open();
+        return *input_;
+    }
 
-// Whether one record serves both input and output.
-bool consoleShared();
+private:
+    std::unique_ptr<UnitRecord> input_;
+    std::unique_ptr<UnitRecord> output_;  // null when the input record is shared
+    bool shared_ = false;
+    bool inputTerminal_ = false;
+};
 
-// Whether standard input is a terminal, as found when the console records were created:
-// the console a process starts with stays what it is for the whole run.
-bool consoleInputIsTerminal();
-
-// The console's output and input records (the same record when shared). Creates them on
-// first use if start-up has not.
-UnitRecord& consoleOutputUnit();
-UnitRecord& consoleInputUnit();
-
-// Writes bytes to a standard descriptor, completing partial writes. A failed write raises
-// the WRITE error WriteFailed (after marking the console output record broken, so that the
-// close-down does not try again).
-void writeConsoleBytes(int descriptor, const char* bytes, long count);
+// Writes bytes to a standard descriptor for the console's output record `output`,
+// completing partial writes. A failed write raises the WRITE error WriteFailed (after
+// marking `output` broken, so that the close-down does not try again).
+void writeConsoleBytes(UnitRecord& output, int descriptor, const char* bytes, long count);
 
 // Adds `count` blanks to the blanks owed before the next character of the record.
 void addPendingBlanks(UnitRecord& unit, int count);
@@ -79,10 +96,12 @@ void endRecord(UnitRecord& unit);
 // Writes CR LF if the record's line is open; leaves lineOpen as it is.
 void writeOwedLineEnd(UnitRecord& unit);
 
-// The console's part of the close-down: an open output line gets its CR LF (a failed write
-// is reported, without ending the run again), then the records are released.
-void closeDownConsole();
+// The console's part of the close-down, given the ConsoleUnits: an open output line gets
+// its CR LF (a failed write is reported, without ending the run again), then the records
+// are released.
+void closeDownConsole(void* units);
 
-// After an input/output error: a shared record forgets its half-read line, and the
-// end-of-file state is cleared, so that the console stays usable for the close-down.
-void resetConsoleAfterError();
+// After an input/output error, given the ConsoleUnits: a shared record forgets its
+// half-read line, and the end-of-file state is cleared, so that the console stays usable
+// for the close-down.
+void resetConsoleAfterError(void* units);

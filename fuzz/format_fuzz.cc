@@ -64,16 +64,16 @@ void runOne(const std::string& text, int itemCount) {
     FuzzConsole console(guard);
     FuzzRun run(console, guard, false);
     runToExit([&] {
-        beginWrite(CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
+        beginWrite(run.io(), CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
         for (int i = 0; i < itemCount; ++i) {
             switch (i % 4) {
-            case 0: writeInteger(-i * 12345); break;
-            case 1: writeReal(static_cast<float>(i) / 3.0f); break;
-            case 2: writeCharacter("text", 4); break;
-            default: writeDouble(-1.0e100); break;
+            case 0: writeInteger(run.io(), -i * 12345); break;
+            case 1: writeReal(run.io(), static_cast<float>(i) / 3.0f); break;
+            case 2: writeCharacter(run.io(), "text", 4); break;
+            default: writeDouble(run.io(), -1.0e100); break;
             }
         }
-        endWrite();
+        endWrite(run.io());
     });
     if (guard.faultsMet() != 0) fail("a floating-point fault");
 }

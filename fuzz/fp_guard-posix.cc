@@ -39,7 +39,7 @@ void recordTrap(int, siginfo_t* info, void* context) {
     }
     auto* state = static_cast<ucontext_t*>(context);
     auto* fpu = state != nullptr ? state->uc_mcontext.fpregs : nullptr;
-    if (recordedCode == 0 && activeMathFunction == 0) {
+    if (recordedCode == 0 && signalState.activeMathFunction == 0) {
         const bool stackFault = fpu != nullptr && (fpu->swd & X87_STACK_FAULT) != 0;
         const int code = floatingPointExceptionCode(signalCode, stackFault);
         recordedCode = code != 0 ? code : -1;

@@ -37,7 +37,7 @@ int codeOf(const EXCEPTION_RECORD& record, const CONTEXT& context) {
 LONG CALLBACK recordTrap(EXCEPTION_POINTERS* pointers) {
     const int code = codeOf(*pointers->ExceptionRecord, *pointers->ContextRecord);
     if (code == 0) return EXCEPTION_CONTINUE_SEARCH;
-    if (recordedCode == 0 && activeMathFunction == 0) recordedCode = code;
+    if (recordedCode == 0 && signalState.activeMathFunction == 0) recordedCode = code;
     // The faulting instruction runs again, now masked: it delivers its default result and
     // the run goes on to its next console call.
     CONTEXT& context = *pointers->ContextRecord;

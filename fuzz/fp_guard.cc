@@ -11,13 +11,13 @@ FloatingPointGuard::FloatingPointGuard() { fpguard::saveHandling(); }
 
 FloatingPointGuard::~FloatingPointGuard() {
     fpguard::restoreHandling();
-    activeMathFunction = 0;
-    fpErrorCode = 0;
+    signalState.activeMathFunction = 0;
+    signalState.fpErrorCode = 0;
 }
 
 void FloatingPointGuard::arm() {
-    activeMathFunction = 0;
-    fpErrorCode = 0;
+    signalState.activeMathFunction = 0;
+    signalState.fpErrorCode = 0;
     faults_ = 0;
     pending_ = 0;
     trapping_ = fpguard::takeOverTraps();
@@ -52,6 +52,6 @@ void FloatingPointGuard::reportPendingFault() {
     // What the program's handler does at the fault, with the analysis' arithmetic as the
     // faulting code (no library function runs between console calls).
     if (code < 0) raiseRuntimeError(ErrorCode::FloatingPointUnknown, StatementKind::General);
-    fpErrorCode = code;
+    signalState.fpErrorCode = code;
     reportFloatingPointError();
 }

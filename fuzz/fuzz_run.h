@@ -11,11 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "analysis/invert.h"
 #include "analysis/lamvis2.h"
 #include "fuzz/fp_guard.h"
 #include "runtime/fpe.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/fake_console.h"
 
 [[noreturn]] inline void fuzzFailure(const char* target, const char* what) {
@@ -73,13 +72,12 @@ private:
 class FuzzRun {
 public:
     FuzzRun(FuzzConsole& console, FloatingPointGuard& guard, bool startProgram) : scope_(console) {
-        resetInversionState();
-        if (startProgram) startRuntime();
+        if (startProgram) startRuntime(scope_.run);
         else configureFloatingPoint();
         guard.arm();
     }
-    ~FuzzRun() { resetInversionState(); }
     FuzzRun(const FuzzRun&) = delete;
+    ConsoleIo& io() { return scope_.io; }
     FuzzRun& operator=(const FuzzRun&) = delete;
 
 private:
@@ -90,8 +88,8 @@ private:
 // Returns the exit status. `console`'s guard must be `guard`.
 inline int runWholeProgram(FuzzConsole& console, FloatingPointGuard& guard) {
     FuzzRun run(console, guard, true);
-    return runToExit([&guard] {
-        AnalysisSession session;
+    return runToExit([&guard, &run] {
+        AnalysisSession session(run.io());
         session.run();
         // A fault after the last console call (the sweep's last time step can overflow)
         // ends the run before its normal end, as the trap would.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fuzz/fuzz_run.h"
@@ -21,6 +22,7 @@ struct Case {
     std::string name, input, out, err;
     int status = 0;
     long fileSizeLimit = -1;
+    std::vector<std::string> commands;  // run at the pause
 };
 
 // Case file lines: escapes \\ \r \n \t \xHH, and \z at the end drops the line's end.
@@ -62,34 +64,62 @@ Case parseCase(const std::filesystem::path& path) {
     return parsed;
 }
 
-TEST(FuzzRun, EveryCaseRunsInProcessAsThroughPipes) {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
-        if (entry.path().extension() == ".case") paths.push_back(entry.path());
-    std::sort(paths.begin(), paths.end());
-    ASSERT_FALSE(paths.empty());
-
-    int faults = 0;
-    bool trapping = false;
-    for (const auto& path : paths) {
-        const Case expected = parseCase(path);
+// Runs the cases in one process, in their order: what each printed, its status and the
+// commands its pause ran; `faults` counts the floating-point faults the guard met.
+std::vector<Case> runCases(const std::vector<Case>& cases, int& faults, bool& trapping) {
+    std::vector<Case> results;
+    for (const Case& c : cases) {
         FloatingPointGuard guard;
         FuzzConsole console(guard);
-        console.input = expected.input;
-        console.outputLimit = expected.fileSizeLimit;
+        console.input = c.input;
+        console.outputLimit = c.fileSizeLimit;
         const int status = runWholeProgram(console, guard);
         faults += guard.faultsMet();
         trapping = guard.trapping();
-        EXPECT_EQ(status, expected.status) << expected.name;
-        EXPECT_EQ(console.err, expected.err) << expected.name;
-        if (console.commands.empty()) {
-            EXPECT_EQ(console.out, expected.out) << expected.name;
+        results.push_back({c.name, c.input, console.out, console.err, status, c.fileSizeLimit, console.commands});
+    }
+    return results;
+}
+
+std::vector<Case> allCases() {
+    std::vector<Case> cases;
+    for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
+        if (entry.path().extension() == ".case") cases.push_back(parseCase(entry.path()));
+    std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
+    return cases;
+}
+
+TEST(FuzzRun, EveryCaseRunsInProcessAsThroughPipes) {
+    const std::vector<Case> cases = allCases();
+    ASSERT_FALSE(cases.empty());
+    int faults = 0;
+    bool trapping = false;
+    const std::vector<Case> results = runCases(cases, faults, trapping);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(results[i].status, cases[i].status) << cases[i].name;
+        EXPECT_EQ(results[i].err, cases[i].err) << cases[i].name;
+        if (results[i].commands.empty()) {
+            EXPECT_EQ(results[i].out, cases[i].out) << cases[i].name;
         }
     }
     // The cases include faults of the analysis' arithmetic; with traps, the guard met them.
     if (trapping) {
         EXPECT_GT(faults, 0);
     }
+}
+
+// Each run starts from nothing: run backwards, each case follows another predecessor (one
+// that ended mid-statement, at the pause, with a fault) and gives all its first run gave.
+TEST(FuzzRun, ASecondRunInTheSameProcessInheritsNothing) {
+    std::vector<Case> cases = allCases();
+    int faults = 0;
+    bool trapping = false;
+    const std::vector<Case> first = runCases(cases, faults, trapping);
+    std::reverse(cases.begin(), cases.end());
+    const std::vector<Case> again = runCases(cases, faults, trapping);
+    auto seen = [](const Case& c) { return std::tie(c.status, c.out, c.err, c.commands); };
+    for (std::size_t i = 0, j = cases.size() - 1; i < cases.size(); ++i, --j)
+        EXPECT_TRUE(seen(again[j]) == seen(first[i])) << cases[j].name;
 }
 
 }  // namespace

@@ -63,13 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         status = runToExit([&] {
             for (;;) {
                 require(++statements <= statementLimit);
-                beginRead(statements % 3 == 0 ? INPUT_UNIT_FIVE : CONSOLE_INPUT_UNIT);
+                beginRead(run.io(), statements % 3 == 0 ? NUMBERED_INPUT_UNIT : CONSOLE_INPUT_UNIT);
                 std::int32_t integer = 0;
                 float real = std::numeric_limits<float>::quiet_NaN();
-                readIntegerItem(integer);
-                readRealItem(real);
+                readIntegerItem(run.io(), integer);
+                readRealItem(run.io(), real);
                 if (!std::isnan(real)) require(std::isfinite(real));
-                endRead();
+                endRead(run.io());
             }
         });
         require(guard.faultsMet() == 0, "a floating-point fault");

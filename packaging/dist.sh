@@ -23,8 +23,7 @@ umask 022
 # Only the flags the build sets: none from the caller's environment.
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
 
-version=$(sed -n 's/^project(lamvis2 VERSION \([0-9][0-9.]*\) .*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "dist: no project version in CMakeLists.txt" >&2; exit 1; }
+version=$(sh tools/version.sh) || { echo "dist: no version" >&2; exit 1; }
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
     { echo "dist: not a git clone: set SOURCE_DATE_EPOCH to the sources' time" >&2; exit 1; }

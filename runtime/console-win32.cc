@@ -26,9 +26,6 @@ HANDLE standardHandle(int fd) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-// Whether the platform is of the NT family, from the version word read at start-up.
-bool ntFamily = true;
-
 // Starts `commandLine` (with `application` as the file to run, or searched along the path
 // when that is null), sharing the standard handles, and waits for it to end. Returns false
 // with the error of the start when it could not be started.
@@ -51,6 +48,9 @@ bool startAndWait(const char* application, std::string commandLine, DWORD& start
 
 class Win32Console : public Console {
 public:
+    // Whether the platform is of the NT family, from the version word read at start-up.
+    bool ntFamily = true;
+
     long read(int fd, char* buffer, long count) override {
         HANDLE handle = standardHandle(fd);
         if (handle == nullptr || count < 0) return -1;
@@ -102,7 +102,7 @@ Console& systemConsole() { return win32Console; }
 
 void preparePlatform() {
     // The high bit of the version word is set outside the NT family.
-    ntFamily = (::GetVersion() & 0x80000000u) == 0;
+    win32Console.ntFamily = (::GetVersion() & 0x80000000u) == 0;
     // No error boxes: a fault the program does not handle ends it on the console.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }

@@ -1,15 +1,14 @@
 // The console in use: the platform's own (console-posix.cc, -win32.cc, -wasi.cc) unless a
-// test has installed another one.
+// test has installed another one. It is kept with what a signal handler reaches, since the
+// handler's report is written through it.
 #include "runtime/console.h"
 
-namespace {
+#include "runtime/signal_state.h"
 
-Console* installedConsole = nullptr;
-
-}  // namespace
+SignalState signalState;
 
 Console& platformConsole() {
-    return installedConsole != nullptr ? *installedConsole : systemConsole();
+    return signalState.console != nullptr ? *signalState.console : systemConsole();
 }
 
-void setPlatformConsole(Console* console) { installedConsole = console; }
+void setPlatformConsole(Console* console) { signalState.console = console; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/console.h"
+#include "runtime/signal_state.h"
 
 namespace {
 
@@ -58,13 +59,6 @@ const MessageEntry& entryFor(ErrorCode code) {
     return MESSAGES[0];  // every code has a row; this is not reached
 }
 
-bool closeDownFlag = false;
-int endingStatus = 0;
-std::string connectionName = "CON";
-StatementKind lastStatementKind = StatementKind::Write;
-RunTimeHook closeDownHook = nullptr;
-RunTimeHook inputOutputErrorHook = nullptr;
-
 bool isInputOutputKind(StatementKind kind) {
     return kind == StatementKind::Read || kind == StatementKind::Write;
 }
@@ -87,40 +81,49 @@ int messageNumber(ErrorCode code) { return entryFor(code).number; }
 
 const char* messageText(ErrorCode code) { return entryFor(code).text; }
 
-void setCurrentStatementKind(StatementKind kind) { lastStatementKind = kind; }
+void useErrorState(ErrorState* errors) { signalState.errors = errors; }
 
-StatementKind currentStatementKind() { return lastStatementKind; }
+void registerConsoleHooks(RunTimeHook closeDown, RunTimeHook inputOutputError, void* console) {
+    if (signalState.errors == nullptr) return;
+    signalState.errors->closeDown = closeDown;
+    signalState.errors->inputOutputError = inputOutputError;
+    signalState.errors->console = console;
+}
+
+void setCurrentStatementKind(StatementKind kind) {
+    if (signalState.errors != nullptr) signalState.errors->lastStatementKind = kind;
+}
+
+StatementKind currentStatementKind() {
+    return signalState.errors != nullptr ? signalState.errors->lastStatementKind : StatementKind::Write;
+}
 
 void setCurrentConnectionName(const char* name) {
     // Every statement names the console again: the copy is made only when it changes.
+    if (signalState.errors == nullptr) return;
+    std::string& connectionName = signalState.errors->connectionName;
     if (std::strcmp(connectionName.c_str(), name) != 0) connectionName = name;
 }
 
-bool closeDownStarted() { return closeDownFlag; }
-
-void registerCloseDown(RunTimeHook closeDown) { closeDownHook = closeDown; }
-
-void registerInputOutputErrorHook(RunTimeHook hook) { inputOutputErrorHook = hook; }
-
-void resetRuntimeErrorState() {
-    closeDownFlag = false;
-    endingStatus = 0;
-    connectionName = "CON";
-    lastStatementKind = StatementKind::Write;
-}
+bool closeDownStarted() { return signalState.errors != nullptr && signalState.errors->closeDownStarted; }
 
 void raiseRuntimeError(ErrorCode code, StatementKind kind) {
-    std::string name = connectionName;
+    ErrorState outsideRun;  // code run without a run (a test of one routine) reports alone
+    ErrorState& errors = signalState.errors != nullptr ? *signalState.errors : outsideRun;
+    std::string name = errors.connectionName;
     const MessageEntry& entry = entryFor(code);
-    if (isInputOutputKind(kind) && inputOutputErrorHook != nullptr) inputOutputErrorHook();
+    if (isInputOutputKind(kind) && errors.inputOutputError != nullptr)
+        errors.inputOutputError(errors.console);
     setCurrentConnectionName(name.c_str());
     reportRuntimeError(6000 + entry.number, entry.text, kind);
     // Only reached when the error was raised during the close-down.
-    platformConsole().exitProcess(endingStatus);
+    platformConsole().exitProcess(errors.endingStatus);
     std::abort();
 }
 
 void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
+    const std::string_view connectionName =
+        signalState.errors != nullptr ? std::string_view(signalState.errors->connectionName) : "CON";
     // The report is composed in one buffer and written in one go.
     std::string report;
     report.reserve(64 + text.size() + connectionName.size());
@@ -140,15 +143,17 @@ void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
     report.append(text);
     report.append("\r\n");
     writeError(report);
-    if (!closeDownFlag) endRun(1);
+    if (!closeDownStarted()) endRun(1);
 }
 
 void endRun(int status) {
-    if (!closeDownFlag) {
-        closeDownFlag = true;
-        endingStatus = status;
-        if (closeDownHook != nullptr) closeDownHook();
+    ErrorState* errors = signalState.errors;
+    if (errors == nullptr) platformConsole().exitProcess(status);
+    if (!errors->closeDownStarted) {
+        errors->closeDownStarted = true;
+        errors->endingStatus = status;
+        if (errors->closeDown != nullptr) errors->closeDown(errors->console);
     }
-    platformConsole().exitProcess(endingStatus);
+    platformConsole().exitProcess(errors->endingStatus);
     std::abort();
 }

@@ -2,6 +2,7 @@
 // ends every run.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // The kind of statement or facility in which an error occurred; it selects the letter in
@@ -62,6 +63,31 @@ const char* messageText(ErrorCode code);
 // Returns only while the close-down runs.
 void reportRuntimeError(int number, std::string_view text, StatementKind kind);
 
+// What the end of the run and the report do to the console, given the console's state.
+using RunTimeHook = void (*)(void* console);
+
+// The error state of one run: whether its close-down has begun and the status the run ends
+// with, what the report names (the connection and the kind of the most recent statement),
+// and what the close-down and an input/output error do to the console. The start-up
+// registers the hooks, so that reporting needs no knowledge of the console records.
+struct ErrorState {
+    bool closeDownStarted = false;
+    int endingStatus = 0;
+    std::string connectionName = "CON";
+    StatementKind lastStatementKind = StatementKind::Write;
+    RunTimeHook closeDown = nullptr;         // the open line gets its CR LF, records released
+    RunTimeHook inputOutputError = nullptr;  // a half-read line is forgotten
+    void* console = nullptr;                 // what both hooks are given
+};
+
+// Makes `errors` the error state of the run in progress (null: none, as before start-up).
+// It is reached through signalState, since a signal handler reports and ends the run too.
+void useErrorState(ErrorState* errors);
+
+// Registers the console's part of the close-down and of an input/output error, both given
+// `console`; null registers none.
+void registerConsoleHooks(RunTimeHook closeDown, RunTimeHook inputOutputError, void* console);
+
 // The kind of the most recent input or output statement (set when a statement begins);
 // an error raised outside any statement, such as at the pause, is reported with it.
 void setCurrentStatementKind(StatementKind kind);
@@ -70,25 +96,9 @@ StatementKind currentStatementKind();
 // The name of the connection an input/output error is reported on ("CON" for the console).
 void setCurrentConnectionName(const char* name);
 
-// What the end of the run and the report do to the console. The run-time's start-up
-// registers them, so that reporting needs no knowledge of the console records.
-using RunTimeHook = void (*)();
-
-// Registers the console's part of the close-down (the open line gets its CR LF, the
-// records are released); null registers none.
-void registerCloseDown(RunTimeHook closeDown);
-
-// Registers what an input/output error does to the console before it is reported (a
-// half-read line is forgotten); null registers none.
-void registerInputOutputErrorHook(RunTimeHook hook);
-
 // Ends the run: runs the close-down once (the registered console close-down, which may
 // report an error of its own) and exits the process with `status`.
 [[noreturn]] void endRun(int status);
 
 // Whether the close-down has begun.
 bool closeDownStarted();
-
-// Resets the error state (the close-down flag and connection name; the registered hooks
-// stay); for tests.
-void resetRuntimeErrorState();

@@ -18,13 +18,12 @@ struct ReportCase {
 class ReportLayoutTest : public testing::TestWithParam<ReportCase> {};
 
 TEST_P(ReportLayoutTest, WritesOneReportAndEndsWithStatusOne) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     const ReportCase& c = GetParam();
     int status = runToExit([&] { reportRuntimeError(c.number, c.text, c.kind); });
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(console.err, c.expected);
-    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(run.console.err, c.expected);
+    EXPECT_EQ(run.console.out, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,43 +60,40 @@ TEST(MessageTable, NumbersOfReachableErrors) {
 }
 
 TEST(CloseDown, OpenLineGetsItsLineEnd) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    int status = runToExit([] {
-        UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    int status = runToExit([&] {
+        UnitRecord& unit = run.scope.io.units.output();
         placeCharacters(unit, " prompt: ", 9);
         endRecord(unit);
         raiseRuntimeError(ErrorCode::RealSyntax, StatementKind::Read);
     });
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(console.out, "prompt: \r\n");
-    EXPECT_EQ(console.err, "\r\nrun-time error F6103: READ(CON)\r\n- invalid real\r\n");
+    EXPECT_EQ(run.console.out, "prompt: \r\n");
+    EXPECT_EQ(run.console.err, "\r\nrun-time error F6103: READ(CON)\r\n- invalid real\r\n");
 }
 
 TEST(CloseDown, ErrorDuringCloseDownIsReportedOnceAndKeepsStatus) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    UnitRecord& unit = run.scope.io.units.output();
     placeCharacters(unit, " last", 5);
     endRecord(unit);
-    console.failWrites = true;  // the final CR LF cannot be written
-    int status = runToExit([] {});
+    run.console.failWrites = true;  // the final CR LF cannot be written
+    int status = runToExit([&] {});
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(console.out, "last");
-    EXPECT_EQ(console.err, "\r\nrun-time error F6423: WRITE(CON)\r\n- write error on console\r\n");
+    EXPECT_EQ(run.console.out, "last");
+    EXPECT_EQ(run.console.err, "\r\nrun-time error F6423: WRITE(CON)\r\n- write error on console\r\n");
 }
 
 TEST(CloseDown, RunsOnce) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    UnitRecord& unit = consoleOutputUnit();
+    FakeRun run;
+    UnitRecord& unit = run.scope.io.units.output();
     placeCharacters(unit, " x", 2);
     endRecord(unit);
-    EXPECT_EQ(runToExit([] {}), 0);
+    EXPECT_EQ(runToExit([&] {}), 0);
     EXPECT_TRUE(closeDownStarted());
     // A report after the close-down has begun returns instead of ending the run again.
     reportRuntimeError(6501, "late", StatementKind::Read);
-    EXPECT_EQ(console.out, "x\r\n");
+    EXPECT_EQ(run.console.out, "x\r\n");
 }
 
 }  // namespace

@@ -57,10 +57,10 @@ void floatingPointSignalHandler(int, siginfo_t* info, void* context) {
         std::signal(SIGFPE, SIG_DFL);
         return;
     }
-    if (activeMathFunction == 0) {
+    if (signalState.activeMathFunction == 0) {
         const int code = floatingPointExceptionCode(signalCode, stackFaultIn(context));
         if (code == 0) raiseRuntimeError(ErrorCode::FloatingPointUnknown, StatementKind::General);
-        fpErrorCode = code;
+        signalState.fpErrorCode = code;
         reportFloatingPointError();
     }
     // Back here only while a library function runs (it handles its own faults) or while

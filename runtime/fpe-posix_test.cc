@@ -41,9 +41,6 @@ TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
     EXPECT_EQ(floatingPointExceptionCode(SI_USER), 0);
 }
 
-#ifndef LAMVIS_FORCE_FP_FLAGS
-#define LAMVIS_FORCE_FP_FLAGS 0
-#endif
 
 // The three traps are put in force where the unit can trap them (always on x86-64) and
 // the build does not force flag mode; otherwise every exception is left masked.
@@ -54,10 +51,10 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
     sigaction(SIGFPE, nullptr, &previous);
     feraiseexcept(FE_INEXACT);
     configureFloatingPoint();
-    const bool flagMode = floatingPointFlagMode;
-    floatingPointFlagMode = false;
+    const bool flagMode = signalState.flagMode;
+    signalState.flagMode = false;
 #if defined(__x86_64__)
-    EXPECT_EQ(flagMode, static_cast<bool>(LAMVIS_FORCE_FP_FLAGS));
+    EXPECT_EQ(flagMode, FORCE_FLAG_MODE);
 #endif
     EXPECT_EQ(fegetexcept(), flagMode ? 0 : FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);
@@ -71,8 +68,7 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
 // With the traps in force, underflow inside the library is accepted and no trap fires;
 // the trap setting is in force again after the call.
 TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     FloatingPointEnvironment environment;
     if (feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) == -1) GTEST_SKIP() << "no traps here";
     volatile double exp = mathExp(-1000.0);
@@ -81,7 +77,7 @@ TEST(MathWrappers, UnderflowIsSilentAndTrapsSurviveTheCall) {
     fedisableexcept(FE_ALL_EXCEPT);
     EXPECT_EQ(exp, 0.0);
     EXPECT_EQ(pow, 0.0);
-    EXPECT_TRUE(console.err.empty());
+    EXPECT_TRUE(run.console.err.empty());
 }
 
 // The same reports with the traps in force and in flag mode.
@@ -104,18 +100,17 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
         // A software-flag build never runs with the traps in force.
         if (SOFTWARE_FP_FLAGS && !flagMode) continue;
         for (const Case& c : cases) {
-            FakeConsole console;
-            FakeConsoleScope scope(console);
+            FakeRun run;
             FloatingPointEnvironment environment;
             feclearexcept(FE_ALL_EXCEPT);
             if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);  // where it can
-            floatingPointFlagMode = flagMode;
+            signalState.flagMode = flagMode;
             int status = runToExit([&] { c.call(c.argument); });
-            floatingPointFlagMode = false;
+            signalState.flagMode = false;
             fedisableexcept(FE_ALL_EXCEPT);
             EXPECT_EQ(status, 1) << c.expected << flagMode;
-            EXPECT_EQ(console.err, c.expected) << flagMode;
-            EXPECT_EQ(activeMathFunction, 0);
+            EXPECT_EQ(run.console.err, c.expected) << flagMode;
+            EXPECT_EQ(signalState.activeMathFunction, 0);
         }
     }
 }

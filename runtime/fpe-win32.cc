@@ -115,10 +115,10 @@ void quietInterruptedArithmetic(CONTEXT& context) {
 LONG CALLBACK floatingPointExceptionHandler(EXCEPTION_POINTERS* pointers) {
     if (!isFloatingPointException(static_cast<DWORD>(pointers->ExceptionRecord->ExceptionCode)))
         return EXCEPTION_CONTINUE_SEARCH;
-    if (activeMathFunction == 0) {
+    if (signalState.activeMathFunction == 0) {
         const int code = exceptionCodeOf(*pointers->ExceptionRecord, *pointers->ContextRecord);
         if (code == 0) raiseRuntimeError(ErrorCode::FloatingPointUnknown, StatementKind::General);
-        fpErrorCode = code;
+        signalState.fpErrorCode = code;
         reportFloatingPointError();
     }
     // Back here only while a library function runs (it handles its own faults) or while
@@ -147,15 +147,13 @@ int __cdecl libraryErrorCallback(struct _exception* record) {
     return accepted;
 }
 
-bool handlersInstalled = false;
-
 }  // namespace
 
 bool enableFloatingPointTraps() {
     writeX87Control((readX87Control() & ~X87_MASKS) | FP_TRAP_SETTING);
     writeMxcsr((readMxcsr() & ~(MXCSR_FLAGS | MXCSR_MASKS)) | (MXCSR_MASKS & ~MXCSR_TRAPPED));
-    if (!handlersInstalled) {
-        handlersInstalled = true;
+    if (!signalState.handlersInstalled) {
+        signalState.handlersInstalled = true;
         ::AddVectoredExceptionHandler(1, floatingPointExceptionHandler);
         std::signal(SIGFPE, raisedSignalHandler);
         __mingw_setusermatherr(libraryErrorCallback);

@@ -13,14 +13,6 @@
 #include "runtime/error.h"
 #include "runtime/mathlib.h"
 
-int activeMathFunction = 0;
-int fpErrorCode = 0;
-bool floatingPointFlagMode = false;
-
-// A build may ask for flag mode where the traps would work, to compare the two modes.
-#ifndef LAMVIS_FORCE_FP_FLAGS
-#define LAMVIS_FORCE_FP_FLAGS 0
-#endif
 
 namespace {
 
@@ -46,16 +38,12 @@ const ExceptionEntry EXCEPTIONS[] = {
 const char* const LIBRARY_ERROR_TEXTS[] = {"DOMAIN", "SING",  "OVERFLOW",
                                            "UNDERFLOW", "TLOSS", "PLOSS"};
 
-// Name of the library function whose error is being reported, at most 8 characters.
-char functionName[9] = {};
-int functionNameLength = 0;
-
 void setFunctionName(const char* name) {
     if (std::strncmp(name, "pow", 3) == 0) name = "**";
     else if (std::strncmp(name, "fmod", 4) == 0) name = "mod";
-    functionNameLength = static_cast<int>(::strnlen(name, sizeof functionName - 1));
-    std::memcpy(functionName, name, static_cast<std::size_t>(functionNameLength));
-    functionName[functionNameLength] = '\0';
+    signalState.functionNameLength = static_cast<int>(::strnlen(name, sizeof signalState.functionName - 1));
+    std::memcpy(signalState.functionName, name, static_cast<std::size_t>(signalState.functionNameLength));
+    signalState.functionName[signalState.functionNameLength] = '\0';
 }
 
 // The message is composed in a fixed buffer: the report may be made from inside the
@@ -84,12 +72,12 @@ struct MessageBuffer {
 // The fault flags the check points read: the software's in a software-flag build, the
 // hardware's otherwise.
 int raisedFaultFlags() {
-    if constexpr (SOFTWARE_FP_FLAGS) return softwareFloatingPointFlags;
+    if constexpr (SOFTWARE_FP_FLAGS) return signalState.softwareFlags;
     else return raisedFloatingPointFlags();
 }
 
 void clearFaultFlags() {
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
     clearFloatingPointFlags();
 }
 
@@ -105,16 +93,16 @@ double callLibrary(int functionCode, const char* name, double arg1, double arg2,
     int type = 0;
     double result;
     if constexpr (SOFTWARE_FP_FLAGS) {
-        activeMathFunction = functionCode;
+        signalState.activeMathFunction = functionCode;
         result = function();
-        activeMathFunction = 0;
+        signalState.activeMathFunction = 0;
         type = classify(result);
     } else {
         FloatingPointHold saved;
         holdFloatingPoint(saved);
-        activeMathFunction = functionCode;
+        signalState.activeMathFunction = functionCode;
         volatile double held = function();
-        activeMathFunction = 0;
+        signalState.activeMathFunction = 0;
         const int raised = raisedFloatingPointFlags();
         restoreFloatingPoint(saved);
         result = held;
@@ -142,18 +130,18 @@ void configureFloatingPoint() {
             holdFloatingPoint(discarded);
         }
         clearFaultFlags();
-        floatingPointFlagMode = true;
+        signalState.flagMode = true;
         return;
     }
     clearFloatingPointFlags();
     bool trapsInForce = enableFloatingPointTraps();
-    if (trapsInForce && LAMVIS_FORCE_FP_FLAGS) {
+    if (trapsInForce && FORCE_FLAG_MODE) {
         // Masks every trap again; the handler stays for a signal raised outright.
         FloatingPointHold discarded;
         holdFloatingPoint(discarded);
         trapsInForce = false;
     }
-    floatingPointFlagMode = !trapsInForce;
+    signalState.flagMode = !trapsInForce;
     clearFloatingPointFlags();
 }
 
@@ -167,7 +155,7 @@ void reportRaisedFloatingPointFault() {
     // Cleared first: a report that returns (during the close-down) must not be repeated
     // at the next check point.
     clearFaultFlags();
-    fpErrorCode = code;
+    signalState.fpErrorCode = code;
     reportFloatingPointError();
 }
 
@@ -183,7 +171,7 @@ bool checkedFloatingPointResult(bool condition) {
 
 int mathLibraryErrorHook(MathLibraryError& error) {
     if (error.type == MATH_UNDERFLOW || error.type == MATH_PLOSS) return 1;
-    fpErrorCode = error.type;
+    signalState.fpErrorCode = error.type;
     setFunctionName(error.name != nullptr ? error.name : "");
     reportFloatingPointError();
     return 0;  // reached only during the close-down; the default result stands
@@ -191,21 +179,21 @@ int mathLibraryErrorHook(MathLibraryError& error) {
 
 void reportFloatingPointError() {
     MessageBuffer message;
-    if (fpErrorCode >= 10) {
+    if (signalState.fpErrorCode >= 10) {
         for (const auto& entry : EXCEPTIONS) {
-            if (entry.code != fpErrorCode) continue;
+            if (entry.code != signalState.fpErrorCode) continue;
             message.append("floating-point error: ");
             message.append(entry.text);
             reportRuntimeError(entry.number, std::string_view(message.text, message.length),
                                StatementKind::Math);
             return;
         }
-    } else if (fpErrorCode >= MATH_DOMAIN && fpErrorCode <= MATH_PLOSS) {
-        message.append(functionName, static_cast<std::size_t>(functionNameLength));
+    } else if (signalState.fpErrorCode >= MATH_DOMAIN && signalState.fpErrorCode <= MATH_PLOSS) {
+        message.append(signalState.functionName, static_cast<std::size_t>(signalState.functionNameLength));
         message.append(": ");
-        message.append(LIBRARY_ERROR_TEXTS[fpErrorCode - 1]);
+        message.append(LIBRARY_ERROR_TEXTS[signalState.fpErrorCode - 1]);
         message.append(" error");
-        reportRuntimeError(6200 + fpErrorCode, std::string_view(message.text, message.length),
+        reportRuntimeError(6200 + signalState.fpErrorCode, std::string_view(message.text, message.length),
                            StatementKind::Math);
         return;
     }

@@ -10,7 +10,9 @@
 #include <cfenv>
 #include <cstdint>
 
+#include "fault_mode.h"
 #include "runtime/fpflags.h"
+#include "runtime/signal_state.h"
 
 // Exception codes of trapped floating-point faults, as the signal layer delivers them.
 constexpr int FP_CODE_INVALID = 129;
@@ -31,7 +33,7 @@ constexpr int MATH_UNDERFLOW = 4;
 constexpr int MATH_TLOSS = 5;
 constexpr int MATH_PLOSS = 6;
 
-// Codes of activeMathFunction for the library functions the analysis calls.
+// Codes of signalState.activeMathFunction for the library functions the analysis calls.
 constexpr int MATH_FUNCTION_POW = 36;
 constexpr int MATH_FUNCTION_COS = 21;
 constexpr int MATH_FUNCTION_SIN = 22;
@@ -44,11 +46,9 @@ constexpr int MATH_FUNCTION_EXP = 34;
 // traps: its flags are the software's.
 void configureFloatingPoint();
 
-// Code of the library function running on behalf of the analysis; 0 otherwise.
-extern int activeMathFunction;
-
-// The fault being reported: an exception code (129 and up) or a library error type (1-6).
-extern int fpErrorCode;
+// signalState.activeMathFunction: the code of the library function running on behalf of
+// the analysis; 0 otherwise. signalState.fpErrorCode: the fault being reported, an
+// exception code (129 and up) or a library error type (1-6).
 
 // An error detected by a function of the mathematical library.
 struct MathLibraryError {
@@ -64,7 +64,7 @@ struct MathLibraryError {
 // and ends the run.
 int mathLibraryErrorHook(MathLibraryError& error);
 
-// Reports the fault in fpErrorCode (with the library function's name for a library error)
+// Reports the fault in signalState.fpErrorCode (with the library function's name for a library error)
 // as a MATH run-time error, which ends the run. A code outside the tables gets the general
 // report of an unexpected floating-point exception. Returns only during the close-down.
 void reportFloatingPointError();
@@ -87,10 +87,9 @@ double mathExp(double x);
 // expression is written. The flags are the hardware's, or, in a software-flag build, those
 // the analysis' arithmetic keeps itself (runtime/fpflags.h).
 
-// True when configureFloatingPoint found the traps not in force, and always in a
-// software-flag build; false otherwise (and before start-up, so that code run without the
-// start-up checks nothing).
-extern bool floatingPointFlagMode;
+// signalState.flagMode is true when configureFloatingPoint found the traps not in force,
+// and always in a software-flag build; false otherwise (and before start-up, so that code
+// run without the start-up checks nothing).
 
 // Reports a raised invalid operation, division by zero or overflow as the trap would have,
 // and ends the run. Several raised together come from one expression, whose first fault
@@ -109,53 +108,23 @@ float checkedFloatingPointResult(float value);
 bool checkedFloatingPointResult(bool condition);
 
 // The quick test in front of those check points: false when no fault flag can be raised,
-// so that the full test is made only when one is. In a software-flag build it is a test of
-// the software flags. Otherwise, on x86-64, the analysis' arithmetic runs on the SSE unit, so
-// a value's check reads the SSE flags in place (the value is an input of the read, so its
-// computation is complete first); the check without a value, made before every output
-// statement and library call, reads the x87 unit's too (its stack check is raised there), so
-// that no fault of either unit reaches the output. Elsewhere the full test is always made.
-// The hardware flags tested: invalid 0x01, division by zero 0x04, overflow 0x08.
-#if defined(__x86_64__)
-constexpr unsigned QUICK_FAULT_FLAGS = 0x0D;
-inline bool hardwareFaultFlagsMayBeRaised(float value) {
-    unsigned status;
-    asm volatile("stmxcsr %0" : "=m"(status) : "x"(value));
-    return (status & QUICK_FAULT_FLAGS) != 0;
-}
-inline bool hardwareFaultFlagsMayBeRaised(bool condition) {
-    unsigned status;
-    asm volatile("stmxcsr %0" : "=m"(status) : "r"(condition));
-    return (status & QUICK_FAULT_FLAGS) != 0;
-}
-inline bool hardwareFaultFlagsMayBeRaised() {
-    unsigned status;
-    unsigned short x87Status;
-    asm volatile("stmxcsr %0\n\tfnstsw %1" : "=m"(status), "=m"(x87Status) : : "memory");
-    return ((status | x87Status) & QUICK_FAULT_FLAGS) != 0;
-}
-#else
-inline bool hardwareFaultFlagsMayBeRaised(float) { return true; }
-inline bool hardwareFaultFlagsMayBeRaised(bool) { return true; }
-inline bool hardwareFaultFlagsMayBeRaised() { return true; }
-#endif
-
+// so that the full test is made only when one is. The build's fault mode (fault_mode.h)
+// gives it: a test of the software flags, or of the hardware's where it can be made cheaply.
 template <typename... Value>
 inline bool faultFlagsMayBeRaised(Value... value) {
-    if constexpr (SOFTWARE_FP_FLAGS) return (softwareFloatingPointFlags & FP_FAULT_FLAGS) != 0;
-    else return hardwareFaultFlagsMayBeRaised(value...);
+    return FaultArithmetic::flagsMayBeRaised(value...);
 }
 
-// A check point. Costs one test of floatingPointFlagMode where the traps are in force.
+// A check point. Costs one test of signalState.flagMode where the traps are in force.
 inline void checkFloatingPointFault() {
-    if (floatingPointFlagMode && faultFlagsMayBeRaised()) reportRaisedFloatingPointFault();
+    if (signalState.flagMode && faultFlagsMayBeRaised()) reportRaisedFloatingPointFault();
 }
 
 // ---- Platform layer: implemented once per platform ----
 
 // Tries to make invalid operation, division by zero and overflow trap, with denormal
 // operand, underflow and inexact left silent, and installs the handler that turns a trapped
-// fault into its report: with activeMathFunction 0 it sets fpErrorCode to the exception
+// fault into its report: with signalState.activeMathFunction 0 it sets signalState.fpErrorCode to the exception
 // code (129 and up) and calls reportFloatingPointError; otherwise, and when the report
 // returns during the close-down, it lets the arithmetic go on with the default result.
 // Returns true only when all three traps are really in force (read back from the unit);

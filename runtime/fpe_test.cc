@@ -37,32 +37,29 @@ TEST(FloatingPointReport, ExceptionCodesGiveTheirTextAndNumber) {
         {139, 6111, "stack underflow"},
     };
     for (const Case& c : cases) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
-        fpErrorCode = c.code;
-        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << c.code;
-        EXPECT_EQ(console.err, mathReport(c.number, std::string("floating-point error: ") + c.text))
+        FakeRun run;
+        signalState.fpErrorCode = c.code;
+        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << c.code;
+        EXPECT_EQ(run.console.err, mathReport(c.number, std::string("floating-point error: ") + c.text))
             << c.code;
     }
 }
 
 TEST(FloatingPointReport, CodesOutsideTheTablesGetTheGeneralReport) {
     for (int code : {0, 7, 128, 135, 137, 140, 200}) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
-        fpErrorCode = code;
-        EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1) << code;
-        EXPECT_EQ(console.err, generalReport(ErrorCode::FloatingPointUnknown)) << code;
+        FakeRun run;
+        signalState.fpErrorCode = code;
+        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << code;
+        EXPECT_EQ(run.console.err, generalReport(ErrorCode::FloatingPointUnknown)) << code;
     }
 }
 
 TEST(FloatingPointReport, OpenConsoleLineGetsItsLineEndAfterTheReport) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
-    consoleOutputUnit().lineOpen = true;
-    fpErrorCode = 131;
-    EXPECT_EQ(runToExit([] { reportFloatingPointError(); }), 1);
-    EXPECT_EQ(console.out, "\r\n");
+    FakeRun run;
+    run.scope.io.units.output().lineOpen = true;
+    signalState.fpErrorCode = 131;
+    EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1);
+    EXPECT_EQ(run.console.out, "\r\n");
 }
 
 TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
@@ -83,14 +80,13 @@ TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
         {MATH_PLOSS, "cos", ""},
     };
     for (const Case& c : cases) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
+        FakeRun run;
         MathLibraryError error;
         error.type = c.type;
         error.name = c.name;
         int accepted = -1;
         int status = runToExit([&] { accepted = mathLibraryErrorHook(error); });
-        EXPECT_EQ(console.err, c.expected) << c.name << ' ' << c.type;
+        EXPECT_EQ(run.console.err, c.expected) << c.name << ' ' << c.type;
         if (c.expected.empty()) {
             EXPECT_NE(accepted, 0);
             EXPECT_EQ(status, 0);
@@ -102,16 +98,15 @@ TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
 
 // The library's results pass through unchanged when it raises nothing worth reporting.
 TEST(MathWrappers, ReturnTheLibraryResults) {
-    FakeConsole console;
-    FakeConsoleScope scope(console);
+    FakeRun run;
     const volatile double third = 1.0 / 3.0;
     EXPECT_EQ(mathPow(2.5, 3.0), std::pow(2.5, 3.0));
     EXPECT_EQ(mathPow(9.0, third), std::pow(9.0, third));
     EXPECT_EQ(mathCos(0.7), std::cos(0.7));
     EXPECT_EQ(mathSin(0.7), std::sin(0.7));
     EXPECT_EQ(mathExp(-2.0), std::exp(-2.0));
-    EXPECT_EQ(activeMathFunction, 0);
-    EXPECT_TRUE(console.err.empty());
+    EXPECT_EQ(signalState.activeMathFunction, 0);
+    EXPECT_TRUE(run.console.err.empty());
 }
 
 // Flag mode: the faults of an expression, found at the next check point, give the report
@@ -130,7 +125,7 @@ Wide tiny() { return one() * 1.0e-300; }
 
 void clearAllFlags() {
     std::feclearexcept(FE_ALL_EXCEPT);
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
 }
 
 TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
@@ -156,18 +151,17 @@ TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
         {"1 / 3", [] { stored = rounded(one() / 3.0); }, 0, ""},
     };
     for (const Case& c : cases) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
+        FakeRun run;
         clearAllFlags();
-        floatingPointFlagMode = true;
+        signalState.flagMode = true;
         const int status = runToExit([&] {
             c.expression();
             checkFloatingPointFault();
         });
-        floatingPointFlagMode = false;
+        signalState.flagMode = false;
         clearAllFlags();
         EXPECT_EQ(status, c.number == 0 ? 0 : 1) << c.name;
-        EXPECT_EQ(console.err,
+        EXPECT_EQ(run.console.err,
                   c.number == 0 ? "" : mathReport(c.number, std::string("floating-point error: ") + c.text))
             << c.name;
     }
@@ -177,17 +171,16 @@ TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
 // the library's own error, and not at all when checks are off (the traps' mode).
 TEST(FlagMode, PendingFaultComesBeforeTheLibraryCall) {
     for (bool flagMode : {true, false}) {
-        FakeConsole console;
-        FakeConsoleScope scope(console);
+        FakeRun run;
         clearAllFlags();
         std::feraiseexcept(FE_DIVBYZERO);
         raiseSoftwareFlags(FP_FLAG_DIVIDE_BY_ZERO);
-        floatingPointFlagMode = flagMode;
-        const int status = runToExit([] { mathExp(1000.0); });
-        floatingPointFlagMode = false;
+        signalState.flagMode = flagMode;
+        const int status = runToExit([&] { mathExp(1000.0); });
+        signalState.flagMode = false;
         clearAllFlags();
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(console.err, flagMode ? mathReport(6103, "floating-point error: divide by zero")
+        EXPECT_EQ(run.console.err, flagMode ? mathReport(6103, "floating-point error: divide by zero")
                                         : mathReport(6203, "exp: OVERFLOW error"));
     }
 }

@@ -8,7 +8,6 @@
 
 #include "runtime/fpe.h"
 
-int softwareFloatingPointFlags = 0;
 
 namespace {
 

@@ -3,7 +3,7 @@
 // neither flags nor traps) or where a build asks for it.
 //
 // In a software-flag build every operation of the analysis' arithmetic (analysis/rounding.h)
-// raises invalid operation, division by zero and overflow into softwareFloatingPointFlags
+// raises invalid operation, division by zero and overflow into signalState.softwareFlags
 // exactly as IEEE 754 hardware raises them into its status register, and the check points
 // read that word instead of the hardware's. Each operation costs a test of its result: only
 // a result that is not finite can come from a raising operation, and only then are the
@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cmath>
+
+#include "runtime/signal_state.h"
 
 // The flags, as a set. The platform layer maps its own to these.
 constexpr int FP_FLAG_INVALID = 0x01;
@@ -23,16 +25,9 @@ constexpr int FP_FAULT_FLAGS = FP_FLAG_INVALID | FP_FLAG_DIVIDE_BY_ZERO | FP_FLA
 // Set with FP_FLAG_INVALID when the invalid operation was the x87 unit's register stack check.
 constexpr int FP_FLAG_STACK_FAULT = 0x40000000;
 
-#if defined(LAMVIS_SOFTWARE_FP_FLAGS) && LAMVIS_SOFTWARE_FP_FLAGS
-inline constexpr bool SOFTWARE_FP_FLAGS = true;
-#else
-inline constexpr bool SOFTWARE_FP_FLAGS = false;
-#endif
-
-// The flags raised by the analysis' arithmetic since they were last cleared (software-flag
-// builds only; 0 otherwise). Only the three faults are kept: underflow and inexact are never
-// reported.
-extern int softwareFloatingPointFlags;
+// signalState.softwareFlags: the flags raised by the analysis' arithmetic since they were
+// last cleared (software-flag builds only; 0 otherwise). Only the three faults are kept:
+// underflow and inexact are never reported.
 
 // The flags an operation raised, from its operands and its result, for a result that is not
 // finite (the only results a raising operation gives, but for a signaling NaN operand, which
@@ -54,7 +49,7 @@ int libraryErrorOfExp(double x, double result);
 int libraryErrorOfCosOrSin(double x);
 
 // The operations, with their flags raised. Inline, for the common path.
-inline void raiseSoftwareFlags(int flags) { softwareFloatingPointFlags |= flags; }
+inline void raiseSoftwareFlags(int flags) { signalState.softwareFlags |= flags; }
 
 inline double softwareSum(double a, double b) {
     const double result = a + b;

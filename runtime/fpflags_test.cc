@@ -124,13 +124,13 @@ TEST(SoftwareFlags, ArithmeticRaisesWhatTheHardwareRaises) {
             std::feclearexcept(FE_ALL_EXCEPT);
             operation.hardware();
             const int expectedFlags = hardwareFaults();
-            softwareFloatingPointFlags = 0;
+            signalState.softwareFlags = 0;
             const double result = operation.software(a, b);
             ASSERT_TRUE(sameValue(result, hardwareResult)) << describe(operation.name, a, b);
-            ASSERT_EQ(softwareFloatingPointFlags, expectedFlags) << describe(operation.name, a, b);
+            ASSERT_EQ(signalState.softwareFlags, expectedFlags) << describe(operation.name, a, b);
         }
     }
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
 }
 
 TEST(SoftwareFlags, RoundingToFloatRaisesWhatTheHardwareRaises) {
@@ -141,13 +141,13 @@ TEST(SoftwareFlags, RoundingToFloatRaisesWhatTheHardwareRaises) {
         std::feclearexcept(FE_ALL_EXCEPT);
         hardwareRounding = static_cast<float>(leftOperand);
         const int expectedFlags = hardwareFaults();
-        softwareFloatingPointFlags = 0;
+        signalState.softwareFlags = 0;
         const float result = softwareRounding(x);
         ASSERT_EQ(std::bit_cast<std::uint32_t>(result), std::bit_cast<std::uint32_t>(hardwareRounding))
             << describe("to float", x, 0.0);
-        ASSERT_EQ(softwareFloatingPointFlags, expectedFlags) << describe("to float", x, 0.0);
+        ASSERT_EQ(signalState.softwareFlags, expectedFlags) << describe("to float", x, 0.0);
     }
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
 }
 
 // Ordered comparisons signal invalid on any NaN, equality only on a signaling one.
@@ -163,15 +163,15 @@ TEST(SoftwareFlags, ComparisonsRaiseWhatTheHardwareRaises) {
             std::feclearexcept(FE_ALL_EXCEPT);
             hardwareOutcome = leftOperand == rightOperand;
             const int equalityFlags = hardwareFaults();
-            softwareFloatingPointFlags = 0;
+            signalState.softwareFlags = 0;
             EXPECT_EQ(softwareUnordered(a, b), std::isunordered(a, b));
-            EXPECT_EQ(softwareFloatingPointFlags, orderedFlags) << describe("<", a, b);
-            softwareFloatingPointFlags = 0;
+            EXPECT_EQ(signalState.softwareFlags, orderedFlags) << describe("<", a, b);
+            signalState.softwareFlags = 0;
             softwareUnorderedEquality(a, b);
-            EXPECT_EQ(softwareFloatingPointFlags, equalityFlags) << describe("==", a, b);
+            EXPECT_EQ(signalState.softwareFlags, equalityFlags) << describe("==", a, b);
         }
     }
-    softwareFloatingPointFlags = 0;
+    signalState.softwareFlags = 0;
 }
 
 #if defined(__GLIBC__)

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "consoleio/input.h"
-#include "consoleio/record.h"
+#include "app/startup.h"
+#include "consoleio/console_io.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
 
@@ -68,28 +68,32 @@ public:
     [[noreturn]] void exitProcess(int status) override { throw ProcessExit{status}; }
 };
 
-// Installs a fake console for the lifetime of the scope, with fresh run-time state: the
-// error state, the console reader and the console records (created for the fake's
-// terminal flags, so set those before opening the scope).
+// Installs a fake console for the lifetime of the scope, with a run-time of its own: a
+// fresh error state and console I/O, whose records are created for the fake's terminal
+// flags (so set those before opening the scope).
 class FakeConsoleScope {
 public:
+    RunTime run;
+    ConsoleIo& io = run.console;
+
     explicit FakeConsoleScope(FakeConsole& console) {
         setPlatformConsole(&console);
-        resetRuntimeErrorState();
-        registerCloseDown(closeDownConsole);
-        registerInputOutputErrorHook(resetConsoleAfterError);
-        closeConsoleUnits();
-        resetConsoleInput();
-        openConsoleUnits();
+        useErrorState(&run.errors);
+        registerConsoleHooks(closeDownConsole, resetConsoleAfterError, &io.units);
+        io.units.open();
     }
     ~FakeConsoleScope() {
-        closeConsoleUnits();
-        resetConsoleInput();
-        resetRuntimeErrorState();
+        useErrorState(nullptr);
         setPlatformConsole(nullptr);
     }
     FakeConsoleScope(const FakeConsoleScope&) = delete;
     FakeConsoleScope& operator=(const FakeConsoleScope&) = delete;
+};
+
+// A fake console with redirected input and output, in its scope.
+struct FakeRun {
+    FakeConsole console;
+    FakeConsoleScope scope{console};
 };
 
 // Runs `body` and then the normal end of the run (endRun(0)); returns the exit status,

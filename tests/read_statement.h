@@ -9,27 +9,27 @@
 #include <limits>
 #include <string>
 
-#include "consoleio/input.h"
+#include "consoleio/console_io.h"
 
 constexpr std::int32_t INTEGER_UNTOUCHED = std::numeric_limits<std::int32_t>::min() + 1;
 
-inline std::string runReadStatement(const std::string& word) {
+inline std::string runReadStatement(ConsoleIo& io, const std::string& word) {
     std::string values;
-    beginRead(CONSOLE_INPUT_UNIT);
+    beginRead(io, CONSOLE_INPUT_UNIT);
     for (char type : word) {
         if (!values.empty()) values += ',';
         if (type == 'i') {
             std::int32_t target = INTEGER_UNTOUCHED;
-            readIntegerItem(target);
+            readIntegerItem(io, target);
             values += target == INTEGER_UNTOUCHED ? "null" : std::to_string(target);
         } else {
             float target = std::numeric_limits<float>::quiet_NaN();
-            readRealItem(target);
+            readRealItem(io, target);
             char text[40];
             std::snprintf(text, sizeof text, "%.9g", static_cast<double>(target));
             values += std::isnan(target) ? "null" : text;
         }
     }
-    endRead();
+    endRead(io);
     return values;
 }

@@ -3,10 +3,10 @@
 
 #include <string_view>
 
-#include "consoleio/output.h"
+#include "consoleio/console_io.h"
 
-inline void writeLine(std::string_view text) {
-    beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, -1);
-    writeCharacter(text.data(), static_cast<int>(text.size()));
-    endWrite();
+inline void writeLine(ConsoleIo& io, std::string_view text) {
+    beginWrite(io, CONSOLE_OUTPUT_UNIT, nullptr, -1);
+    writeCharacter(io, text.data(), static_cast<int>(text.size()));
+    endWrite(io);
 }

@@ -11,7 +11,7 @@
 #include "consoleio/output.h"
 #include "runtime/error.h"
 #include "runtime/fpe.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 
 namespace {
@@ -29,8 +29,9 @@ volatile float stored = 0.0f;
 }  // namespace
 
 int main(int argc, char** argv) {
-    startRuntime();
-    writeLine("Enter value: ");
+    RunTime run;
+    startRuntime(run);
+    writeLine(run.console, "Enter value: ");
     // The fault comes from the argument, or from FPE_DRIVER_FAULT when there is none.
     const char* fault = argc > 1 ? argv[1] : std::getenv("FPE_DRIVER_FAULT");
     if (fault == nullptr) fault = "";
@@ -58,13 +59,13 @@ int main(int argc, char** argv) {
         stored = narrow(one * 1.0e-40);                   // below the float range
         const float denormal = stored;
         // Gradual underflow: the double product is 0, the float a nonzero denormal.
-        writeLine(product == 0.0 && denormal > 0.0f && denormal < FLT_MIN ? "gradual underflow"
+        writeLine(run.console, product == 0.0 && denormal > 0.0f && denormal < FLT_MIN ? "gradual underflow"
                                                                          : "flushed");
     } else if (std::strcmp(fault, "exp-overflow") == 0) {
         stored = rounded(exp(wide(largeExponentValue)));
     } else if (std::strcmp(fault, "exp-underflow") == 0) {
         const Wide result = exp(-wide(largeExponentValue));
-        writeLine(result == 0.0 ? "exp underflow accepted" : "exp underflow wrong");
+        writeLine(run.console, result == 0.0 ? "exp underflow accepted" : "exp underflow wrong");
     } else if (std::strcmp(fault, "pow-domain") == 0) {
         stored = rounded(pow(wide(negativeBaseValue), one / 3.0));
     } else if (std::strcmp(fault, "pow-sing") == 0) {
@@ -82,6 +83,6 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(fault, "unknown") == 0) {
         std::raise(SIGFPE);
     }
-    writeLine("after the fault");
+    writeLine(run.console, "after the fault");
     endRun(0);
 }

@@ -9,26 +9,27 @@
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/error.h"
-#include "runtime/pause.h"
-#include "runtime/startup.h"
+#include "consoleio/pause.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 
 int main(int argc, char** argv) {
-    startRuntime();
+    RunTime run;
+    startRuntime(run);
     const char* mode = argc > 1 ? argv[1] : std::getenv("PAUSE_DRIVER_MODE");
     const bool readAfter = mode != nullptr && std::strcmp(mode, "read") == 0;
-    writeLine("Before pause");
-    pauseForInput(16, "Singular matrix.");
-    writeLine("After pause");
+    writeLine(run.console, "Before pause");
+    pauseForInput(run.console.units, 16, "Singular matrix.");
+    writeLine(run.console, "After pause");
     if (readAfter) {
         std::int32_t value = 0;
-        beginRead(CONSOLE_INPUT_UNIT);
-        readIntegerItem(value);
-        endRead();
-        beginWrite(CONSOLE_OUTPUT_UNIT, nullptr, 0);
-        writeCharacter("Value", 5);
-        writeInteger(value);
-        endWrite();
+        beginRead(run.console, CONSOLE_INPUT_UNIT);
+        readIntegerItem(run.console, value);
+        endRead(run.console);
+        beginWrite(run.console, CONSOLE_OUTPUT_UNIT, nullptr, 0);
+        writeCharacter(run.console, "Value", 5);
+        writeInteger(run.console, value);
+        endWrite(run.console);
     }
     endRun(0);
 }

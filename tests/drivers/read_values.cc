@@ -17,21 +17,22 @@
 #include "consoleio/input.h"
 #include "consoleio/output.h"
 #include "runtime/error.h"
-#include "runtime/startup.h"
+#include "app/startup.h"
 #include "tests/drivers/driver_output.h"
 #include "tests/read_statement.h"
 
 int main(int argc, char** argv) {
     const char* script = argc > 1 ? argv[1] : std::getenv("READ_VALUES_SCRIPT");
-    startRuntime();
+    RunTime run;
+    startRuntime(run);
     std::istringstream words(script ? script : "");
     std::string word;
     while (words >> word) {
         if (word[0] == 'p') {
-            writeLine("Value: ");
+            writeLine(run.console, "Value: ");
             word.erase(0, 1);
         }
-        writeLine(runReadStatement(word));
+        writeLine(run.console, runReadStatement(run.console, word));
     }
     endRun(0);
 }

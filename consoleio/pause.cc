@@ -1,12 +1,12 @@
 // The pause: shows its text on a line of its own, waits for the user's answer and runs a
 // non-empty answer as a command line before the caller goes on.
-#include "runtime/pause.h"
+#include "consoleio/pause.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "consoleio/input.h"
+#include "consoleio/reader.h"
 #include "consoleio/record.h"
 #include "runtime/console.h"
 #include "runtime/error.h"
@@ -33,14 +33,14 @@ int readTerminalAnswer(char* buffer, int capacity) {
 
 // A redirected answer: bytes taken through the console input connection up to the line
 // end; the first `capacity` are kept and the rest of the line is skipped.
-int readRedirectedAnswer(char* buffer, int capacity) {
+int readRedirectedAnswer(ConsoleUnits& units, char* buffer, int capacity) {
     int length = 0;
     for (;;) {
-        char byte = takeConsoleByte();
+        char byte = takeConsoleByte(units);
         if (byte == '\n') break;
         if (byte == '\r') {
             // The LF of a CR LF belongs to this line; any other byte is given back.
-            if (takeConsoleByte() != '\n') --consoleInputUnit().position;
+            if (takeConsoleByte(units) != '\n') --units.input().position;
             break;
         }
         if (length < capacity) buffer[length++] = byte;
@@ -50,24 +50,25 @@ int readRedirectedAnswer(char* buffer, int capacity) {
 
 }  // namespace
 
-int readPauseLine(char* buffer, int capacity) {
+int readPauseLine(ConsoleUnits& units, char* buffer, int capacity) {
     if (capacity < 0) capacity = 0;
-    int length = consoleInputIsTerminal()
+    int length = units.inputIsTerminal()
                      ? readTerminalAnswer(buffer, capacity)
-                     : readRedirectedAnswer(buffer, capacity);
+                     : readRedirectedAnswer(units, buffer, capacity);
     buffer[length] = '\0';
     return length;
 }
 
 void runCommandLine(const char* commandLine) { platformConsole().runCommand(commandLine); }
 
-void pauseForInput(int length, const char* text) {
+void pauseForInput(ConsoleUnits& units, int length, const char* text) {
     // The prompt starts on a line of its own; the line end stays owed as well, so the next
     // record leaves an empty line after the answer.
-    writeOwedLineEnd(consoleOutputUnit());
+    UnitRecord& output = units.output();
+    writeOwedLineEnd(output);
 
     if (text == nullptr) {
-        writeConsoleBytes(STANDARD_OUTPUT, DEFAULT_PAUSE_PROMPT,
+        writeConsoleBytes(output, STANDARD_OUTPUT, DEFAULT_PAUSE_PROMPT,
                           static_cast<long>(std::strlen(DEFAULT_PAUSE_PROMPT)));
     } else {
         if (length < 0) length = 0;
@@ -78,17 +79,17 @@ void pauseForInput(int length, const char* text) {
         prompt[static_cast<std::size_t>(length)] = '\r';
         prompt[static_cast<std::size_t>(length) + 1] = '\n';
         prompt[static_cast<std::size_t>(length) + 2] = '\0';
-        writeConsoleBytes(STANDARD_OUTPUT, prompt.get(), static_cast<long>(length) + 2);
+        writeConsoleBytes(output, STANDARD_OUTPUT, prompt.get(), static_cast<long>(length) + 2);
     }
 
     char answer[PAUSE_LINE_LENGTH + 1];
-    int answerLength = readPauseLine(answer, PAUSE_LINE_LENGTH);
+    int answerLength = readPauseLine(units, answer, PAUSE_LINE_LENGTH);
     while (answerLength > 0 &&
            (answer[answerLength - 1] == ' ' || answer[answerLength - 1] == '\t'))
         --answerLength;
     answer[answerLength] = '\0';
 
     // An empty answer goes on at once; so does a single character (a lone Ctrl-Z among
-    // them), which the prompt's offer of "a blank line or a command" does not run.
+    // them), which the prompt's offer of "a blank line or a command" does not take for one.
     if (answerLength >= 2) runCommandLine(answer);
 }

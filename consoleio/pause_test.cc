@@ -1,4 +1,4 @@
-#include "runtime/pause.h"
+#include "consoleio/pause.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,8 @@ struct AnswerCase {
 
 // The input not yet taken: what the console record and its read-ahead still hold, then
 // the unread bytes.
-std::string unreadInput(const FakeConsole& console) {
-    const UnitRecord& unit = consoleInputUnit();
+std::string unreadInput(const FakeConsole& console, ConsoleUnits& units) {
+    const UnitRecord& unit = units.input();
     std::string held;
     if (unit.position <= unit.lastIndex)
         held.assign(unit.recordBuffer + unit.position,
@@ -71,8 +71,8 @@ TEST(PauseForInput, RunsOnlyAnswersOfTwoOrMoreCharacters) {
         console.input = c.input;
         FakeConsoleScope scope(console);
         int status = runToExit([&] {
-            pauseForInput(16, "Singular matrix.");
-            EXPECT_EQ(unreadInput(console), c.rest) << c.name;
+            pauseForInput(scope.io.units, 16, "Singular matrix.");
+            EXPECT_EQ(unreadInput(console, scope.io.units), c.rest) << c.name;
         });
         EXPECT_EQ(status, 0) << c.name;
         EXPECT_EQ(console.commands, c.commands) << c.name;
@@ -88,10 +88,10 @@ TEST(PauseForInput, OpenLineIsEndedFirstAndStaysOwed) {
         console.outputTerminal = terminal;
         console.input = "\n";
         FakeConsoleScope scope(console);
-        consoleOutputUnit().lineOpen = true;
-        pauseForInput(16, "Singular matrix.");
+        scope.io.units.output().lineOpen = true;
+        pauseForInput(scope.io.units, 16, "Singular matrix.");
         EXPECT_EQ(console.out, "\r\n" + PROMPT) << terminal;
-        EXPECT_TRUE(consoleOutputUnit().lineOpen) << terminal;
+        EXPECT_TRUE(scope.io.units.output().lineOpen) << terminal;
     }
 }
 
@@ -99,7 +99,7 @@ TEST(PauseForInput, WithoutTextShowsTheDefaultPrompt) {
     FakeConsole console;
     console.input = "\n";
     FakeConsoleScope scope(console);
-    pauseForInput(0, nullptr);
+    pauseForInput(scope.io.units, 0, nullptr);
     EXPECT_EQ(console.out,
               "Pause - Please enter a blank line (to continue) or a DOS command.\r\n");
 }
@@ -121,7 +121,7 @@ TEST(PauseForInput, EndOfRedirectedInputIsReportedWithTheLastStatementKind) {
         console.input = c.input;
         FakeConsoleScope scope(console);
         setCurrentStatementKind(c.kind);
-        int status = runToExit([] { pauseForInput(16, "Singular matrix."); });
+        int status = runToExit([&] { pauseForInput(scope.io.units, 16, "Singular matrix."); });
         EXPECT_EQ(status, 1) << c.label;
         EXPECT_EQ(console.err, std::string("\r\nrun-time error F6501: ") + c.label + "(CON)\r\n- " +
                                    messageText(ErrorCode::EndOfFile) + "\r\n");

@@ -1,0 +1,15 @@
+// Everything of the console formatted input and output that lives for a run: the console's
+// records, the input statement with its scanner, the output statement with its format
+// cache. One object a run: the start-up makes it and the session is given it, so that a
+// second run in the same process starts from nothing.
+#pragma once
+
+#include "consoleio/input.h"
+#include "consoleio/output.h"
+#include "consoleio/record.h"
+
+struct ConsoleIo {
+    ConsoleUnits units;
+    InputState input;
+    OutputState output;
+};

@@ -1,0 +1,10 @@
+// Fault detection from the hardware's exception flags at the check points, even where the
+// traps would work (so that both ways can be run and compared on one machine). The handler
+// is installed all the same, for a floating-point signal raised outright.
+#pragma once
+
+#include "runtime/hardware_arithmetic.h"
+
+inline constexpr bool SOFTWARE_FP_FLAGS = false;
+inline constexpr bool FORCE_FLAG_MODE = true;
+using FaultArithmetic = HardwareArithmetic;
