@@ -72,10 +72,12 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
         c.parting = p;
     }
 
-    std::map<std::string, const Quantity*> byName;
+    // A name that a damaged or pasted-together file prints more than once is paired
+    // occurrence by occurrence: the k-th on one side with the k-th on the other.
+    std::map<std::string, std::vector<const Quantity*>> byName;
     for (const Quantity& q : fresh.quantities)
-        if (q.kind == QuantityKind::Printed) byName[q.name] = &q;
-    std::map<std::string, bool> seen;
+        if (q.kind == QuantityKind::Printed) byName[q.name].push_back(&q);
+    std::map<std::string, std::size_t> seen;
     std::vector<std::string> order;
     std::map<std::string, TableTally> tallies;
     auto tally = [&](const std::string& table) -> TableTally& {
@@ -139,14 +141,18 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
     };
     for (const Quantity& a : archived.quantities) {
         if (a.kind != QuantityKind::Printed) continue;
+        std::size_t k = seen[a.name]++;
         auto it = byName.find(a.name);
-        judge(&a, it == byName.end() ? nullptr : it->second);
-        seen[a.name] = true;
+        judge(&a, it == byName.end() || k >= it->second.size() ? nullptr : it->second[k]);
         bool isTime = false;
         if (relaxationRow(a.name, isTime) > 0 && isTime && a.value) previousArchivedTime = *a.value;
     }
-    for (const Quantity& b : fresh.quantities)
-        if (b.kind == QuantityKind::Printed && !seen.count(b.name)) judge(nullptr, &b);
+    std::map<std::string, std::size_t> freshSeen;
+    for (const Quantity& b : fresh.quantities) {
+        if (b.kind != QuantityKind::Printed) continue;
+        auto it = seen.find(b.name);
+        if (freshSeen[b.name]++ >= (it == seen.end() ? 0 : it->second)) judge(nullptr, &b);
+    }
     for (const std::string& name : order) c.tables.push_back(tallies[name]);
 
     auto endText = [](const Results& r) {
