@@ -49,7 +49,7 @@ elseif(LAMVIS_TESTS)
     add_test(NAME ${name} COMMAND ${name})
   endforeach()
   # The in-process run of the targets, held to the whole-program cases.
-  add_executable(fuzz_run_test ${CMAKE_SOURCE_DIR}/fuzz/fuzz_run_test.cc ${FUZZ_SUPPORT_SOURCES})
+  add_executable(fuzz_run_test ${CMAKE_SOURCE_DIR}/fuzz/fuzz_run_test.cc ${CMAKE_SOURCE_DIR}/tests/case_file.cc ${FUZZ_SUPPORT_SOURCES})
   target_compile_definitions(fuzz_run_test PRIVATE TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(fuzz_run_test PRIVATE lamvis_core GTest::gtest_main Threads::Threads)
   add_test(NAME fuzz_run_test COMMAND fuzz_run_test)

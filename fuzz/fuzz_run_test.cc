@@ -7,62 +7,19 @@
 // compared without its standard output, which the command would have added to.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "fuzz/fuzz_run.h"
+#include "tests/case_file.h"
 
 namespace {
 
-struct Case {
-    std::string name, input, out, err;
-    int status = 0;
-    long fileSizeLimit = -1;
+struct Case : CaseFile {
     std::vector<std::string> commands;  // run at the pause
 };
-
-// Case file lines: escapes \\ \r \n \t \xHH, and \z at the end drops the line's end.
-bool decodeLine(const std::string& line, std::string& bytes) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] != '\\' || i + 1 == line.size()) {
-            bytes += line[i];
-            continue;
-        }
-        const char e = line[++i];
-        if (e == 'z') return false;
-        if (e == 'x') {
-            bytes += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-            continue;
-        }
-        bytes += e == 'r' ? "\r" : e == 'n' ? "\n" : e == 't' ? "\t" : e == '\\' ? "\\" : std::string{'\\', e};
-    }
-    return true;
-}
-
-Case parseCase(const std::filesystem::path& path) {
-    Case parsed;
-    parsed.name = path.stem().string();
-    std::ifstream file(path, std::ios::binary);
-    std::string line, section;
-    while (std::getline(file, line)) {
-        if (line.rfind("--- ", 0) == 0) {
-            section = line.substr(4);
-        } else if (section == "status") {
-            parsed.status = std::stoi(line);
-        } else if (section == "file size limit") {
-            parsed.fileSizeLimit = std::stol(line);
-        } else if (!section.empty()) {
-            std::string& target = section == "stdin" ? parsed.input : section == "stdout" ? parsed.out : parsed.err;
-            if (decodeLine(line, target)) target += section == "stdin" ? "\n" : "\r\n";
-        }
-    }
-    return parsed;
-}
 
 // Runs the cases in one process, in their order: what each printed, its status and the
 // commands its pause ran; `faults` counts the floating-point faults the guard met.
@@ -76,16 +33,19 @@ std::vector<Case> runCases(const std::vector<Case>& cases, int& faults, bool& tr
         const int status = runWholeProgram(console, guard);
         faults += guard.faultsMet();
         trapping = guard.trapping();
-        results.push_back({c.name, c.input, console.out, console.err, status, c.fileSizeLimit, console.commands});
+        Case result = c;
+        result.out = console.out;
+        result.err = console.err;
+        result.status = status;
+        result.commands = console.commands;
+        results.push_back(result);
     }
     return results;
 }
 
 std::vector<Case> allCases() {
     std::vector<Case> cases;
-    for (const auto& entry : std::filesystem::directory_iterator(TEST_SOURCE_DIR "/cases"))
-        if (entry.path().extension() == ".case") cases.push_back(parseCase(entry.path()));
-    std::sort(cases.begin(), cases.end(), [](const Case& a, const Case& b) { return a.name < b.name; });
+    for (const CaseFile& c : readCaseFiles({TEST_SOURCE_DIR "/cases"})) cases.push_back({c, {}});
     return cases;
 }
 
