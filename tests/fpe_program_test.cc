@@ -15,7 +15,7 @@ const std::string PROMPT = "Enter value: ";
 
 RunResult runFault(const std::string& fault, bool terminal = false) {
     setenv("FPE_DRIVER_FAULT", fault.c_str(), 1);
-    RunResult result = terminal ? runWithPty(driverPath("fpe_driver"), "")
+    RunResult result = terminal ? runWithPty({driverPath("fpe_driver")}, "")
                                 : runWithPipes(driverCommand("fpe_driver"), "");
     unsetenv("FPE_DRIVER_FAULT");
     return result;

@@ -146,11 +146,6 @@ RunResult serveInput(Child child, const std::string& input, double timeoutSecond
 
 }  // namespace
 
-RunResult runWithPipes(const std::string& program, const std::string& input,
-                       double timeoutSeconds) {
-    return runWithPipes(std::vector<std::string>{program}, input, timeoutSeconds);
-}
-
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
                        double timeoutSeconds, bool outputClosed) {
     Child child = startChild(command, -1, 0, outputClosed);
@@ -201,11 +196,6 @@ RunResult runDialogue(const std::vector<std::string>& command,
                           wantInput = !pending.empty();
                           return step < steps.size() || !pending.empty();
                       });
-}
-
-RunResult runWithPty(const std::string& program, const std::string& typed,
-                     double timeoutSeconds) {
-    return runWithPty(std::vector<std::string>{program}, typed, timeoutSeconds);
 }
 
 RunResult runWithPty(const std::vector<std::string>& command, const std::string& typed,

@@ -18,8 +18,6 @@ struct RunResult {
 // is a pipe that nobody reads: its read end is closed before the program starts.
 RunResult runWithPipes(const std::vector<std::string>& command, const std::string& input,
                        double timeoutSeconds = 20.0, bool outputClosed = false);
-RunResult runWithPipes(const std::string& program, const std::string& input,
-                       double timeoutSeconds = 20.0);
 
 // Runs `program` with `input` on a pipe and standard output to a regular file that may
 // not grow beyond `fileSizeLimit` bytes (a file-size limit); `out` is the file's content.
@@ -37,14 +35,12 @@ struct DialogueStep {
 RunResult runDialogue(const std::vector<std::string>& command,
                       const std::vector<DialogueStep>& steps, double timeoutSeconds = 20.0);
 
-// Runs `program` on a pseudo-terminal in canonical (line) mode with echo off and output
-// passed through untranslated. `typed` is written to the terminal at the start, as if typed
-// ahead: each read of the program then returns one line; a Ctrl-D byte (\x04) on a line of
-// its own makes a read return 0 bytes (end of input). Standard error goes to the terminal
-// too, so `out` holds everything and `err` stays empty.
-RunResult runWithPty(const std::string& program, const std::string& typed,
-                     double timeoutSeconds = 20.0);
-// The same with `command` (the program and its arguments, searched along PATH).
+// Runs `command` (the program and its arguments, searched along PATH) on a pseudo-terminal
+// in canonical (line) mode with echo off and output passed through untranslated. `typed` is
+// written to the terminal at the start, as if typed ahead: each read of the program then
+// returns one line; a Ctrl-D byte (\x04) on a line of its own makes a read return 0 bytes
+// (end of input). Standard error goes to the terminal too, so `out` holds everything and
+// `err` stays empty.
 RunResult runWithPty(const std::vector<std::string>& command, const std::string& typed,
                      double timeoutSeconds = 20.0);
 

@@ -13,7 +13,7 @@ namespace {
 RunResult runDriver(bool terminal, const std::string& script, const std::string& input) {
     setenv("READ_VALUES_SCRIPT", script.c_str(), 1);
     const std::string program = driverPath("read_values");
-    return terminal ? runWithPty(program, input) : runWithPipes(program, input);
+    return terminal ? runWithPty({program}, input) : runWithPipes({program}, input);
 }
 
 // The report of an input error up to its message text, which is checked elsewhere.

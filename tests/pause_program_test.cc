@@ -15,8 +15,8 @@ const std::string AFTER = "\r\nAfter pause\r\n";
 
 RunResult runPause(const std::string& mode, const std::string& input, bool terminal) {
     setenv("PAUSE_DRIVER_MODE", mode.c_str(), 1);
-    RunResult result = terminal ? runWithPty(driverPath("pause_driver"), input)
-                                : runWithPipes(driverPath("pause_driver"), input);
+    RunResult result = terminal ? runWithPty({driverPath("pause_driver")}, input)
+                                : runWithPipes({driverPath("pause_driver")}, input);
     unsetenv("PAUSE_DRIVER_MODE");
     return result;
 }
