@@ -120,6 +120,38 @@ inline void checkFloatingPointFault() {
     if (signalState.flagMode && faultFlagsMayBeRaised()) reportRaisedFloatingPointFault();
 }
 
+// ---- Fault mode: implemented once per mode ----
+//
+// runtime/fault-<mode>/fault_mode.cc gives configureFloatingPoint; the two modes that read
+// the hardware's flags (trap and flags) share runtime/hardware_faults.cc for the rest, and
+// a software-flag build has it all in its own file.
+
+// The fault flags the check points read: the hardware's, or the software's.
+int raisedFaultFlags();
+
+// Clears the software's flags and the hardware's.
+void clearFaultFlags();
+
+// A library function the wrappers call: its code for signalState.activeMathFunction, its
+// name as the library knows it, the function, and its error as classified from its
+// arguments and result (where the flags are the software's and cannot tell it).
+struct LibraryFunction {
+    int code;
+    const char* name;
+    double (*call)(double arg1, double arg2);
+    int (*classify)(double arg1, double arg2, double result);
+};
+
+struct LibraryResult {
+    double result;
+    int errorType;  // MATH_DOMAIN ... MATH_PLOSS, or 0
+};
+
+// Runs one library function and tells its error. With the hardware's flags it runs with
+// the traps held, so that its intermediate faults do not trap inside it, and its error is
+// what it raised; with the software's, its error is classified.
+LibraryResult runLibraryFunction(const LibraryFunction& function, double arg1, double arg2);
+
 // ---- Platform layer: implemented once per platform ----
 
 // Tries to make invalid operation, division by zero and overflow trap, with denormal
