@@ -1,8 +1,10 @@
 // Floating-point traps, their reports, and the wrappers of the mathematical library.
 //
-// runtime/fpe.cc holds what every platform shares: the tables, the reports, the library
-// wrappers and the start-up. A platform file (runtime/fpe-posix.cc, runtime/fpe-win32.cc,
-// chosen by the build) implements the small layer declared at the end of this header:
+// runtime/fpe.cc holds what every platform and fault mode shares: the tables, the reports
+// and the library wrappers. The build's fault mode implements the start-up, the flags the
+// check points read and the guard of a library call (declared under "Fault mode" below). A
+// platform file (runtime/fpe-posix.cc with its processor's part, runtime/fpe-win32.cc,
+// runtime/fpe-wasi.cc, chosen by the build) implements the small layer declared at the end:
 // enabling the traps and delivering a trapped fault, holding the environment around a
 // library call, and reading and clearing the exception flags.
 #pragma once
