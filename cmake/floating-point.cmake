@@ -1,5 +1,6 @@
-# Floating-point fault detection: one way per build, chosen here as a folder of its own
-# (runtime/fault-<mode>/fault_mode.h), as the platform halves are chosen as files.
+# Floating-point fault detection: one way per build, chosen here as files of its own
+# (runtime/fault-<mode>/: fault_mode.h, fault_mode.cc), as the platform halves are chosen as
+# files; the processor's own code likewise (runtime/arch-<arch>/).
 #   trap       the processor traps the faults; where the start-up cannot put the traps in
 #              force, the status flags are read at the check points instead
 #   flags      the status flags at the check points even where the traps would work, so that
@@ -45,3 +46,25 @@ message(STATUS "Floating-point faults: ${LAMVIS_FAULT_MODE} (${LAMVIS_ARCH})")
 set(LAMVIS_FAULT_INCLUDES ${CMAKE_SOURCE_DIR}/runtime/fault-${LAMVIS_FAULT_MODE}
                           ${CMAKE_SOURCE_DIR}/runtime/arch-${LAMVIS_ARCH})
 target_include_directories(lamvis_core PUBLIC ${LAMVIS_FAULT_INCLUDES})
+
+# The fault mode's start-up, flags and library calls: its own file, and for the two modes
+# that read the hardware's flags, the part they share.
+set(FAULT_MODE_SOURCES runtime/fault-${LAMVIS_FAULT_MODE}/fault_mode.cc)
+if(NOT LAMVIS_FAULT_MODE STREQUAL softflags)
+  list(APPEND FAULT_MODE_SOURCES runtime/hardware_faults.cc)
+endif()
+target_sources(lamvis_core PRIVATE ${FAULT_MODE_SOURCES})
+
+# The processor's part of the POSIX layer: the status flags, and the signal context, which
+# is read on x86-64 Linux only (its layout is the system's as well as the processor's).
+if(LAMVIS_PLATFORM STREQUAL posix)
+  if(LAMVIS_ARCH STREQUAL x86_64 AND CMAKE_SYSTEM_NAME STREQUAL Linux)
+    set(LAMVIS_SIGNAL_CONTEXT x86_64-linux)
+    set(SIGNAL_CONTEXT_SOURCE runtime/arch-x86_64/signal_context-linux.cc)
+  else()
+    set(LAMVIS_SIGNAL_CONTEXT generic)
+    set(SIGNAL_CONTEXT_SOURCE runtime/arch-generic/signal_context.cc)
+  endif()
+  target_sources(lamvis_core PRIVATE runtime/arch-${LAMVIS_ARCH}/fp_flags-posix.cc
+                                     ${SIGNAL_CONTEXT_SOURCE})
+endif()

@@ -1,53 +1,19 @@
 // The floating-point platform layer on POSIX: the traps through the C library's exception
-// enabling and a SIGFPE handler, the environment through <fenv.h>. On x86-64 Linux the
-// handler also reads the x87 stack check and quiets the interrupted instruction through
-// the signal context; elsewhere only the C library's interface is used.
+// enabling and a SIGFPE handler, the environment through <fenv.h>. What depends on the
+// processor (reading the signal context, reading and clearing the flags) is the
+// architecture's file (runtime/arch-<arch>/, runtime/fpe-posix.h).
 #include <cfenv>
 #include <csignal>
 #include <cstring>
 #include <fenv.h>
 
-#if defined(__linux__) && defined(__x86_64__)
-#include <ucontext.h>
-#define LAMVIS_X86_64_SIGNAL_CONTEXT 1
-#endif
-
 #include "runtime/error.h"
 #include "runtime/fpe.h"
+#include "runtime/fpe-posix.h"
 
 namespace {
 
 constexpr int TRAPPED_EXCEPTIONS = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
-
-#if defined(LAMVIS_X86_64_SIGNAL_CONTEXT)
-constexpr unsigned X87_STACK_FAULT = 0x0040;   // status word: stack fault
-constexpr unsigned MXCSR_FLAGS = 0x003F;       // exception flags
-constexpr unsigned MXCSR_TRAP_MASKS = 0x0080 | 0x0200 | 0x0400;  // invalid, zero divide, overflow
-constexpr unsigned X87_FLAGS = 0x80FF;         // busy, error summary, stack fault, flags
-constexpr unsigned X87_TRAP_MASKS = 0x0001 | 0x0004 | 0x0008;
-
-bool stackFaultIn(void* context) {
-    auto* state = static_cast<ucontext_t*>(context);
-    return state != nullptr && state->uc_mcontext.fpregs != nullptr &&
-           (state->uc_mcontext.fpregs->swd & X87_STACK_FAULT) != 0;
-}
-
-// Lets the interrupted instruction complete with the default result when the handler
-// returns: an SSE instruction that trapped is executed again on return, so its exception
-// must no longer trap; the pending flags are cleared.
-void quietInterruptedArithmetic(void* context) {
-    auto* state = static_cast<ucontext_t*>(context);
-    if (state == nullptr || state->uc_mcontext.fpregs == nullptr) return;
-    auto* fpu = state->uc_mcontext.fpregs;
-    fpu->mxcsr = (fpu->mxcsr & ~MXCSR_FLAGS) | MXCSR_TRAP_MASKS;
-    fpu->swd = static_cast<decltype(fpu->swd)>(fpu->swd & ~X87_FLAGS);
-    fpu->cwd = static_cast<decltype(fpu->cwd)>(fpu->cwd | X87_TRAP_MASKS);
-}
-#else
-bool stackFaultIn(void*) { return false; }
-
-void quietInterruptedArithmetic(void*) { std::feclearexcept(FE_ALL_EXCEPT); }
-#endif
 
 void floatingPointSignalHandler(int, siginfo_t* info, void* context) {
     const int signalCode = info != nullptr ? info->si_code : 0;
@@ -114,37 +80,3 @@ int floatingPointExceptionCode(int signalCode, bool stackFault) {
 void holdFloatingPoint(FloatingPointHold& saved) { std::feholdexcept(&saved.environment); }
 
 void restoreFloatingPoint(const FloatingPointHold& saved) { std::fesetenv(&saved.environment); }
-
-namespace {
-
-// The C library's flags as the run-time names them.
-int runtimeFlags(int raised) {
-    int flags = 0;
-    if (raised & FE_INVALID) flags |= FP_FLAG_INVALID;
-    if (raised & FE_DIVBYZERO) flags |= FP_FLAG_DIVIDE_BY_ZERO;
-    if (raised & FE_OVERFLOW) flags |= FP_FLAG_OVERFLOW;
-    if (raised & FE_UNDERFLOW) flags |= FP_FLAG_UNDERFLOW;
-    if (raised & FE_INEXACT) flags |= FP_FLAG_INEXACT;
-    return flags;
-}
-
-}  // namespace
-
-#if defined(__x86_64__)
-int raisedFloatingPointFlags() {
-    unsigned short status = 0;
-    asm volatile("fnstsw %0" : "=m"(status));
-    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
-    const bool stackCheck = (raised & FE_INVALID) != 0 && (status & 0x0040) != 0;
-    return runtimeFlags(raised) | (stackCheck ? FP_FLAG_STACK_FAULT : 0);
-}
-
-void clearFloatingPointFlags() {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    asm volatile("fnclex");  // the x87 status word's stack check and summary bits too
-}
-#else
-int raisedFloatingPointFlags() { return runtimeFlags(std::fetestexcept(FE_ALL_EXCEPT)); }
-
-void clearFloatingPointFlags() { std::feclearexcept(FE_ALL_EXCEPT); }
-#endif

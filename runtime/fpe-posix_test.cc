@@ -11,6 +11,8 @@
 #include <limits>
 #include <string>
 
+#include "arch_test.h"
+#include "fault_mode_test.h"
 #include "runtime/error.h"
 #include "tests/fake_console.h"
 
@@ -45,7 +47,7 @@ TEST(FloatingPointExceptionCode, MapsTheSignalCodes) {
 // The three traps are put in force where the unit can trap them (always on x86-64) and
 // the build does not force flag mode; otherwise every exception is left masked.
 TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
-    if (SOFTWARE_FP_FLAGS) GTEST_SKIP() << "a software-flag build enables no traps";
+    if (!MODE_HAS_HARDWARE_FAULTS) GTEST_SKIP() << "a software-flag build enables no traps";
     FloatingPointEnvironment environment;
     struct sigaction previous;
     sigaction(SIGFPE, nullptr, &previous);
@@ -53,9 +55,9 @@ TEST(ConfigureFloatingPoint, TrapsExactlyInvalidDivideByZeroAndOverflow) {
     configureFloatingPoint();
     const bool flagMode = signalState.flagMode;
     signalState.flagMode = false;
-#if defined(__x86_64__)
-    EXPECT_EQ(flagMode, FORCE_FLAG_MODE);
-#endif
+    if (ARCH_TRAPS_DEPENDABLE) {
+        EXPECT_EQ(flagMode, MODE_FORCES_FLAG_MODE);
+    }
     EXPECT_EQ(fegetexcept(), flagMode ? 0 : FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     EXPECT_EQ(fetestexcept(FE_ALL_EXCEPT), 0);
     struct sigaction installed;
@@ -98,7 +100,7 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
     };
     for (bool flagMode : {false, true}) {
         // A software-flag build never runs with the traps in force.
-        if (SOFTWARE_FP_FLAGS && !flagMode) continue;
+        if (!MODE_HAS_HARDWARE_FAULTS && !flagMode) continue;
         for (const Case& c : cases) {
             FakeRun run;
             FloatingPointEnvironment environment;

@@ -2,7 +2,9 @@
 // a MATH report at the point of the fault; underflow, denormals and inexact results keep
 // the hardware's silent default. The library's power, cosine, sine and exponential run with
 // the traps held, and their own errors are reported the same way. This file is the part
-// every platform shares; the traps themselves are the platform layer's.
+// every platform and fault mode shares; the traps themselves are the platform layer's, and
+// what differs between the modes (the start-up, the flags read, the library call's guard) is
+// the mode's own file (runtime/fault-<mode>/fault_mode.cc, runtime/hardware_faults.cc).
 #include "runtime/fpe.h"
 
 #include <cmath>
@@ -59,89 +61,41 @@ struct MessageBuffer {
     void append(const char* part) { append(part, std::strlen(part)); }
 };
 
-// The library error of the hardware flags a library function raised. (A software-flag build
-// classifies the errors from arguments and results instead, and does not call it.)
-[[maybe_unused]] int libraryErrorType(int raised) {
-    if (raised & FP_FLAG_INVALID) return MATH_DOMAIN;
-    if (raised & FP_FLAG_DIVIDE_BY_ZERO) return MATH_SING;
-    if (raised & FP_FLAG_OVERFLOW) return MATH_OVERFLOW;
-    if (raised & FP_FLAG_UNDERFLOW) return MATH_UNDERFLOW;
-    return 0;
-}
+// The library functions the analysis calls, with what their errors are classified from
+// where the flags are the software's.
+const LibraryFunction POW = {MATH_FUNCTION_POW, "pow",
+                             [](double base, double exponent) { return libraryPow(base, exponent); },
+                             [](double base, double exponent, double result) {
+                                 return libraryErrorOfPow(base, exponent, result);
+                             }};
+const LibraryFunction COS = {MATH_FUNCTION_COS, "cos", [](double x, double) { return libraryCos(x); },
+                             [](double x, double, double) { return libraryErrorOfCosOrSin(x); }};
+const LibraryFunction SIN = {MATH_FUNCTION_SIN, "sin", [](double x, double) { return librarySin(x); },
+                             [](double x, double, double) { return libraryErrorOfCosOrSin(x); }};
+const LibraryFunction EXP = {MATH_FUNCTION_EXP, "exp", [](double x, double) { return libraryExp(x); },
+                             [](double x, double, double result) { return libraryErrorOfExp(x, result); }};
 
-// The fault flags the check points read: the software's in a software-flag build, the
-// hardware's otherwise.
-int raisedFaultFlags() {
-    if constexpr (SOFTWARE_FP_FLAGS) return signalState.softwareFlags;
-    else return raisedFloatingPointFlags();
-}
-
-void clearFaultFlags() {
-    signalState.softwareFlags = 0;
-    clearFloatingPointFlags();
-}
-
-// Runs one library function and reports its error through the library error hook. With
-// hardware flags the function runs with the traps held, so that its intermediate faults do
-// not trap inside it, and its error is what it raised; in a software-flag build its error
-// is classified from its arguments and result (`classify`).
-template <typename Function, typename Classify>
-double callLibrary(int functionCode, const char* name, double arg1, double arg2,
-                   Function function, Classify classify) {
+// Runs one library function the build's way (runLibraryFunction) and reports its error
+// through the library error hook.
+double callLibrary(const LibraryFunction& function, double arg1, double arg2) {
     // The arguments are complete: a fault in their expressions is the first.
     checkFloatingPointFault();
-    int type = 0;
-    double result;
-    if constexpr (SOFTWARE_FP_FLAGS) {
-        signalState.activeMathFunction = functionCode;
-        result = function();
-        signalState.activeMathFunction = 0;
-        type = classify(result);
-    } else {
-        FloatingPointHold saved;
-        holdFloatingPoint(saved);
-        signalState.activeMathFunction = functionCode;
-        volatile double held = function();
-        signalState.activeMathFunction = 0;
-        const int raised = raisedFloatingPointFlags();
-        restoreFloatingPoint(saved);
-        result = held;
-        type = libraryErrorType(raised);
-    }
-    if (type == 0) return result;
+    const LibraryResult outcome = runLibraryFunction(function, arg1, arg2);
+    if (outcome.errorType == 0) return outcome.result;
     MathLibraryError error;
-    error.type = type;
-    error.name = name;
+    error.type = outcome.errorType;
+    error.name = function.name;
     error.arg1 = arg1;
     error.arg2 = arg2;
-    error.retval = result;
+    error.retval = outcome.result;
     mathLibraryErrorHook(error);
     return error.retval;
 }
 
 }  // namespace
 
-void configureFloatingPoint() {
-    if constexpr (SOFTWARE_FP_FLAGS) {
-        // The hardware's exceptions stay masked and its flags unread; the handler is
-        // installed all the same, for a floating-point signal raised outright.
-        if (enableFloatingPointTraps()) {
-            FloatingPointHold discarded;
-            holdFloatingPoint(discarded);
-        }
-        clearFaultFlags();
-        signalState.flagMode = true;
-        return;
-    }
-    clearFloatingPointFlags();
-    bool trapsInForce = enableFloatingPointTraps();
-    if (trapsInForce && FORCE_FLAG_MODE) {
-        // Masks every trap again; the handler stays for a signal raised outright.
-        FloatingPointHold discarded;
-        holdFloatingPoint(discarded);
-        trapsInForce = false;
-    }
-    signalState.flagMode = !trapsInForce;
+void clearFaultFlags() {
+    signalState.softwareFlags = 0;
     clearFloatingPointFlags();
 }
 
@@ -200,23 +154,10 @@ void reportFloatingPointError() {
     raiseRuntimeError(ErrorCode::FloatingPointUnknown, StatementKind::General);
 }
 
-double mathPow(double base, double exponent) {
-    return callLibrary(
-        MATH_FUNCTION_POW, "pow", base, exponent, [=] { return libraryPow(base, exponent); },
-        [=](double result) { return libraryErrorOfPow(base, exponent, result); });
-}
+double mathPow(double base, double exponent) { return callLibrary(POW, base, exponent); }
 
-double mathCos(double x) {
-    return callLibrary(MATH_FUNCTION_COS, "cos", x, 0.0, [=] { return libraryCos(x); },
-                       [=](double) { return libraryErrorOfCosOrSin(x); });
-}
+double mathCos(double x) { return callLibrary(COS, x, 0.0); }
 
-double mathSin(double x) {
-    return callLibrary(MATH_FUNCTION_SIN, "sin", x, 0.0, [=] { return librarySin(x); },
-                       [=](double) { return libraryErrorOfCosOrSin(x); });
-}
+double mathSin(double x) { return callLibrary(SIN, x, 0.0); }
 
-double mathExp(double x) {
-    return callLibrary(MATH_FUNCTION_EXP, "exp", x, 0.0, [=] { return libraryExp(x); },
-                       [=](double result) { return libraryErrorOfExp(x, result); });
-}
+double mathExp(double x) { return callLibrary(EXP, x, 0.0); }

@@ -1,8 +1,10 @@
 // Floating-point traps, their reports, and the wrappers of the mathematical library.
 //
-// runtime/fpe.cc holds what every platform shares: the tables, the reports, the library
-// wrappers and the start-up. A platform file (runtime/fpe-posix.cc, runtime/fpe-win32.cc,
-// chosen by the build) implements the small layer declared at the end of this header:
+// runtime/fpe.cc holds what every platform and fault mode shares: the tables, the reports
+// and the library wrappers. The build's fault mode implements the start-up, the flags the
+// check points read and the guard of a library call (declared under "Fault mode" below). A
+// platform file (runtime/fpe-posix.cc with its processor's part, runtime/fpe-win32.cc,
+// runtime/fpe-wasi.cc, chosen by the build) implements the small layer declared at the end:
 // enabling the traps and delivering a trapped fault, holding the environment around a
 // library call, and reading and clearing the exception flags.
 #pragma once
@@ -119,6 +121,38 @@ inline bool faultFlagsMayBeRaised(Value... value) {
 inline void checkFloatingPointFault() {
     if (signalState.flagMode && faultFlagsMayBeRaised()) reportRaisedFloatingPointFault();
 }
+
+// ---- Fault mode: implemented once per mode ----
+//
+// runtime/fault-<mode>/fault_mode.cc gives configureFloatingPoint; the two modes that read
+// the hardware's flags (trap and flags) share runtime/hardware_faults.cc for the rest, and
+// a software-flag build has it all in its own file.
+
+// The fault flags the check points read: the hardware's, or the software's.
+int raisedFaultFlags();
+
+// Clears the software's flags and the hardware's.
+void clearFaultFlags();
+
+// A library function the wrappers call: its code for signalState.activeMathFunction, its
+// name as the library knows it, the function, and its error as classified from its
+// arguments and result (where the flags are the software's and cannot tell it).
+struct LibraryFunction {
+    int code;
+    const char* name;
+    double (*call)(double arg1, double arg2);
+    int (*classify)(double arg1, double arg2, double result);
+};
+
+struct LibraryResult {
+    double result;
+    int errorType;  // MATH_DOMAIN ... MATH_PLOSS, or 0
+};
+
+// Runs one library function and tells its error. With the hardware's flags it runs with
+// the traps held, so that its intermediate faults do not trap inside it, and its error is
+// what it raised; with the software's, its error is classified.
+LibraryResult runLibraryFunction(const LibraryFunction& function, double arg1, double arg2);
 
 // ---- Platform layer: implemented once per platform ----
 

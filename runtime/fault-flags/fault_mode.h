@@ -5,6 +5,4 @@
 
 #include "runtime/hardware_arithmetic.h"
 
-inline constexpr bool SOFTWARE_FP_FLAGS = false;
-inline constexpr bool FORCE_FLAG_MODE = true;
 using FaultArithmetic = HardwareArithmetic;

@@ -9,9 +9,6 @@
 #include "runtime/fpflags.h"
 #include "runtime/signal_state.h"
 
-inline constexpr bool SOFTWARE_FP_FLAGS = true;
-inline constexpr bool FORCE_FLAG_MODE = false;
-
 struct FaultArithmetic {
     static double sum(double a, double b) { return softwareSum(a, b); }
     static double difference(double a, double b) { return softwareDifference(a, b); }

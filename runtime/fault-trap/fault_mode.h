@@ -6,6 +6,4 @@
 
 #include "runtime/hardware_arithmetic.h"
 
-inline constexpr bool SOFTWARE_FP_FLAGS = false;
-inline constexpr bool FORCE_FLAG_MODE = false;
 using FaultArithmetic = HardwareArithmetic;
