@@ -78,6 +78,7 @@ public:
     }
     FuzzRun(const FuzzRun&) = delete;
     ConsoleIo& io() { return scope_.io; }
+    int runToExit(const std::function<void()>& body) { return scope_.runToExit(body); }
     FuzzRun& operator=(const FuzzRun&) = delete;
 
 private:
@@ -88,7 +89,7 @@ private:
 // Returns the exit status. `console`'s guard must be `guard`.
 inline int runWholeProgram(FuzzConsole& console, FloatingPointGuard& guard) {
     FuzzRun run(console, guard, true);
-    return runToExit([&guard, &run] {
+    return run.runToExit([&guard, &run] {
         AnalysisSession session(run.io());
         session.run();
         // A fault after the last console call (the sweep's last time step can overflow)
