@@ -76,10 +76,8 @@ public:
         else configureFloatingPoint();
         guard.arm();
     }
-    FuzzRun(const FuzzRun&) = delete;
     ConsoleIo& io() { return scope_.io; }
     int runToExit(const std::function<void()>& body) { return scope_.runToExit(body); }
-    FuzzRun& operator=(const FuzzRun&) = delete;
 
 private:
     FakeConsoleScope scope_;  // console records, reader and error state, set and reset

@@ -20,8 +20,7 @@ class ReportLayoutTest : public testing::TestWithParam<ReportCase> {};
 TEST_P(ReportLayoutTest, WritesOneReportAndEndsWithStatusOne) {
     FakeRun run;
     const ReportCase& c = GetParam();
-    int status =
-        run.runToExit([&] { reportRuntimeError(run.scope.io.errors, c.number, c.text, c.kind); });
+    int status = run.scope.runToExit([&] { reportRuntimeError(c.number, c.text, c.kind); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(run.console.err, c.expected);
     EXPECT_EQ(run.console.out, "");
@@ -62,7 +61,7 @@ TEST(MessageTable, NumbersOfReachableErrors) {
 
 TEST(CloseDown, OpenLineGetsItsLineEnd) {
     FakeRun run;
-    int status = run.runToExit([&] {
+    int status = run.scope.runToExit([&] {
         UnitRecord& unit = run.scope.io.units.output();
         placeCharacters(unit, " prompt: ", 9);
         endRecord(unit);
@@ -79,7 +78,7 @@ TEST(CloseDown, ErrorDuringCloseDownIsReportedOnceAndKeepsStatus) {
     placeCharacters(unit, " last", 5);
     endRecord(unit);
     run.console.failWrites = true;  // the final CR LF cannot be written
-    int status = run.runToExit([&] {});
+    int status = run.scope.runToExit([&] {});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(run.console.out, "last");
     EXPECT_EQ(run.console.err, "\r\nrun-time error F6423: WRITE(CON)\r\n- write error on console\r\n");
@@ -90,7 +89,7 @@ TEST(CloseDown, RunsOnce) {
     UnitRecord& unit = run.scope.io.units.output();
     placeCharacters(unit, " x", 2);
     endRecord(unit);
-    EXPECT_EQ(run.runToExit([&] {}), 0);
+    EXPECT_EQ(run.scope.runToExit([&] {}), 0);
     EXPECT_TRUE(run.scope.io.errors.closeDownStarted);
     // A report after the close-down has begun returns instead of ending the run again.
     reportRuntimeError(run.scope.io.errors, 6501, "late", StatementKind::Read);

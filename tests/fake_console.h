@@ -106,5 +106,4 @@ public:
 struct FakeRun {
     FakeConsole console;
     FakeConsoleScope scope{console};
-    int runToExit(const std::function<void()>& body) { return scope.runToExit(body); }
 };
