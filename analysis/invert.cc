@@ -57,6 +57,7 @@ void invertMatrix(const float* a, int n, int np, float* y, SingularRowHandler* h
 void luDecompose(float* a, int n, int np, int* pivotRows, float& parity,
                  SingularRowHandler* handler) {
     // The row scale has room for MAX_INVERT_ORDER rows; a larger order cannot be worked.
+    // The inversion is arithmetic, given no run: it reports through the run in progress.
     if (n > MAX_INVERT_ORDER) raiseRuntimeError(ErrorCode::WorkArrayAllocate, StatementKind::General);
     parity = 1.0f;
     // One over the largest magnitude of each row; every entry used is set below first.

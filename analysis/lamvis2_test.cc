@@ -64,7 +64,7 @@ struct FakeSession : FakeRun, AnalysisSession { FakeSession() : AnalysisSession(
 // Runs a whole session on `input`; returns the exit status.
 int runSession(FakeSession& session, const std::string& input, std::string* out = nullptr) {
     session.console.input = input;
-    const int status = runToExit([&] { session.run(); });
+    const int status = session.scope.runToExit([&] { session.run(); });
     if (out) *out = session.console.out;
     return status;
 }

@@ -8,5 +8,5 @@ int main() {
     startRuntime(run);
     AnalysisSession session(run.console);
     session.run();
-    endRun(0);
+    endRun(run.errors, 0);
 }

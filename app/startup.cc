@@ -9,6 +9,6 @@ void startRuntime(RunTime& run) {
     useErrorState(&run.errors);
     run.console.units.open();
     // The end of every run, normal or after a report, closes the console down.
-    registerConsoleHooks(closeDownConsole, resetConsoleAfterError, &run.console.units);
+    registerConsoleHooks(run.errors, closeDownConsole, resetConsoleAfterError, &run.console.units);
     configureFloatingPoint();
 }

@@ -37,7 +37,7 @@ void BM_WholeRunTwentyPlies(benchmark::State& state) {
         console.input = input;
         FakeConsoleScope scope(console);
         AnalysisSession session(scope.io);
-        const int status = runToExit([&] { session.run(); });
+        const int status = scope.runToExit([&] { session.run(); });
         if (status != 0 || session.layup.plyCount != 20) state.SkipWithError("the run did not complete");
         bytes = console.out.size();
         benchmark::DoNotOptimize(console.out.data());

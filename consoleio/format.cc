@@ -334,11 +334,12 @@ void FormatInterpreter::moveRight(std::int32_t distance) {
     // Owed blanks only grow by repeated groups of nX without a character between them; a
     // count beyond the int range cannot be laid out.
     if (distance > INT_MAX - unit_.pendingBlanks)
-        raiseRuntimeError(ErrorCode::FormatUnsupported, StatementKind::Write);
+        raiseRuntimeError(unit_.errors, ErrorCode::FormatUnsupported, StatementKind::Write);
     addPendingBlanks(unit_, distance);
 }
 
 bool FormatInterpreter::nextDataDescriptor(bool itemsRemain, EditDescriptor& descriptor) {
+    ErrorState& errors = unit_.errors;
     for (;;) {
         if (repeatsLeft_ > 0) {
             if (!itemsRemain) return false;
@@ -349,7 +350,7 @@ bool FormatInterpreter::nextDataDescriptor(bool itemsRemain, EditDescriptor& des
 
         const FormatElement element = decodeFormatElement(format_, pc_);
         if (!element.complete)
-            raiseRuntimeError(ErrorCode::FormatUnexpectedEnd, StatementKind::Write);
+            raiseRuntimeError(errors, ErrorCode::FormatUnexpectedEnd, StatementKind::Write);
 
         switch (element.code) {
         case FORMAT_LITERAL:
@@ -399,19 +400,19 @@ bool FormatInterpreter::nextDataDescriptor(bool itemsRemain, EditDescriptor& des
         case FORMAT_END: {
             if (!itemsRemain) return false;
             if (element.extra == FORMAT_REVERSION_TOO_FAR)
-                raiseRuntimeError(ErrorCode::FormatUnsupported, StatementKind::Write);
+                raiseRuntimeError(errors, ErrorCode::FormatUnsupported, StatementKind::Write);
             // Reversion would loop for ever if the part it repeats edits nothing.
             if (!reversionHasDataDescriptor(element.extra))
-                raiseRuntimeError(ErrorCode::FormatNoDataDescriptor, StatementKind::Write);
+                raiseRuntimeError(errors, ErrorCode::FormatNoDataDescriptor, StatementKind::Write);
             endRecord(unit_);
             pc_ = element.extra;
             depth_ = 0;
             continue;
         }
         case FORMAT_ERROR:
-            raiseRuntimeError(static_cast<ErrorCode>(element.extra), StatementKind::Write);
+            raiseRuntimeError(errors, static_cast<ErrorCode>(element.extra), StatementKind::Write);
         default:
-            raiseRuntimeError(ErrorCode::FormatBadDescriptor, StatementKind::Write);
+            raiseRuntimeError(errors, ErrorCode::FormatBadDescriptor, StatementKind::Write);
         }
         pc_ = element.next;
     }
@@ -422,7 +423,8 @@ bool FormatInterpreter::nextDataDescriptor(bool itemsRemain, EditDescriptor& des
 
 namespace {
 
-EditedField editItem(const OutputItem& item, const EditDescriptor& descriptor) {
+// An item its descriptor cannot edit raises the error in `errors`.
+EditedField editItem(ErrorState& errors, const OutputItem& item, const EditDescriptor& descriptor) {
     switch (descriptor.code) {
     case EditCode::Integer:
         if (item.type == ITEM_INTEGER) return editInteger(item.integerValue, descriptor);
@@ -443,7 +445,7 @@ EditedField editItem(const OutputItem& item, const EditDescriptor& descriptor) {
         }
         break;
     }
-    raiseRuntimeError(ErrorCode::FormatTypeMismatch, StatementKind::Write);
+    raiseRuntimeError(errors, ErrorCode::FormatTypeMismatch, StatementKind::Write);
 }
 
 }  // namespace
@@ -454,7 +456,7 @@ void runFormattedItems(UnitRecord& unit, const CompiledFormat& format,
     EditDescriptor descriptor;
     for (const OutputItem& item : items) {
         interpreter.nextDataDescriptor(true, descriptor);
-        const EditedField field = editItem(item, descriptor);
+        const EditedField field = editItem(unit.errors, item, descriptor);
         const auto count = static_cast<std::int32_t>(field.chars.size());
         const std::int32_t width = descriptor.hasWidth ? descriptor.width : count;
         if (field.overflow || count > width) {

@@ -26,7 +26,7 @@ struct Outcome {
 
 Outcome run(const char* format, const std::vector<Item>& items, int length = -1) {
     FakeRun run;
-    const int status = runToExit([&] {
+    const int status = run.scope.runToExit([&] {
         beginWrite(run.scope.io, CONSOLE_OUTPUT_UNIT, format, length);
         for (const Item& item : items) {
             if (auto* i = std::get_if<int>(&item)) writeInteger(run.scope.io, *i);

@@ -11,10 +11,6 @@
 
 namespace {
 
-[[noreturn]] void raiseReadError(ErrorCode code) {
-    raiseRuntimeError(code, StatementKind::Read);
-}
-
 UnitRecord& startStatement(ConsoleIo& io) {
     InputStatement& statement = io.input.statement;
     UnitRecord& unit = io.units.input();
@@ -37,10 +33,10 @@ UnitRecord& startStatement(ConsoleIo& io) {
 
 void beginRead(ConsoleIo& io, int unit) {
     if (unit != CONSOLE_INPUT_UNIT && unit != NUMBERED_INPUT_UNIT) {
-        raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
+        raiseRuntimeError(io.errors, ErrorCode::UnitNumberInvalid, StatementKind::General);
     }
-    setCurrentStatementKind(StatementKind::Read);
-    setCurrentConnectionName("CON");
+    io.errors.lastStatementKind = StatementKind::Read;
+    io.errors.nameConnection("CON");
     io.input.statement = InputStatement{};
 }
 
@@ -55,7 +51,7 @@ void readItem(ConsoleIo& io, Target& target, ItemType type, Convert convert) {
     if (statement.finished) return;
     if (scan.scanValue(unit, type)) {
         auto result = convert(scan.tokenText(), scan.mode);
-        if (!result.ok) raiseReadError(result.error);
+        if (!result.ok) raiseRuntimeError(io.errors, result.error, StatementKind::Read);
         target = result.value;
     }
     // After an item: a slash ends the item list unless a repeated value is still owed.

@@ -154,7 +154,7 @@ std::string runScript(FakeConsole& console, const std::string& script) {
     int status;
     {
         FakeConsoleScope scope(console);
-        status = runToExit([&] {
+        status = scope.runToExit([&] {
             std::istringstream words(script);
             std::string word;
             while (words >> word) {
@@ -351,7 +351,7 @@ TEST(ListDirectedInput, PromptLineIsEndedOnceInBothModes) {
         int status;
         {
             FakeConsoleScope scope(console);
-            status = runToExit([&] {
+            status = scope.runToExit([&] {
                 writeLine(scope.io, "Value: ");
                 for (float* target : {&a, &b}) {
                     beginRead(scope.io, CONSOLE_INPUT_UNIT);
@@ -387,7 +387,7 @@ TEST(ListDirectedInput, ErrorReportAfterPromptOnSharedTerminal) {
         int status;
         {
             FakeConsoleScope scope(console);
-            status = runToExit([&] {
+            status = scope.runToExit([&] {
                 writeLine(scope.io, "Value: ");
                 float target = 0;
                 beginRead(scope.io, CONSOLE_INPUT_UNIT);
@@ -417,7 +417,7 @@ TEST(ConsoleByte, TakesBytesAndReportsEndOfInputWithTheStatementKind) {
     int status;
     {
         FakeConsoleScope scope(console);
-        status = runToExit([&] {
+        status = scope.runToExit([&] {
             writeLine(scope.io, "Singular matrix.");
             for (;;) taken += takeConsoleByte(scope.io.units);
         });

@@ -62,10 +62,10 @@ const CompiledFormat& FormatCache::compiled(const char* text, int length) {
 void beginWrite(ConsoleIo& io, int unit, const char* formatText, int formatLength) {
     // Without traps, a floating-point fault before the statement is reported before it.
     checkFloatingPointFault();
-    setCurrentStatementKind(StatementKind::Write);
-    setCurrentConnectionName("CON");
+    io.errors.lastStatementKind = StatementKind::Write;
+    io.errors.nameConnection("CON");
     if (unit != CONSOLE_OUTPUT_UNIT && (unit < -32767 || unit > 32767))
-        raiseRuntimeError(ErrorCode::UnitNumberInvalid, StatementKind::General);
+        raiseRuntimeError(io.errors, ErrorCode::UnitNumberInvalid, StatementKind::General);
     OutputStatement& statement = io.output.statement;
     statement.itemCount = 0;
     statement.format = formatText != nullptr ? &io.output.formats.compiled(formatText, formatLength) : nullptr;
@@ -136,11 +136,11 @@ void writeListDirected(UnitRecord& unit, std::span<const OutputItem> items) {
             digits = integerText(item.integerValue);
         } else {
             // The program writes no list-directed reals; they are refused, not misprinted.
-            raiseRuntimeError(ErrorCode::FormatUnsupported, StatementKind::Write);
+            raiseRuntimeError(unit.errors, ErrorCode::FormatUnsupported, StatementKind::Write);
         }
         int width = LIST_INTEGER_WIDTH + (numberBefore ? 1 : 0);
         if (width >= LIST_LINE_WIDTH)
-            raiseRuntimeError(ErrorCode::ListItemTooWide, StatementKind::Write);
+            raiseRuntimeError(unit.errors, ErrorCode::ListItemTooWide, StatementKind::Write);
         if (width >= remaining) {
             // The value starts a new record; its own first blank is the carriage control.
             endRecord(unit);

@@ -46,7 +46,7 @@ class ListDirectedTest : public testing::TestWithParam<ListCase> {};
 
 TEST_P(ListDirectedTest, WritesExpectedBytes) {
     FakeRun run;
-    int status = runToExit([&] {
+    int status = run.scope.runToExit([&] {
         for (const Statement& statement : GetParam().statements) execute(run.scope.io, statement);
     });
     EXPECT_EQ(status, 0);
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(OutputUnits, UnitSixAndDefaultShareLines) {
     FakeRun run;
-    int status = runToExit([&] {
+    int status = run.scope.runToExit([&] {
         execute(run.scope.io, {text("a")}, 6);
         execute(run.scope.io, {text("b")}, CONSOLE_OUTPUT_UNIT);
         execute(run.scope.io, {text("c")}, 0);
@@ -120,7 +120,7 @@ TEST(OutputUnits, UnitSixAndDefaultShareLines) {
 
 TEST(OutputUnits, InvalidUnitNumberIsGeneralError) {
     FakeRun run;
-    int status = runToExit([&] { beginWrite(run.scope.io, 40000, nullptr, 0); });
+    int status = run.scope.runToExit([&] { beginWrite(run.scope.io, 40000, nullptr, 0); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(run.console.err, "\r\nrun-time error F6421\r\n- invalid unit number\r\n");
 }
@@ -199,7 +199,7 @@ TEST(Records, FailedWriteIsOutputFault) {
     FakeConsole console;
     console.failWrites = true;
     FakeConsoleScope scope(console);
-    int status = runToExit([&] { execute(scope.io, {text("lost")}); });
+    int status = scope.runToExit([&] { execute(scope.io, {text("lost")}); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(console.out, "");
     // Reported once; the close-down owes nothing to a broken device.

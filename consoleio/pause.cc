@@ -74,7 +74,8 @@ void pauseForInput(ConsoleUnits& units, int length, const char* text) {
         if (length < 0) length = 0;
         const auto size = static_cast<std::size_t>(length) + 3;
         std::unique_ptr<char[]> prompt(new (std::nothrow) char[size]);
-        if (!prompt) raiseRuntimeError(ErrorCode::NoMemoryRuntime, StatementKind::General);
+        if (!prompt)
+            raiseRuntimeError(output.errors, ErrorCode::NoMemoryRuntime, StatementKind::General);
         std::memcpy(prompt.get(), text, static_cast<std::size_t>(length));
         prompt[static_cast<std::size_t>(length)] = '\r';
         prompt[static_cast<std::size_t>(length) + 1] = '\n';

@@ -70,7 +70,7 @@ TEST(PauseForInput, RunsOnlyAnswersOfTwoOrMoreCharacters) {
         console.outputTerminal = c.terminal;
         console.input = c.input;
         FakeConsoleScope scope(console);
-        int status = runToExit([&] {
+        int status = scope.runToExit([&] {
             pauseForInput(scope.io.units, 16, "Singular matrix.");
             EXPECT_EQ(unreadInput(console, scope.io.units), c.rest) << c.name;
         });
@@ -120,8 +120,8 @@ TEST(PauseForInput, EndOfRedirectedInputIsReportedWithTheLastStatementKind) {
         FakeConsole console;
         console.input = c.input;
         FakeConsoleScope scope(console);
-        setCurrentStatementKind(c.kind);
-        int status = runToExit([&] { pauseForInput(scope.io.units, 16, "Singular matrix."); });
+        scope.run.errors.lastStatementKind = c.kind;
+        int status = scope.runToExit([&] { pauseForInput(scope.io.units, 16, "Singular matrix."); });
         EXPECT_EQ(status, 1) << c.label;
         EXPECT_EQ(console.err, std::string("\r\nrun-time error F6501: ") + c.label + "(CON)\r\n- " +
                                    messageText(ErrorCode::EndOfFile) + "\r\n");

@@ -16,9 +16,10 @@ constexpr int CONSOLE_LINE_LIMIT = 130;
 
 // Errors of the record reader are reported with the kind of the statement the byte is
 // taken for: READ inside an input statement, WRITE when the pause reads after output.
-[[noreturn]] void raiseRecordError(ErrorCode code) {
-    setCurrentConnectionName("CON");
-    raiseRuntimeError(code, currentStatementKind());
+[[noreturn]] void raiseRecordError(const UnitRecord& unit, ErrorCode code) {
+    ErrorState& errors = unit.errors;
+    errors.nameConnection("CON");
+    raiseRuntimeError(errors, code, errors.lastStatementKind);
 }
 
 // A terminal record: one read call gives one typed line with its CR LF.
@@ -29,9 +30,9 @@ void fillTerminalRecord(UnitRecord& unit) {
     unit.lastIndex = -1;
     if (n == 0) {
         unit.endOfFile = true;
-        raiseRecordError(ErrorCode::EndOfFile);
+        raiseRecordError(unit, ErrorCode::EndOfFile);
     }
-    if (n < 0 || n > CONSOLE_RECORD_LENGTH) raiseRecordError(ErrorCode::ReadFailed);
+    if (n < 0 || n > CONSOLE_RECORD_LENGTH) raiseRecordError(unit, ErrorCode::ReadFailed);
     unit.lastIndex = static_cast<int>(n - 1);
     if (n < CONSOLE_RECORD_LENGTH && buffer[n - 1] != '\n') {
         buffer[n] = '\n';
@@ -41,12 +42,12 @@ void fillTerminalRecord(UnitRecord& unit) {
         // A full read holds at least 131 characters unless it ends in CR LF.
         bool endsInCrLf = buffer[n - 1] == '\n' && buffer[n - 2] == '\r';
         static_assert(CONSOLE_RECORD_LENGTH - 2 == CONSOLE_LINE_LIMIT);
-        if (!endsInCrLf) raiseRecordError(ErrorCode::ConsoleLineTooLong);
+        if (!endsInCrLf) raiseRecordError(unit, ErrorCode::ConsoleLineTooLong);
     }
     // Ctrl-Z typed before the line end marks the end of input.
     if (n >= 3 && buffer[n - 3] == CTRL_Z) {
         unit.endOfFile = true;
-        raiseRecordError(ErrorCode::EndOfFile);
+        raiseRecordError(unit, ErrorCode::EndOfFile);
     }
 }
 
@@ -94,21 +95,21 @@ void fillRedirectedRecord(UnitRecord& unit) {
         ahead.end = available;
         const long got =
             platformConsole().read(STANDARD_INPUT, ahead.bytes + available, CONSOLE_RECORD_LENGTH);
-        if (got < 0 || got > CONSOLE_RECORD_LENGTH) raiseRecordError(ErrorCode::ReadFailed);
+        if (got < 0 || got > CONSOLE_RECORD_LENGTH) raiseRecordError(unit, ErrorCode::ReadFailed);
         if (got == 0) ahead.inputEnded = true;
         ahead.end += static_cast<int>(got);
     }
     const bool byEndOfInput = !lineEnded && ahead.inputEnded && length < CONSOLE_RECORD_LENGTH;
     if (byEndOfInput && length == 0 && !ahead.lineContinues) {
         unit.endOfFile = true;
-        raiseRecordError(ErrorCode::EndOfFile);
+        raiseRecordError(unit, ErrorCode::EndOfFile);
     }
     char* record = unit.recordBuffer;
     std::memcpy(record, ahead.bytes + ahead.start, static_cast<std::size_t>(length));
     ahead.start += length;
     if ((lineEnded || byEndOfInput) && lineEndsInCtrlZ(ahead, record, length, byEndOfInput)) {
         unit.endOfFile = true;
-        raiseRecordError(ErrorCode::EndOfFile);
+        raiseRecordError(unit, ErrorCode::EndOfFile);
     }
     ahead.lineContinues = !lineEnded && !byEndOfInput;
     if (ahead.lineContinues) {

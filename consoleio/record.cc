@@ -79,13 +79,13 @@ void ConsoleUnits::open() {
     Console& console = platformConsole();
     inputTerminal_ = console.isTerminal(STANDARD_INPUT);
     shared_ = inputTerminal_ && console.isTerminal(STANDARD_OUTPUT);
-    input_ = std::make_unique<UnitRecord>();
+    input_ = std::make_unique<UnitRecord>(errors_);
     input_->descriptor = STANDARD_INPUT;
     input_->terminal = inputTerminal_;
     if (shared_) {
         output_.reset();
     } else {
-        output_ = std::make_unique<UnitRecord>();
+        output_ = std::make_unique<UnitRecord>(errors_);
         output_->descriptor = STANDARD_OUTPUT;
     }
 }
@@ -104,7 +104,7 @@ void writeConsoleBytes(UnitRecord& output, int descriptor, const char* bytes, lo
             // The device is gone: no line end is owed to it any more.
             output.broken = true;
             output.lineOpen = false;
-            raiseRuntimeError(ErrorCode::WriteFailed, StatementKind::Write);
+            raiseRuntimeError(output.errors, ErrorCode::WriteFailed, StatementKind::Write);
         }
         bytes += written;
         count -= written;
@@ -155,7 +155,7 @@ void closeDownConsole(void* context) {
         output.lineOpen = false;
         if (platformConsole().write(STANDARD_OUTPUT, "\r\n", 2) != 2) {
             output.broken = true;
-            reportRuntimeError(6000 + messageNumber(ErrorCode::WriteFailed),
+            reportRuntimeError(output.errors, 6000 + messageNumber(ErrorCode::WriteFailed),
                                messageText(ErrorCode::WriteFailed), StatementKind::Write);
         }
     }

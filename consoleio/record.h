@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/console.h"
+#include "runtime/error.h"
 
 constexpr int CONSOLE_RECORD_LENGTH = 132;
 
@@ -21,8 +22,12 @@ struct ReadAhead {
     char pieceTail[2] = {};       // the last two bytes of that piece
 };
 
-// The run-time's record of one connected unit.
+// The run-time's record of one connected unit. Its errors are raised in the run's error
+// state, which the record is given when created.
 struct UnitRecord {
+    explicit UnitRecord(ErrorState& runErrors) : errors(runErrors) {}
+
+    ErrorState& errors;
     std::string name = "CON";
     int descriptor = STANDARD_OUTPUT;
     bool lineOpen = false;        // a record was written and its line end is still owed
@@ -41,9 +46,12 @@ struct UnitRecord {
 };
 
 // The console's records of one run: one shared record when standard input and standard
-// output are both terminals, otherwise one for input and one for output.
+// output are both terminals, otherwise one for input and one for output. The records raise
+// their errors in the run's error state, `errors`.
 class ConsoleUnits {
 public:
+    explicit ConsoleUnits(ErrorState& errors) : errors_(errors) {}
+
     // Creates the records for the console in use.
     void open();
     // Releases them (part of the close-down).
@@ -71,6 +79,7 @@ public:
     }
 
 private:
+    ErrorState& errors_;
     std::unique_ptr<UnitRecord> input_;
     std::unique_ptr<UnitRecord> output_;  // null when the input record is shared
     bool shared_ = false;
@@ -79,7 +88,7 @@ private:
 
 // Writes bytes to a standard descriptor for the console's output record `output`,
 // completing partial writes. A failed write raises the WRITE error WriteFailed (after
-// marking `output` broken, so that the close-down does not try again).
+// marking `output` broken, so that the close-down does not try again) in its error state.
 void writeConsoleBytes(UnitRecord& output, int descriptor, const char* bytes, long count);
 
 // Adds `count` blanks to the blanks owed before the next character of the record.

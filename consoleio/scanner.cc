@@ -3,19 +3,20 @@
 #include "consoleio/scanner.h"
 
 #include "consoleio/reader.h"
+#include "consoleio/record.h"
 #include "runtime/error.h"
 
 namespace {
 
-[[noreturn]] void raiseReadError(ErrorCode code) {
-    raiseRuntimeError(code, StatementKind::Read);
+[[noreturn]] void raiseReadError(const UnitRecord& unit, ErrorCode code) {
+    raiseRuntimeError(unit.errors, code, StatementKind::Read);
 }
 
 }  // namespace
 
-void ListScanner::appendToToken(char c, ItemType type) {
+void ListScanner::appendToToken(const UnitRecord& unit, char c, ItemType type) {
     if (tokenLength == TOKEN_CAPACITY) {
-        raiseReadError(type == ItemType::Real ? ErrorCode::RealSyntax : ErrorCode::IntegerSyntax);
+        raiseReadError(unit, type == ItemType::Real ? ErrorCode::RealSyntax : ErrorCode::IntegerSyntax);
     }
     token[tokenLength++] = c;
 }
@@ -44,12 +45,12 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
                 insideQuotes = false;
                 quoteJustClosed = true;
             } else {
-                appendToToken(c, type);
+                appendToToken(unit, c, type);
             }
             continue;
         } else if (quoteJustClosed && c == quote) {
             // A doubled quote stands for one quote character.
-            appendToToken(c, type);
+            appendToToken(unit, c, type);
             insideQuotes = true;
             quoteJustClosed = false;
             continue;
@@ -69,14 +70,14 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
             break;
         case '(':
             if (!valueEmpty) {
-                appendToToken(c, type);
+                appendToToken(unit, c, type);
                 continue;
             }
             mode = TokenMode::Parenthesized;
             continue;
         case ')':
             if (mode != TokenMode::Parenthesized) {
-                appendToToken(c, type);
+                appendToToken(unit, c, type);
                 continue;
             }
             separator = ' ';
@@ -84,7 +85,7 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
         case '\'':
         case '"':
             if (!valueEmpty) {
-                appendToToken(c, type);
+                appendToToken(unit, c, type);
                 continue;
             }
             mode = TokenMode::Quoted;
@@ -92,10 +93,10 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
             quote = c;
             continue;
         case '*': {
-            if (repeatPending > 0) raiseReadError(ErrorCode::SecondRepeatCount);
+            if (repeatPending > 0) raiseReadError(unit, ErrorCode::SecondRepeatCount);
             IntegerConversion count = parseIntegerToken(tokenText(), mode);
-            if (!count.ok) raiseReadError(count.error);
-            if (count.value == 0) raiseReadError(ErrorCode::RepeatCountZero);
+            if (!count.ok) raiseReadError(unit, count.error);
+            if (count.value == 0) raiseReadError(unit, ErrorCode::RepeatCountZero);
             // A negative count leaves no repeat pending: the value that follows is read
             // for this item alone.
             repeatPending = count.value > 0 ? count.value - 1 : 0;
@@ -110,7 +111,7 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
                 continue;
             }
             if (mode == TokenMode::Parenthesized) {
-                appendToToken(c, type);
+                appendToToken(unit, c, type);
                 continue;
             }
             separator = ',';
@@ -119,7 +120,7 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
             separator = '/';
             break;
         default:
-            appendToToken(c, type);
+            appendToToken(unit, c, type);
             continue;
         }
         lastSeparator = separator;

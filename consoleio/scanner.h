@@ -31,5 +31,6 @@ struct ListScanner {
     bool endsItemList() const { return lastSeparator == '/' && repeatPending == 0; }
 
 private:
-    void appendToToken(char c, ItemType type);
+    // An overlong token raises its error in the unit's error state.
+    void appendToToken(const UnitRecord& unit, char c, ItemType type);
 };

@@ -63,7 +63,7 @@ void runOne(const std::string& text, int itemCount) {
     FloatingPointGuard guard;
     FuzzConsole console(guard);
     FuzzRun run(console, guard, false);
-    runToExit([&] {
+    run.runToExit([&] {
         beginWrite(run.io(), CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
         for (int i = 0; i < itemCount; ++i) {
             switch (i % 4) {

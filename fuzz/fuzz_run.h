@@ -76,9 +76,8 @@ public:
         else configureFloatingPoint();
         guard.arm();
     }
-    FuzzRun(const FuzzRun&) = delete;
     ConsoleIo& io() { return scope_.io; }
-    FuzzRun& operator=(const FuzzRun&) = delete;
+    int runToExit(const std::function<void()>& body) { return scope_.runToExit(body); }
 
 private:
     FakeConsoleScope scope_;  // console records, reader and error state, set and reset
@@ -88,7 +87,7 @@ private:
 // Returns the exit status. `console`'s guard must be `guard`.
 inline int runWholeProgram(FuzzConsole& console, FloatingPointGuard& guard) {
     FuzzRun run(console, guard, true);
-    return runToExit([&guard, &run] {
+    return run.runToExit([&guard, &run] {
         AnalysisSession session(run.io());
         session.run();
         // A fault after the last console call (the sweep's last time step can overflow)

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         FuzzRun run(console, guard, false);
         checkConversions(bytes);
-        status = runToExit([&] {
+        status = run.runToExit([&] {
             for (;;) {
                 require(++statements <= statementLimit);
                 beginRead(run.io(), statements % 3 == 0 ? NUMBERED_INPUT_UNIT : CONSOLE_INPUT_UNIT);

@@ -81,49 +81,32 @@ int messageNumber(ErrorCode code) { return entryFor(code).number; }
 
 const char* messageText(ErrorCode code) { return entryFor(code).text; }
 
-void useErrorState(ErrorState* errors) { signalState.errors = errors; }
-
-void registerConsoleHooks(RunTimeHook closeDown, RunTimeHook inputOutputError, void* console) {
-    if (signalState.errors == nullptr) return;
-    signalState.errors->closeDown = closeDown;
-    signalState.errors->inputOutputError = inputOutputError;
-    signalState.errors->console = console;
-}
-
-void setCurrentStatementKind(StatementKind kind) {
-    if (signalState.errors != nullptr) signalState.errors->lastStatementKind = kind;
-}
-
-StatementKind currentStatementKind() {
-    return signalState.errors != nullptr ? signalState.errors->lastStatementKind : StatementKind::Write;
-}
-
-void setCurrentConnectionName(const char* name) {
+void ErrorState::nameConnection(const char* name) {
     // Every statement names the console again: the copy is made only when it changes.
-    if (signalState.errors == nullptr) return;
-    std::string& connectionName = signalState.errors->connectionName;
     if (std::strcmp(connectionName.c_str(), name) != 0) connectionName = name;
 }
 
-bool closeDownStarted() { return signalState.errors != nullptr && signalState.errors->closeDownStarted; }
+void registerConsoleHooks(ErrorState& errors, RunTimeHook closeDown, RunTimeHook inputOutputError,
+                          void* console) {
+    errors.closeDown = closeDown;
+    errors.inputOutputError = inputOutputError;
+    errors.console = console;
+}
 
-void raiseRuntimeError(ErrorCode code, StatementKind kind) {
-    ErrorState outsideRun;  // code run without a run (a test of one routine) reports alone
-    ErrorState& errors = signalState.errors != nullptr ? *signalState.errors : outsideRun;
+void raiseRuntimeError(ErrorState& errors, ErrorCode code, StatementKind kind) {
     std::string name = errors.connectionName;
     const MessageEntry& entry = entryFor(code);
     if (isInputOutputKind(kind) && errors.inputOutputError != nullptr)
         errors.inputOutputError(errors.console);
-    setCurrentConnectionName(name.c_str());
-    reportRuntimeError(6000 + entry.number, entry.text, kind);
+    errors.nameConnection(name.c_str());
+    reportRuntimeError(errors, 6000 + entry.number, entry.text, kind);
     // Only reached when the error was raised during the close-down.
     platformConsole().exitProcess(errors.endingStatus);
     std::abort();
 }
 
-void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
-    const std::string_view connectionName =
-        signalState.errors != nullptr ? std::string_view(signalState.errors->connectionName) : "CON";
+void reportRuntimeError(ErrorState& errors, int number, std::string_view text, StatementKind kind) {
+    const std::string_view connectionName = errors.connectionName;
     // The report is composed in one buffer and written in one go.
     std::string report;
     report.reserve(64 + text.size() + connectionName.size());
@@ -143,17 +126,30 @@ void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
     report.append(text);
     report.append("\r\n");
     writeError(report);
-    if (!closeDownStarted()) endRun(1);
+    if (!errors.closeDownStarted) endRun(errors, 1);
 }
 
-void endRun(int status) {
-    ErrorState* errors = signalState.errors;
-    if (errors == nullptr) platformConsole().exitProcess(status);
-    if (!errors->closeDownStarted) {
-        errors->closeDownStarted = true;
-        errors->endingStatus = status;
-        if (errors->closeDown != nullptr) errors->closeDown(errors->console);
+void endRun(ErrorState& errors, int status) {
+    if (!errors.closeDownStarted) {
+        errors.closeDownStarted = true;
+        errors.endingStatus = status;
+        if (errors.closeDown != nullptr) errors.closeDown(errors.console);
     }
-    platformConsole().exitProcess(errors->endingStatus);
+    platformConsole().exitProcess(errors.endingStatus);
     std::abort();
+}
+
+// The handler's path: the run in progress, or (none) a state of the report's own.
+
+void useErrorState(ErrorState* errors) { signalState.errors = errors; }
+
+void raiseRuntimeError(ErrorCode code, StatementKind kind) {
+    ErrorState outsideRun;  // code run without a run (a test of one routine) reports alone
+    raiseRuntimeError(signalState.errors != nullptr ? *signalState.errors : outsideRun, code, kind);
+}
+
+void reportRuntimeError(int number, std::string_view text, StatementKind kind) {
+    ErrorState outsideRun;
+    reportRuntimeError(signalState.errors != nullptr ? *signalState.errors : outsideRun, number,
+                       text, kind);
 }

@@ -53,52 +53,53 @@ enum class ErrorCode {
 int messageNumber(ErrorCode code);
 const char* messageText(ErrorCode code);
 
-// Raises a run-time error: reports it and ends the run with exit status 1. An error raised
-// while the close-down runs is reported, and the process then exits with the status the
-// run was already ending with.
-[[noreturn]] void raiseRuntimeError(ErrorCode code, StatementKind kind);
-
-// Writes the report for `number` (6000 plus the message number) with `text` and `kind` to
-// standard error and, unless the close-down has begun, ends the run with exit status 1.
-// Returns only while the close-down runs.
-void reportRuntimeError(int number, std::string_view text, StatementKind kind);
-
 // What the end of the run and the report do to the console, given the console's state.
 using RunTimeHook = void (*)(void* console);
 
 // The error state of one run: whether its close-down has begun and the status the run ends
 // with, what the report names (the connection and the kind of the most recent statement),
 // and what the close-down and an input/output error do to the console. The start-up
-// registers the hooks, so that reporting needs no knowledge of the console records.
+// registers the hooks, so that reporting needs no knowledge of the console records. The
+// console I/O holds the run's error state and hands it to every report it makes.
 struct ErrorState {
     bool closeDownStarted = false;
     int endingStatus = 0;
     std::string connectionName = "CON";
+    // The kind of the most recent input or output statement (set when a statement begins);
+    // an error raised outside any statement, such as at the pause, is reported with it.
     StatementKind lastStatementKind = StatementKind::Write;
     RunTimeHook closeDown = nullptr;         // the open line gets its CR LF, records released
     RunTimeHook inputOutputError = nullptr;  // a half-read line is forgotten
     void* console = nullptr;                 // what both hooks are given
+
+    // Names the connection an input/output error is reported on ("CON" for the console).
+    void nameConnection(const char* name);
 };
 
-// Makes `errors` the error state of the run in progress (null: none, as before start-up).
-// It is reached through signalState, since a signal handler reports and ends the run too.
-void useErrorState(ErrorState* errors);
+// Registers in `errors` the console's part of the close-down and of an input/output error,
+// both given `console`.
+void registerConsoleHooks(ErrorState& errors, RunTimeHook closeDown, RunTimeHook inputOutputError,
+                          void* console);
 
-// Registers the console's part of the close-down and of an input/output error, both given
-// `console`; null registers none.
-void registerConsoleHooks(RunTimeHook closeDown, RunTimeHook inputOutputError, void* console);
+// Raises a run-time error of the run whose error state is `errors`: reports it and ends the
+// run with exit status 1. An error raised while the close-down runs is reported, and the
+// process then exits with the status the run was already ending with.
+[[noreturn]] void raiseRuntimeError(ErrorState& errors, ErrorCode code, StatementKind kind);
 
-// The kind of the most recent input or output statement (set when a statement begins);
-// an error raised outside any statement, such as at the pause, is reported with it.
-void setCurrentStatementKind(StatementKind kind);
-StatementKind currentStatementKind();
-
-// The name of the connection an input/output error is reported on ("CON" for the console).
-void setCurrentConnectionName(const char* name);
+// Writes the report for `number` (6000 plus the message number) with `text` and `kind` to
+// standard error and, unless the close-down of `errors`' run has begun, ends the run with
+// exit status 1. Returns only while the close-down runs.
+void reportRuntimeError(ErrorState& errors, int number, std::string_view text, StatementKind kind);
 
 // Ends the run: runs the close-down once (the registered console close-down, which may
 // report an error of its own) and exits the process with `status`.
-[[noreturn]] void endRun(int status);
+[[noreturn]] void endRun(ErrorState& errors, int status);
 
-// Whether the close-down has begun.
-bool closeDownStarted();
+// The handler's path. A floating-point signal or vectored-exception handler is given
+// nothing of the program's, and the library wrappers and the inversion are arithmetic with
+// no console in reach: they report through the error state made the run in progress by
+// useErrorState (kept in signalState). Null: none, as before start-up; a report is then
+// made alone and ends the process with status 1.
+void useErrorState(ErrorState* errors);
+[[noreturn]] void raiseRuntimeError(ErrorCode code, StatementKind kind);
+void reportRuntimeError(int number, std::string_view text, StatementKind kind);

@@ -20,7 +20,7 @@ class ReportLayoutTest : public testing::TestWithParam<ReportCase> {};
 TEST_P(ReportLayoutTest, WritesOneReportAndEndsWithStatusOne) {
     FakeRun run;
     const ReportCase& c = GetParam();
-    int status = runToExit([&] { reportRuntimeError(c.number, c.text, c.kind); });
+    int status = run.scope.runToExit([&] { reportRuntimeError(c.number, c.text, c.kind); });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(run.console.err, c.expected);
     EXPECT_EQ(run.console.out, "");
@@ -61,11 +61,11 @@ TEST(MessageTable, NumbersOfReachableErrors) {
 
 TEST(CloseDown, OpenLineGetsItsLineEnd) {
     FakeRun run;
-    int status = runToExit([&] {
+    int status = run.scope.runToExit([&] {
         UnitRecord& unit = run.scope.io.units.output();
         placeCharacters(unit, " prompt: ", 9);
         endRecord(unit);
-        raiseRuntimeError(ErrorCode::RealSyntax, StatementKind::Read);
+        raiseRuntimeError(run.scope.io.errors, ErrorCode::RealSyntax, StatementKind::Read);
     });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(run.console.out, "prompt: \r\n");
@@ -78,7 +78,7 @@ TEST(CloseDown, ErrorDuringCloseDownIsReportedOnceAndKeepsStatus) {
     placeCharacters(unit, " last", 5);
     endRecord(unit);
     run.console.failWrites = true;  // the final CR LF cannot be written
-    int status = runToExit([&] {});
+    int status = run.scope.runToExit([&] {});
     EXPECT_EQ(status, 0);
     EXPECT_EQ(run.console.out, "last");
     EXPECT_EQ(run.console.err, "\r\nrun-time error F6423: WRITE(CON)\r\n- write error on console\r\n");
@@ -89,10 +89,10 @@ TEST(CloseDown, RunsOnce) {
     UnitRecord& unit = run.scope.io.units.output();
     placeCharacters(unit, " x", 2);
     endRecord(unit);
-    EXPECT_EQ(runToExit([&] {}), 0);
-    EXPECT_TRUE(closeDownStarted());
+    EXPECT_EQ(run.scope.runToExit([&] {}), 0);
+    EXPECT_TRUE(run.scope.io.errors.closeDownStarted);
     // A report after the close-down has begun returns instead of ending the run again.
-    reportRuntimeError(6501, "late", StatementKind::Read);
+    reportRuntimeError(run.scope.io.errors, 6501, "late", StatementKind::Read);
     EXPECT_EQ(run.console.out, "x\r\n");
 }
 

@@ -107,7 +107,7 @@ TEST(MathWrappers, LibraryErrorsAreReportedInBothModes) {
             feclearexcept(FE_ALL_EXCEPT);
             if (!flagMode) feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);  // where it can
             signalState.flagMode = flagMode;
-            int status = runToExit([&] { c.call(c.argument); });
+            int status = run.scope.runToExit([&] { c.call(c.argument); });
             signalState.flagMode = false;
             fedisableexcept(FE_ALL_EXCEPT);
             EXPECT_EQ(status, 1) << c.expected << flagMode;

@@ -39,7 +39,7 @@ TEST(FloatingPointReport, ExceptionCodesGiveTheirTextAndNumber) {
     for (const Case& c : cases) {
         FakeRun run;
         signalState.fpErrorCode = c.code;
-        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << c.code;
+        EXPECT_EQ(run.scope.runToExit([&] { reportFloatingPointError(); }), 1) << c.code;
         EXPECT_EQ(run.console.err, mathReport(c.number, std::string("floating-point error: ") + c.text))
             << c.code;
     }
@@ -49,7 +49,7 @@ TEST(FloatingPointReport, CodesOutsideTheTablesGetTheGeneralReport) {
     for (int code : {0, 7, 128, 135, 137, 140, 200}) {
         FakeRun run;
         signalState.fpErrorCode = code;
-        EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1) << code;
+        EXPECT_EQ(run.scope.runToExit([&] { reportFloatingPointError(); }), 1) << code;
         EXPECT_EQ(run.console.err, generalReport(ErrorCode::FloatingPointUnknown)) << code;
     }
 }
@@ -58,7 +58,7 @@ TEST(FloatingPointReport, OpenConsoleLineGetsItsLineEndAfterTheReport) {
     FakeRun run;
     run.scope.io.units.output().lineOpen = true;
     signalState.fpErrorCode = 131;
-    EXPECT_EQ(runToExit([&] { reportFloatingPointError(); }), 1);
+    EXPECT_EQ(run.scope.runToExit([&] { reportFloatingPointError(); }), 1);
     EXPECT_EQ(run.console.out, "\r\n");
 }
 
@@ -85,7 +85,7 @@ TEST(MathLibraryErrorHook, ReportsOrAcceptsByType) {
         error.type = c.type;
         error.name = c.name;
         int accepted = -1;
-        int status = runToExit([&] { accepted = mathLibraryErrorHook(error); });
+        int status = run.scope.runToExit([&] { accepted = mathLibraryErrorHook(error); });
         EXPECT_EQ(run.console.err, c.expected) << c.name << ' ' << c.type;
         if (c.expected.empty()) {
             EXPECT_NE(accepted, 0);
@@ -154,7 +154,7 @@ TEST(FlagMode, FirstFaultOfTheExpressionIsReported) {
         FakeRun run;
         clearAllFlags();
         signalState.flagMode = true;
-        const int status = runToExit([&] {
+        const int status = run.scope.runToExit([&] {
             c.expression();
             checkFloatingPointFault();
         });
@@ -176,7 +176,7 @@ TEST(FlagMode, PendingFaultComesBeforeTheLibraryCall) {
         std::feraiseexcept(FE_DIVBYZERO);
         raiseSoftwareFlags(FP_FLAG_DIVIDE_BY_ZERO);
         signalState.flagMode = flagMode;
-        const int status = runToExit([&] { mathExp(1000.0); });
+        const int status = run.scope.runToExit([&] { mathExp(1000.0); });
         signalState.flagMode = false;
         clearAllFlags();
         EXPECT_EQ(status, 1);

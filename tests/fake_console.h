@@ -79,7 +79,7 @@ public:
     explicit FakeConsoleScope(FakeConsole& console) {
         setPlatformConsole(&console);
         useErrorState(&run.errors);
-        registerConsoleHooks(closeDownConsole, resetConsoleAfterError, &io.units);
+        registerConsoleHooks(run.errors, closeDownConsole, resetConsoleAfterError, &io.units);
         io.units.open();
     }
     ~FakeConsoleScope() {
@@ -88,6 +88,18 @@ public:
     }
     FakeConsoleScope(const FakeConsoleScope&) = delete;
     FakeConsoleScope& operator=(const FakeConsoleScope&) = delete;
+
+    // Runs `body` and then the normal end of the run (endRun(run.errors, 0)); returns the
+    // exit status, which is 1 when `body` raised a run-time error.
+    int runToExit(const std::function<void()>& body) {
+        try {
+            body();
+            endRun(run.errors, 0);
+        } catch (const ProcessExit& exit) {
+            return exit.status;
+        }
+        return -1;  // not reached: endRun always exits
+    }
 };
 
 // A fake console with redirected input and output, in its scope.
@@ -95,15 +107,3 @@ struct FakeRun {
     FakeConsole console;
     FakeConsoleScope scope{console};
 };
-
-// Runs `body` and then the normal end of the run (endRun(0)); returns the exit status,
-// which is 1 when `body` raised a run-time error.
-inline int runToExit(const std::function<void()>& body) {
-    try {
-        body();
-        endRun(0);
-    } catch (const ProcessExit& exit) {
-        return exit.status;
-    }
-    return -1;  // not reached: endRun always exits
-}

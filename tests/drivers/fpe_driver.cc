@@ -81,5 +81,5 @@ int main(int argc, char** argv) {
         std::raise(SIGFPE);
     }
     writeLine(run.console, "after the fault");
-    endRun(0);
+    endRun(run.errors, 0);
 }

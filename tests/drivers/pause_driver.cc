@@ -31,5 +31,5 @@ int main(int argc, char** argv) {
         writeInteger(run.console, value);
         endWrite(run.console);
     }
-    endRun(0);
+    endRun(run.errors, 0);
 }

@@ -34,5 +34,5 @@ int main(int argc, char** argv) {
         }
         writeLine(run.console, runReadStatement(run.console, word));
     }
-    endRun(0);
+    endRun(run.errors, 0);
 }
