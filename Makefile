@@ -56,7 +56,7 @@ run: configure
 test:
 	@sh tools/need.sh "make test" $(NEED_TEST)
 	@$(MAKE) build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 # The program and lamvis2-kit in PREFIX/bin, their manual pages in PREFIX/share/man/man1
 # (DESTDIR is honoured).
@@ -85,7 +85,7 @@ sanitize:
 	cmake --build build-sanitize -j $(JOBS)
 	ASAN_OPTIONS=handle_sigfpe=0:allow_user_segv_handler=1:detect_leaks=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	ctest --test-dir build-sanitize --output-on-failure
+	ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
 
 # The whole-process benchmark, then the in-process benchmarks when Google Benchmark is
 # installed. Both print figures; neither is a pass-or-fail test.

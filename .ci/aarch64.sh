@@ -31,7 +31,7 @@ python3 tests/model/differential.py --runs "$RUNS" --seed fpflags --jobs "$JOBS"
 
 echo "== software flags, native"
 build build-softflags -DLAMVIS_SOFTWARE_FP_FLAGS=ON
-ctest --test-dir build-softflags --output-on-failure
+ctest --test-dir build-softflags --output-on-failure -j "$JOBS"
 python3 tests/model/differential.py --runs "$SOFTWARE_FLAG_RUNS" --seed softflags --jobs "$JOBS" \
   --also build/lamvis2 build-softflags/lamvis2
 

@@ -40,7 +40,7 @@ build build
 source .ci/wine.sh
 
 # Unit tests under wine (CTest puts the emulator in front of each test).
-ctest --test-dir "$BUILD_WIN" --output-on-failure
+ctest --test-dir "$BUILD_WIN" --output-on-failure -j "$JOBS"
 
 # Every case file, byte for byte, and the Windows-only ones; the floating-point reports of
 # the Windows driver. The tests that need a pseudo-terminal or fork stay native.
