@@ -63,17 +63,17 @@ void runOne(const std::string& text, int itemCount) {
     FloatingPointGuard guard;
     FuzzConsole console(guard);
     FuzzRun run(console, guard, false);
-    run.runToExit([&] {
-        beginWrite(run.io(), CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
+    run.scope.runToExit([&] {
+        beginWrite(run.scope.io, CONSOLE_OUTPUT_UNIT, text.data(), static_cast<int>(text.size()));
         for (int i = 0; i < itemCount; ++i) {
             switch (i % 4) {
-            case 0: writeInteger(run.io(), -i * 12345); break;
-            case 1: writeReal(run.io(), static_cast<float>(i) / 3.0f); break;
-            case 2: writeCharacter(run.io(), "text", 4); break;
-            default: writeDouble(run.io(), -1.0e100); break;
+            case 0: writeInteger(run.scope.io, -i * 12345); break;
+            case 1: writeReal(run.scope.io, static_cast<float>(i) / 3.0f); break;
+            case 2: writeCharacter(run.scope.io, "text", 4); break;
+            default: writeDouble(run.scope.io, -1.0e100); break;
             }
         }
-        endWrite(run.io());
+        endWrite(run.scope.io);
     });
     if (guard.faultsMet() != 0) fail("a floating-point fault");
 }

@@ -69,26 +69,22 @@ private:
 // flags before. With `startProgram` the run-time starts as the program starts it (console
 // records, floating-point traps); otherwise the records are opened and the traps set up
 // alone. Usage: a guard, then its console, then the run.
-class FuzzRun {
-public:
-    FuzzRun(FuzzConsole& console, FloatingPointGuard& guard, bool startProgram) : scope_(console) {
-        if (startProgram) startRuntime(scope_.run);
+struct FuzzRun {
+    FakeConsoleScope scope;  // console records, reader and error state, set and reset
+
+    FuzzRun(FuzzConsole& console, FloatingPointGuard& guard, bool startProgram) : scope(console) {
+        if (startProgram) startRuntime(scope.run);
         else configureFloatingPoint();
         guard.arm();
     }
-    ConsoleIo& io() { return scope_.io; }
-    int runToExit(const std::function<void()>& body) { return scope_.runToExit(body); }
-
-private:
-    FakeConsoleScope scope_;  // console records, reader and error state, set and reset
 };
 
 // The whole program in process: start-up, the analysis session, the end of the run.
 // Returns the exit status. `console`'s guard must be `guard`.
 inline int runWholeProgram(FuzzConsole& console, FloatingPointGuard& guard) {
     FuzzRun run(console, guard, true);
-    return run.runToExit([&guard, &run] {
-        AnalysisSession session(run.io());
+    return run.scope.runToExit([&guard, &run] {
+        AnalysisSession session(run.scope.io);
         session.run();
         // A fault after the last console call (the sweep's last time step can overflow)
         // ends the run before its normal end, as the trap would.

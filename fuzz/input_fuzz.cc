@@ -60,16 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         FuzzRun run(console, guard, false);
         checkConversions(bytes);
-        status = run.runToExit([&] {
+        status = run.scope.runToExit([&] {
             for (;;) {
                 require(++statements <= statementLimit);
-                beginRead(run.io(), statements % 3 == 0 ? NUMBERED_INPUT_UNIT : CONSOLE_INPUT_UNIT);
+                beginRead(run.scope.io, statements % 3 == 0 ? NUMBERED_INPUT_UNIT : CONSOLE_INPUT_UNIT);
                 std::int32_t integer = 0;
                 float real = std::numeric_limits<float>::quiet_NaN();
-                readIntegerItem(run.io(), integer);
-                readRealItem(run.io(), real);
+                readIntegerItem(run.scope.io, integer);
+                readRealItem(run.scope.io, real);
                 if (!std::isnan(real)) require(std::isfinite(real));
-                endRead(run.io());
+                endRead(run.scope.io);
             }
         });
         require(guard.faultsMet() == 0, "a floating-point fault");

@@ -48,8 +48,9 @@ bool startAndWait(const char* application, std::string commandLine, DWORD& start
 
 class Win32Console : public Console {
 public:
-    // Whether the platform is of the NT family, from the version word read at start-up.
-    bool ntFamily = true;
+    // Whether the platform is of the NT family: the high bit of the version word is set
+    // outside it.
+    const bool ntFamily = (::GetVersion() & 0x80000000u) == 0;
 
     long read(int fd, char* buffer, long count) override {
         HANDLE handle = standardHandle(fd);
@@ -101,8 +102,6 @@ Win32Console win32Console;
 Console& systemConsole() { return win32Console; }
 
 void preparePlatform() {
-    // The high bit of the version word is set outside the NT family.
-    win32Console.ntFamily = (::GetVersion() & 0x80000000u) == 0;
     // No error boxes: a fault the program does not handle ends it on the console.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }

@@ -17,9 +17,9 @@
 
 namespace {
 
-volatile double zero = 0.0;
-volatile double largest = DBL_MAX;
-volatile double smallest = DBL_MIN;
+const volatile double zero = 0.0;
+const volatile double largest = DBL_MAX;
+const volatile double smallest = DBL_MIN;
 
 // The flags of a result of operands that are neither NaN nor a pole: invalid for a NaN,
 // overflow for an infinity of finite operands, underflow for a result below the normal range.
