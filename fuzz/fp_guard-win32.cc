@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "fuzz/fp_guard.h"
+#include "runtime/arch-x86_64/control_registers.h"
 #include "runtime/fpe.h"
 
 namespace {
@@ -48,12 +49,6 @@ LONG CALLBACK recordTrap(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-unsigned mxcsr() {
-    unsigned value = 0;
-    __asm__ volatile("stmxcsr %0" : "=m"(value));
-    return value;
-}
-
 }  // namespace
 
 namespace fpguard {
@@ -76,7 +71,7 @@ void restoreHandling() {
 
 bool takeOverTraps() {
     recordedCode = 0;
-    if ((mxcsr() & MXCSR_TRAP_MASKS) == MXCSR_TRAP_MASKS) return false;  // no trap in force
+    if ((readMxcsr() & MXCSR_TRAP_MASKS) == MXCSR_TRAP_MASKS) return false;  // no trap in force
     if (recorder == nullptr) recorder = ::AddVectoredExceptionHandler(1, recordTrap);
     return recorder != nullptr;
 }

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include "runtime/arch-x86_64/control_registers.h"
 #include "runtime/error.h"
 #include "runtime/fpe.h"
 
@@ -40,33 +41,6 @@ constexpr unsigned FLAG_INEXACT = 0x20;
 // have that layout, and the SSE control register in registers[0].
 constexpr int HELD_MXCSR = 0;
 static_assert(sizeof(std::fenv_t) >= 28);
-
-unsigned readMxcsr() {
-    unsigned value = 0;
-    __asm__ volatile("stmxcsr %0" : "=m"(value));
-    return value;
-}
-
-void writeMxcsr(unsigned value) { __asm__ volatile("ldmxcsr %0" : : "m"(value)); }
-
-unsigned readX87Control() {
-    unsigned short value = 0;
-    __asm__ volatile("fnstcw %0" : "=m"(value));
-    return value;
-}
-
-unsigned readX87Status() {
-    unsigned short value = 0;
-    __asm__ volatile("fnstsw %0" : "=m"(value));
-    return value;
-}
-
-// Clears the x87 flags first, so that loading a control word that unmasks them cannot
-// make a pending flag trap.
-void writeX87Control(unsigned value) {
-    const auto word = static_cast<unsigned short>(value);
-    __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(word));
-}
 
 // The code of a floating-point structured exception. Exceptions of the SSE unit may arrive
 // as "multiple traps"; the unmasked flags of the interrupted control register tell which.

@@ -8,28 +8,17 @@
 
 #include <windows.h>
 
+#include "runtime/arch-x86_64/control_registers.h"
+
 namespace {
-
-unsigned mxcsr() {
-    unsigned value = 0;
-    __asm__ volatile("stmxcsr %0" : "=m"(value));
-    return value;
-}
-
-unsigned x87ControlWord() {
-    unsigned short value = 0;
-    __asm__ volatile("fnstcw %0" : "=m"(value));
-    return value;
-}
 
 // Keeps the test process's floating-point environment as it was.
 class FloatingPointEnvironment {
 public:
-    FloatingPointEnvironment() : csr_(mxcsr()), control_(static_cast<unsigned short>(x87ControlWord())) {}
+    FloatingPointEnvironment() : csr_(readMxcsr()), control_(static_cast<unsigned short>(readX87Control())) {}
     ~FloatingPointEnvironment() {
-        __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control_));
-        const unsigned csr = csr_ & ~0x3Fu;
-        __asm__ volatile("ldmxcsr %0" : : "m"(csr));
+        writeX87Control(control_);
+        writeMxcsr(csr_ & ~0x3Fu);
     }
 
 private:
@@ -60,9 +49,9 @@ TEST(EnableFloatingPointTraps, SetsBothUnits) {
     EXPECT_TRUE(enableFloatingPointTraps());
     // x87: invalid, zero divide and overflow unmasked, denormal, underflow and precision
     // masked (FP_TRAP_SETTING; the unit keeps its reserved bit 7 clear whatever is loaded).
-    EXPECT_EQ(x87ControlWord() & 0x3F, 0x32u);
+    EXPECT_EQ(readX87Control() & 0x3F, 0x32u);
     // SSE: the same three unmasked, denormal, underflow and precision masked.
-    EXPECT_EQ(mxcsr() & 0x1F80, 0x0100u | 0x0800u | 0x1000u);
+    EXPECT_EQ(readMxcsr() & 0x1F80, 0x0100u | 0x0800u | 0x1000u);
 }
 
 // Division by zero on either unit inside a hold raises its flag without trapping; the
@@ -71,8 +60,8 @@ TEST(HoldFloatingPoint, HoldsTheTrapsOfBothUnits) {
     FloatingPointEnvironment environment;
     ASSERT_TRUE(enableFloatingPointTraps());
     clearFloatingPointFlags();
-    const unsigned csrBefore = mxcsr();
-    const unsigned controlBefore = x87ControlWord();
+    const unsigned csrBefore = readMxcsr();
+    const unsigned controlBefore = readX87Control();
 
     FloatingPointHold saved;
     holdFloatingPoint(saved);
@@ -87,8 +76,8 @@ TEST(HoldFloatingPoint, HoldsTheTrapsOfBothUnits) {
     (void)sse;
     (void)x87;
 
-    EXPECT_EQ(mxcsr(), csrBefore);
-    EXPECT_EQ(x87ControlWord(), controlBefore);
+    EXPECT_EQ(readMxcsr(), csrBefore);
+    EXPECT_EQ(readX87Control(), controlBefore);
     EXPECT_EQ(raisedFloatingPointFlags() & FP_FAULT_FLAGS, 0);
 }
 

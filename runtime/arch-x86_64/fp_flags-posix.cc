@@ -2,12 +2,12 @@
 // the stack check, which the interface does not name, and for clearing the whole word.
 #include <cfenv>
 
+#include "runtime/arch-x86_64/control_registers.h"
 #include "runtime/fpe.h"
 #include "runtime/fpe-posix.h"
 
 int raisedFloatingPointFlags() {
-    unsigned short status = 0;
-    asm volatile("fnstsw %0" : "=m"(status));
+    const unsigned status = readX87Status();
     const int raised = std::fetestexcept(FE_ALL_EXCEPT);
     const bool stackCheck = (raised & FE_INVALID) != 0 && (status & 0x0040) != 0;
     return runtimeFlagsOf(raised) | (stackCheck ? FP_FLAG_STACK_FAULT : 0);
