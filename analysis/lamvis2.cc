@@ -316,97 +316,43 @@ void AnalysisSession::reportLoadResponse() {
 
 // ---- Relaxation sweep ----
 
+// What the plies of the relaxation sweep's rows share: the creep deformation a row starts
+// from, its time step and decay factor, and each ply's T, T' and reduced stiffness, which
+// are the same in every row (the first row works them out, in the order of the ply loop,
+// and the later rows use them again).
+struct AnalysisSession::SweepState {
+    float creepMidplane[3];
+    float creepCurvatures[3];
+    float timeStep = 0.0f;
+    Wide decay = 0.0;
+    bool firstRow = true;
+    float transformations[MAX_PLIES][9];
+    float inverseTransformations[MAX_PLIES][9];
+    float reducedStiffnesses[MAX_PLIES][9];
+};
+
 void AnalysisSession::runRelaxationSweep() {
     writeText(io, "Enter relaxation time");
     readReal(io, CONSOLE_INPUT_UNIT, relaxationTime);
 
     float previousTime = 0.0f;
     float time = narrow(wide(relaxationTime) / 100.0);
-    // A ply's T, T' and reduced stiffness are the same in every row: the first row works
-    // them out, in the order of the ply loop, and the later rows use them again.
-    float transformations[MAX_PLIES][9];
-    float inverseTransformations[MAX_PLIES][9];
-    float reducedStiffnesses[MAX_PLIES][9];
-    bool firstRow = true;
+    SweepState sweep;
 
     // 100 times the relaxation time is compared exactly; a NaN comparison ends the loop too.
     while (decides(wide(SWEEP_SPAN_FACTOR) * wide(relaxationTime) >= wide(time))) {
-        const float timeStep = narrow(wide(time) - wide(previousTime));
-        float creepMidplane[3];
-        float creepCurvatures[3];
+        sweep.timeStep = narrow(wide(time) - wide(previousTime));
         for (int i = 0; i < 3; ++i) {
             midplaneStrains[i] = deformation[i];
             curvatures[i] = deformation[i + 3];
-            creepMidplane[i] = creepDeformation[i];
-            creepCurvatures[i] = creepDeformation[i + 3];
+            sweep.creepMidplane[i] = creepDeformation[i];
+            sweep.creepCurvatures[i] = creepDeformation[i + 3];
         }
         // Each row shows the deformation of the plies' current creep strains: the
         // resultants are summed afresh at every step.
         for (float& load : creepLoads) load = 0.0f;
-        Wide decay = 0.0;
-
-        for (int k = 1; k <= layup.plyCount; ++k) {
-            midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
-            const float zm = midThickness;
-            const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
-
-            const float* const t = transformations[k - 1];
-            const float* const tInverse = inverseTransformations[k - 1];
-            const float* const q = reducedStiffnesses[k - 1];
-            if (firstRow) {
-                stressTransformation(k, transformations[k - 1]);
-                inverseStressTransformation(k, inverseTransformations[k - 1]);
-                reducedStiffness(k, reducedStiffnesses[k - 1]);
-            }
-
-            float laminateStrain[3];
-            float materialStrain[3];
-            float laminateCreep[3];
-            float materialCreep[3];
-            strainAt(midplaneStrains, curvatures, zm, laminateStrain);
-            toMaterialAxes(t, laminateStrain, materialStrain);
-            strainAt(creepMidplane, creepCurvatures, zm, laminateCreep);
-            toMaterialAxes(t, laminateCreep, materialCreep);
-
-            float* const stored = &plyCreepStrains[(k - 1) * 3];
-            float w[3] = {stored[0], stored[1], stored[2]};
-
-            // Stress of the elastic strain: the total strain less the creep strain.
-            float elastic[3];
-            for (int i = 0; i < 3; ++i) {
-                const float total = narrow(wide(materialCreep[i]) + wide(materialStrain[i]));
-                elastic[i] = narrow(wide(total) - wide(w[i]));
-            }
-            float s[3];
-            multiplyMatrixVector(q, elastic, 3, s);
-
-            const MaterialSet& set = materials[layup.plies[k - 1].materialSet - 1];
-            const float a2 = narrow(wide(set.creepFraction) / wide(set.e2));
-            const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
-
-            // Each creep strain relaxes towards creep fraction * stress / modulus with the
-            // relaxation time as time constant. The decay factor is the same for both
-            // updates and every ply of a row: it is evaluated at the first ply's update, and
-            // kept; a zero relaxation time makes 0/0 there.
-            if (k == 1) decay = exp(-(wide(timeStep) / wide(relaxationTime)));
-            const Wide decay2 = decay;
-            w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
-            const Wide decay3 = decay;
-            w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
-            stored[1] = w[1];
-            stored[2] = w[2];
-
-            // Laminate-axis stress of the creep strain, and its resultants over the ply.
-            float creepStress[3];
-            float sc[3];
-            multiplyMatrixVector(q, w, 3, creepStress);
-            multiplyMatrixVector(tInverse, creepStress, 3, sc);
-            for (int i = 0; i < 3; ++i) {
-                const Wide force = wide(sc[i]) * wide(hk);
-                creepLoads[i] = narrow(wide(creepLoads[i]) + force);
-                creepLoads[i + 3] = narrow(wide(creepLoads[i + 3]) + force * wide(zm));
-            }
-        }
+        sweep.decay = 0.0;
+        for (int k = 1; k <= layup.plyCount; ++k) relaxPly(k, sweep);
 
         multiplyMatrixVector(laminateCompliance, creepLoads, 6, creepDeformation);
 
@@ -415,12 +361,75 @@ void AnalysisSession::runRelaxationSweep() {
         for (float value : creepDeformation) writeReal(io, value);
         endWrite(io);
         ++sweepRows;
-        firstRow = false;
+        sweep.firstRow = false;
 
         previousTime = time;
         time = narrow(wide(time) * wide(TIME_STEP_FACTOR));
         // A time that no longer grows (a relaxation time whose hundredth is zero) would
         // repeat the same row for ever.
         if (decides(!(wide(time) > wide(previousTime)))) break;
+    }
+}
+
+void AnalysisSession::relaxPly(int k, SweepState& sweep) {
+    midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
+    const float zm = midThickness;
+    const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
+
+    const float* const t = sweep.transformations[k - 1];
+    const float* const tInverse = sweep.inverseTransformations[k - 1];
+    const float* const q = sweep.reducedStiffnesses[k - 1];
+    if (sweep.firstRow) {
+        stressTransformation(k, sweep.transformations[k - 1]);
+        inverseStressTransformation(k, sweep.inverseTransformations[k - 1]);
+        reducedStiffness(k, sweep.reducedStiffnesses[k - 1]);
+    }
+
+    float laminateStrain[3];
+    float materialStrain[3];
+    float laminateCreep[3];
+    float materialCreep[3];
+    strainAt(midplaneStrains, curvatures, zm, laminateStrain);
+    toMaterialAxes(t, laminateStrain, materialStrain);
+    strainAt(sweep.creepMidplane, sweep.creepCurvatures, zm, laminateCreep);
+    toMaterialAxes(t, laminateCreep, materialCreep);
+
+    float* const stored = &plyCreepStrains[(k - 1) * 3];
+    float w[3] = {stored[0], stored[1], stored[2]};
+
+    // Stress of the elastic strain: the total strain less the creep strain.
+    float elastic[3];
+    for (int i = 0; i < 3; ++i) {
+        const float total = narrow(wide(materialCreep[i]) + wide(materialStrain[i]));
+        elastic[i] = narrow(wide(total) - wide(w[i]));
+    }
+    float s[3];
+    multiplyMatrixVector(q, elastic, 3, s);
+
+    const MaterialSet& set = materials[layup.plies[k - 1].materialSet - 1];
+    const float a2 = narrow(wide(set.creepFraction) / wide(set.e2));
+    const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
+
+    // Each creep strain relaxes towards creep fraction * stress / modulus with the
+    // relaxation time as time constant. The decay factor is the same for both updates and
+    // every ply of a row: it is evaluated at the first ply's update, and kept; a zero
+    // relaxation time makes 0/0 there.
+    if (k == 1) sweep.decay = exp(-(wide(sweep.timeStep) / wide(relaxationTime)));
+    const Wide decay2 = sweep.decay;
+    w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
+    const Wide decay3 = sweep.decay;
+    w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
+    stored[1] = w[1];
+    stored[2] = w[2];
+
+    // Laminate-axis stress of the creep strain, and its resultants over the ply.
+    float creepStress[3];
+    float sc[3];
+    multiplyMatrixVector(q, w, 3, creepStress);
+    multiplyMatrixVector(tInverse, creepStress, 3, sc);
+    for (int i = 0; i < 3; ++i) {
+        const Wide force = wide(sc[i]) * wide(hk);
+        creepLoads[i] = narrow(wide(creepLoads[i]) + force);
+        creepLoads[i + 3] = narrow(wide(creepLoads[i + 3]) + force * wide(zm));
     }
 }

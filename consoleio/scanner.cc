@@ -21,6 +21,19 @@ void ListScanner::appendToToken(const UnitRecord& unit, char c, ItemType type) {
     token[tokenLength++] = c;
 }
 
+// The token before a '*' is a repeat count: how many items the value after it serves.
+void ListScanner::takeRepeatCount(const UnitRecord& unit) {
+    if (repeatPending > 0) raiseReadError(unit, ErrorCode::SecondRepeatCount);
+    IntegerConversion count = parseIntegerToken(tokenText(), mode);
+    if (!count.ok) raiseReadError(unit, count.error);
+    if (count.value == 0) raiseReadError(unit, ErrorCode::RepeatCountZero);
+    // A negative count leaves no repeat pending: the value that follows is read for this
+    // item alone.
+    repeatPending = count.value > 0 ? count.value - 1 : 0;
+    tokenLength = 0;
+    mode = TokenMode::Plain;
+}
+
 bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
     if (repeatPending > 0) {
         --repeatPending;
@@ -92,18 +105,9 @@ bool ListScanner::scanValue(UnitRecord& unit, ItemType type) {
             insideQuotes = true;
             quote = c;
             continue;
-        case '*': {
-            if (repeatPending > 0) raiseReadError(unit, ErrorCode::SecondRepeatCount);
-            IntegerConversion count = parseIntegerToken(tokenText(), mode);
-            if (!count.ok) raiseReadError(unit, count.error);
-            if (count.value == 0) raiseReadError(unit, ErrorCode::RepeatCountZero);
-            // A negative count leaves no repeat pending: the value that follows is read
-            // for this item alone.
-            repeatPending = count.value > 0 ? count.value - 1 : 0;
-            tokenLength = 0;
-            mode = TokenMode::Plain;
+        case '*':
+            takeRepeatCount(unit);
             continue;
-        }
         case ',':
             if (valueEmpty && lastSeparator == ' ' && repeatPending == 0) {
                 // The comma completes the blank separator before it.

@@ -33,4 +33,6 @@ struct ListScanner {
 private:
     // An overlong token raises its error in the unit's error state.
     void appendToToken(const UnitRecord& unit, char c, ItemType type);
+    // Takes the token as a repeat count; a second count, a zero or a bad one raises its error.
+    void takeRepeatCount(const UnitRecord& unit);
 };
