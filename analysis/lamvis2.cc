@@ -316,11 +316,13 @@ void AnalysisSession::reportLoadResponse() {
 
 // ---- Relaxation sweep ----
 
+namespace {
+
 // What the plies of the relaxation sweep's rows share: the creep deformation a row starts
 // from, its time step and decay factor, and each ply's T, T' and reduced stiffness, which
 // are the same in every row (the first row works them out, in the order of the ply loop,
 // and the later rows use them again).
-struct AnalysisSession::SweepState {
+struct SweepState {
     float creepMidplane[3];
     float creepCurvatures[3];
     float timeStep = 0.0f;
@@ -330,6 +332,74 @@ struct AnalysisSession::SweepState {
     float inverseTransformations[MAX_PLIES][9];
     float reducedStiffnesses[MAX_PLIES][9];
 };
+
+
+// One ply's part of a row of the relaxation sweep: its creep strains relax over the row's
+// time step, and the resultants of their stress are added to the session's creepLoads.
+void relaxPly(AnalysisSession& session, int k, SweepState& sweep) {
+    session.midThickness = narrow((wide(session.layup.z[k]) + wide(session.layup.z[k - 1])) / 2.0);
+    const float zm = session.midThickness;
+    const float hk = narrow(wide(session.layup.z[k]) - wide(session.layup.z[k - 1]));
+
+    const float* const t = sweep.transformations[k - 1];
+    const float* const tInverse = sweep.inverseTransformations[k - 1];
+    const float* const q = sweep.reducedStiffnesses[k - 1];
+    if (sweep.firstRow) {
+        session.stressTransformation(k, sweep.transformations[k - 1]);
+        session.inverseStressTransformation(k, sweep.inverseTransformations[k - 1]);
+        session.reducedStiffness(k, sweep.reducedStiffnesses[k - 1]);
+    }
+
+    float laminateStrain[3];
+    float materialStrain[3];
+    float laminateCreep[3];
+    float materialCreep[3];
+    strainAt(session.midplaneStrains, session.curvatures, zm, laminateStrain);
+    toMaterialAxes(t, laminateStrain, materialStrain);
+    strainAt(sweep.creepMidplane, sweep.creepCurvatures, zm, laminateCreep);
+    toMaterialAxes(t, laminateCreep, materialCreep);
+
+    float* const stored = &session.plyCreepStrains[(k - 1) * 3];
+    float w[3] = {stored[0], stored[1], stored[2]};
+
+    // Stress of the elastic strain: the total strain less the creep strain.
+    float elastic[3];
+    for (int i = 0; i < 3; ++i) {
+        const float total = narrow(wide(materialCreep[i]) + wide(materialStrain[i]));
+        elastic[i] = narrow(wide(total) - wide(w[i]));
+    }
+    float s[3];
+    multiplyMatrixVector(q, elastic, 3, s);
+
+    const MaterialSet& set = session.materials[session.layup.plies[k - 1].materialSet - 1];
+    const float a2 = narrow(wide(set.creepFraction) / wide(set.e2));
+    const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
+
+    // Each creep strain relaxes towards creep fraction * stress / modulus with the
+    // relaxation time as time constant. The decay factor is the same for both updates and
+    // every ply of a row: it is evaluated at the first ply's update, and kept; a zero
+    // relaxation time makes 0/0 there.
+    if (k == 1) sweep.decay = exp(-(wide(sweep.timeStep) / wide(session.relaxationTime)));
+    const Wide decay2 = sweep.decay;
+    w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
+    const Wide decay3 = sweep.decay;
+    w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
+    stored[1] = w[1];
+    stored[2] = w[2];
+
+    // Laminate-axis stress of the creep strain, and its resultants over the ply.
+    float creepStress[3];
+    float sc[3];
+    multiplyMatrixVector(q, w, 3, creepStress);
+    multiplyMatrixVector(tInverse, creepStress, 3, sc);
+    for (int i = 0; i < 3; ++i) {
+        const Wide force = wide(sc[i]) * wide(hk);
+        session.creepLoads[i] = narrow(wide(session.creepLoads[i]) + force);
+        session.creepLoads[i + 3] = narrow(wide(session.creepLoads[i + 3]) + force * wide(zm));
+    }
+}
+
+}  // namespace
 
 void AnalysisSession::runRelaxationSweep() {
     writeText(io, "Enter relaxation time");
@@ -352,7 +422,7 @@ void AnalysisSession::runRelaxationSweep() {
         // resultants are summed afresh at every step.
         for (float& load : creepLoads) load = 0.0f;
         sweep.decay = 0.0;
-        for (int k = 1; k <= layup.plyCount; ++k) relaxPly(k, sweep);
+        for (int k = 1; k <= layup.plyCount; ++k) relaxPly(*this, k, sweep);
 
         multiplyMatrixVector(laminateCompliance, creepLoads, 6, creepDeformation);
 
@@ -368,68 +438,5 @@ void AnalysisSession::runRelaxationSweep() {
         // A time that no longer grows (a relaxation time whose hundredth is zero) would
         // repeat the same row for ever.
         if (decides(!(wide(time) > wide(previousTime)))) break;
-    }
-}
-
-void AnalysisSession::relaxPly(int k, SweepState& sweep) {
-    midThickness = narrow((wide(layup.z[k]) + wide(layup.z[k - 1])) / 2.0);
-    const float zm = midThickness;
-    const float hk = narrow(wide(layup.z[k]) - wide(layup.z[k - 1]));
-
-    const float* const t = sweep.transformations[k - 1];
-    const float* const tInverse = sweep.inverseTransformations[k - 1];
-    const float* const q = sweep.reducedStiffnesses[k - 1];
-    if (sweep.firstRow) {
-        stressTransformation(k, sweep.transformations[k - 1]);
-        inverseStressTransformation(k, sweep.inverseTransformations[k - 1]);
-        reducedStiffness(k, sweep.reducedStiffnesses[k - 1]);
-    }
-
-    float laminateStrain[3];
-    float materialStrain[3];
-    float laminateCreep[3];
-    float materialCreep[3];
-    strainAt(midplaneStrains, curvatures, zm, laminateStrain);
-    toMaterialAxes(t, laminateStrain, materialStrain);
-    strainAt(sweep.creepMidplane, sweep.creepCurvatures, zm, laminateCreep);
-    toMaterialAxes(t, laminateCreep, materialCreep);
-
-    float* const stored = &plyCreepStrains[(k - 1) * 3];
-    float w[3] = {stored[0], stored[1], stored[2]};
-
-    // Stress of the elastic strain: the total strain less the creep strain.
-    float elastic[3];
-    for (int i = 0; i < 3; ++i) {
-        const float total = narrow(wide(materialCreep[i]) + wide(materialStrain[i]));
-        elastic[i] = narrow(wide(total) - wide(w[i]));
-    }
-    float s[3];
-    multiplyMatrixVector(q, elastic, 3, s);
-
-    const MaterialSet& set = materials[layup.plies[k - 1].materialSet - 1];
-    const float a2 = narrow(wide(set.creepFraction) / wide(set.e2));
-    const float a3 = narrow(wide(set.creepFraction) / wide(set.g12));
-
-    // Each creep strain relaxes towards creep fraction * stress / modulus with the
-    // relaxation time as time constant. The decay factor is the same for both updates and
-    // every ply of a row: it is evaluated at the first ply's update, and kept; a zero
-    // relaxation time makes 0/0 there.
-    if (k == 1) sweep.decay = exp(-(wide(sweep.timeStep) / wide(relaxationTime)));
-    const Wide decay2 = sweep.decay;
-    w[1] = narrow((1.0 - decay2) * wide(s[1]) * wide(a2) + decay2 * wide(w[1]));
-    const Wide decay3 = sweep.decay;
-    w[2] = narrow((1.0 - decay3) * wide(s[2]) * wide(a3) + decay3 * wide(w[2]));
-    stored[1] = w[1];
-    stored[2] = w[2];
-
-    // Laminate-axis stress of the creep strain, and its resultants over the ply.
-    float creepStress[3];
-    float sc[3];
-    multiplyMatrixVector(q, w, 3, creepStress);
-    multiplyMatrixVector(tInverse, creepStress, 3, sc);
-    for (int i = 0; i < 3; ++i) {
-        const Wide force = wide(sc[i]) * wide(hk);
-        creepLoads[i] = narrow(wide(creepLoads[i]) + force);
-        creepLoads[i + 3] = narrow(wide(creepLoads[i + 3]) + force * wide(zm));
     }
 }

@@ -108,11 +108,6 @@ public:
     int sweepRows = 0;  // rows written by the sweep
 
 private:
-    // One ply's part of a row of the relaxation sweep: its creep strains relax over the
-    // row's time step, and the resultants of their stress are added to creepLoads.
-    struct SweepState;
-    void relaxPly(int k, SweepState& sweep);
-
     // An all-zero row met by the inversion: the user is told and the run waits for an
     // answer.
     void onSingularRow() override;
