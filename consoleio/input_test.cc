@@ -227,6 +227,7 @@ const std::vector<ScanRow>& scanRows() {
         {"2*3*7\n", "i", "F6503"},
         {"2.5*7\n", "r", "F6101"},
         {"'2'*7\n", "r", "F6504"},
+        {"(2*7\n", "i", "F6504"},
         // conversions as the scanner hands them over
         {"1.0+5\n", "r", "100000"},
         {"1,5\n", "r", "1"},

@@ -709,9 +709,11 @@ class PipeInput:
                 mode = "quoted"
                 quote = ch
                 continue
-            if ch == "*" and mode == "plain":
+            if ch == "*":
                 if repeat_pending > 0:
                     raise InputError(6503)
+                if mode != "plain":  # a repeat count in quotes or parentheses
+                    raise InputError(6504)
                 count = parse_integer(token)
                 if count == 0:
                     raise InputError(6502)
