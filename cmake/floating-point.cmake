@@ -21,11 +21,14 @@ endif()
 
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT OFF)
-  set(LAMVIS_ARCH x86_64)
+  set(LAMVIS_ARCH_DEFAULT x86_64)
 else()
   set(LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT ON)
-  set(LAMVIS_ARCH generic)
+  set(LAMVIS_ARCH_DEFAULT generic)
 endif()
+# The processor's files (runtime/arch-<arch>/); -DLAMVIS_ARCH=generic builds and tests the
+# generic ones on x86-64 too.
+set(LAMVIS_ARCH ${LAMVIS_ARCH_DEFAULT} CACHE STRING "The processor's files: x86_64 or generic")
 option(LAMVIS_FP_FLAGS "Detect floating-point faults from the status flags, not by traps" OFF)
 option(LAMVIS_SOFTWARE_FP_FLAGS "Keep the floating-point exception flags in software"
        ${LAMVIS_SOFTWARE_FP_FLAGS_DEFAULT})

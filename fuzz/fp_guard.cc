@@ -22,10 +22,11 @@ void FloatingPointGuard::arm() {
     pending_ = 0;
     trapping_ = fpguard::takeOverTraps();
     if (!trapping_) {
-        // No trap may reach the program's handler: every trap is masked, and whatever
-        // the program detects from the flags it detects itself.
+        // No trap may reach the program's handler: every trap is masked, and the program
+        // finds the faults from the flags itself, as where its traps cannot be put in force.
         std::fenv_t quiet;
         std::feholdexcept(&quiet);
+        signalState.flagMode = true;
     }
     std::feclearexcept(FE_ALL_EXCEPT);
 }

@@ -13,8 +13,8 @@
 // console call reports first.
 //
 // Where the trap cannot be taken over (a platform other than x86-64 Linux and Windows on
-// x86-64), every trap is masked for the run; a build that detects the faults from the
-// status flags instead of traps does so itself, and the guard leaves the flags alone.
+// x86-64), every trap is masked for the run and the program finds the faults from the
+// status flags, as a build without traps does; the guard leaves the flags alone.
 #pragma once
 
 // One guarded run at a time.
