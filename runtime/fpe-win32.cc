@@ -178,6 +178,6 @@ int raisedFloatingPointFlags() {
 }
 
 void clearFloatingPointFlags() {
-    __asm__ volatile("fnclex");
+    clearX87Exceptions();
     writeMxcsr(readMxcsr() & ~MXCSR_FLAGS);
 }

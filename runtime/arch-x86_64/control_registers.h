@@ -28,3 +28,6 @@ inline void writeX87Control(unsigned value) {
     const auto word = static_cast<unsigned short>(value);
     asm volatile("fnclex\n\tfldcw %0" : : "m"(word));
 }
+
+// Clears the x87 unit's exception flags, stack check and summary bits with them.
+inline void clearX87Exceptions() { asm volatile("fnclex"); }

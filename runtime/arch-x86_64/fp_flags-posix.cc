@@ -15,5 +15,5 @@ int raisedFloatingPointFlags() {
 
 void clearFloatingPointFlags() {
     std::feclearexcept(FE_ALL_EXCEPT);
-    asm volatile("fnclex");  // the x87 status word's stack check and summary bits too
+    clearX87Exceptions();  // the status word's stack check and summary bits too
 }

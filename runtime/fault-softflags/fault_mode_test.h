@@ -4,5 +4,5 @@
 // The faults are the software's flags: no trap is enabled, and a hardware fault of its own
 // (the x87 unit's stack check) is not seen.
 inline constexpr bool MODE_HAS_HARDWARE_FAULTS = false;
-// The start-up leaves flag mode on even where the traps could be put in force.
+// Whether the start-up leaves flag mode on even where the traps could be put in force.
 inline constexpr bool MODE_FORCES_FLAG_MODE = true;

@@ -3,5 +3,5 @@
 
 // The faults are the hardware's: its flags, its traps, the x87 unit's stack check.
 inline constexpr bool MODE_HAS_HARDWARE_FAULTS = true;
-// The start-up leaves flag mode on even where the traps could be put in force.
+// Whether the start-up leaves flag mode on even where the traps could be put in force.
 inline constexpr bool MODE_FORCES_FLAG_MODE = false;
