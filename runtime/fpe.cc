@@ -63,11 +63,7 @@ struct MessageBuffer {
 
 // The library functions the analysis calls, with what their errors are classified from
 // where the flags are the software's.
-const LibraryFunction POW = {MATH_FUNCTION_POW, "pow",
-                             [](double base, double exponent) { return libraryPow(base, exponent); },
-                             [](double base, double exponent, double result) {
-                                 return libraryErrorOfPow(base, exponent, result);
-                             }};
+const LibraryFunction POW = {MATH_FUNCTION_POW, "pow", libraryPow, libraryErrorOfPow};
 const LibraryFunction COS = {MATH_FUNCTION_COS, "cos", [](double x, double) { return libraryCos(x); },
                              [](double x, double, double) { return libraryErrorOfCosOrSin(x); }};
 const LibraryFunction SIN = {MATH_FUNCTION_SIN, "sin", [](double x, double) { return librarySin(x); },

@@ -20,9 +20,7 @@ static void PrintTo(const CaseFile& programCase, std::ostream* os) { *os << prog
 
 namespace {
 
-using ProgramCase = CaseFile;
-
-std::vector<ProgramCase> loadCases() {
+std::vector<CaseFile> loadCases() {
     const std::filesystem::path dir = std::filesystem::path(testSourceDir()) / "cases";
     std::vector<std::filesystem::path> dirs{dir};
     if (const char* platform = std::getenv("LAMVIS2_CASE_PLATFORM"); platform && *platform)
@@ -42,11 +40,11 @@ std::string visible(const std::string& bytes) {
     return shown;
 }
 
-class CaseTest : public testing::TestWithParam<ProgramCase> {};
+class CaseTest : public testing::TestWithParam<CaseFile> {};
 
 // The command of a case: with a COMSPEC value, the command interpreter sets it (or removes
 // it) and starts the program, whose path it gets in the emulator's form (drive Z: is /).
-std::vector<std::string> caseCommand(const ProgramCase& programCase) {
+std::vector<std::string> caseCommand(const CaseFile& programCase) {
     std::vector<std::string> command = programCommand();
     if (!programCase.setsComspec) return command;
     std::string program = std::filesystem::absolute(command.back()).string();
@@ -58,7 +56,7 @@ std::vector<std::string> caseCommand(const ProgramCase& programCase) {
 }
 
 TEST_P(CaseTest, MatchesExpectedBytes) {
-    const ProgramCase& expected = GetParam();
+    const CaseFile& expected = GetParam();
     const char* platform = std::getenv("LAMVIS2_CASE_PLATFORM");
     if (expected.fileSizeLimit >= 0 && platform != nullptr && std::string(platform) == "win32")
         GTEST_SKIP() << "Windows has no file-size limit (under wine it would bind wine itself)";
@@ -74,7 +72,7 @@ TEST_P(CaseTest, MatchesExpectedBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CaseTest, testing::ValuesIn(loadCases()),
-                         [](const testing::TestParamInfo<ProgramCase>& info) {
+                         [](const testing::TestParamInfo<CaseFile>& info) {
                              std::string name = info.param.name;
                              for (char& c : name)
                                  if (!isalnum(static_cast<unsigned char>(c))) c = '_';
