@@ -14,6 +14,7 @@
 #include "runtime/arch-x86_64/control_registers.h"
 #include "runtime/error.h"
 #include "runtime/fpe.h"
+#include "runtime/fpe-win32.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ constexpr unsigned FLAG_INEXACT = 0x20;
 constexpr int HELD_MXCSR = 0;
 static_assert(sizeof(std::fenv_t) >= 28);
 
-// The code of a floating-point structured exception. Exceptions of the SSE unit may arrive
-// as "multiple traps"; the unmasked flags of the interrupted control register tell which.
+}  // namespace
+
 int exceptionCodeOf(const EXCEPTION_RECORD& record, const CONTEXT& context) {
     const auto code = static_cast<DWORD>(record.ExceptionCode);
     if (code == STATUS_FLOAT_MULTIPLE_TRAPS || code == STATUS_FLOAT_MULTIPLE_FAULTS) {
@@ -74,9 +75,6 @@ bool isFloatingPointException(DWORD code) {
     }
 }
 
-// Lets the interrupted arithmetic go on with the default result: an SSE instruction that
-// trapped runs again when the handler returns, so its exceptions must no longer trap; the
-// x87 unit's pending flags are cleared and its trapped exceptions masked likewise.
 void quietInterruptedArithmetic(CONTEXT& context) {
     context.MxCsr = (context.MxCsr & ~MXCSR_FLAGS) | MXCSR_TRAPPED;
     context.FltSave.MxCsr = context.MxCsr;
@@ -85,6 +83,8 @@ void quietInterruptedArithmetic(CONTEXT& context) {
         static_cast<WORD>(context.FltSave.ControlWord | FLAG_INVALID | FLAG_DIVIDE_BY_ZERO |
                           FLAG_OVERFLOW);
 }
+
+namespace {
 
 LONG CALLBACK floatingPointExceptionHandler(EXCEPTION_POINTERS* pointers) {
     if (!isFloatingPointException(static_cast<DWORD>(pointers->ExceptionRecord->ExceptionCode)))
