@@ -8,15 +8,19 @@ PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 
 # What each target needs, as Debian PACKAGE:PROBE (a command, or a file that must exist).
-# lamvis2-kit's command line and JSON are Debian's header-only CLI11 and nlohmann-json.
+# lamvis2-kit's command line, JSON and case files are Debian's header-only CLI11,
+# nlohmann-json and toml++.
 NEED_BUILD := cmake:cmake g++:g++ libcli11-dev:/usr/include/CLI/CLI.hpp \
-              nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
+              nlohmann-json3-dev:/usr/include/nlohmann/json.hpp \
+              libtomlplusplus-dev:/usr/include/toml++/toml.h
 NEED_TEST := $(NEED_BUILD) libgtest-dev:/usr/include/gtest/gtest.h python3:python3
 NEED_DIST := $(NEED_BUILD) g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ \
              g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix zip:zip git:git
 # The WebAssembly module: clang and its linker, the C++ and C libraries for wasm32-wasi, the
 # compiler's run-time library, and wasm-opt.
 NEED_WASM := cmake:cmake clang-19:clang++-19 lld-19:wasm-ld-19 \
+             nlohmann-json3-dev:/usr/include/nlohmann/json.hpp \
+             libtomlplusplus-dev:/usr/include/toml++/toml.h \
              libc++-19-dev-wasm32:/usr/lib/wasm32-wasi/libc++.a \
              libc++abi-19-dev-wasm32:/usr/lib/wasm32-wasi/libc++abi.a \
              libclang-rt-19-dev-wasm32:/usr/lib/llvm-19/lib/clang/19/lib/wasi/libclang_rt.builtins-wasm32.a \

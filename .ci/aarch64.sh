@@ -19,7 +19,7 @@ RUNS=${LAMVIS_AARCH64_RUNS:-300}
 SOFTWARE_FLAG_RUNS=${LAMVIS_SOFTWARE_FLAG_RUNS:-2000}
 
 need "aarch64.sh" g++-aarch64-linux-gnu:aarch64-linux-gnu-g++ qemu-user:qemu-aarch64 python3:python3 \
-  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp libtomlplusplus-dev:/usr/include/toml++/toml.h
 
 # The trap build, with its test programs.
 build build

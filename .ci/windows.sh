@@ -15,7 +15,7 @@ source .ci/lib.sh
 
 need "windows.sh" g++-mingw-w64-x86-64-posix:x86_64-w64-mingw32-g++-posix wine:wine \
   wine64:/usr/lib/wine/wine64 googletest:/usr/src/googletest/CMakeLists.txt python3:python3 \
-  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
+  libcli11-dev:/usr/include/CLI/CLI.hpp nlohmann-json3-dev:/usr/include/nlohmann/json.hpp libtomlplusplus-dev:/usr/include/toml++/toml.h
 
 BUILD_WIN=${BUILD_WIN:-build-win}
 build "$BUILD_WIN" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
