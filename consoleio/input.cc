@@ -38,6 +38,7 @@ void beginRead(ConsoleIo& io, int unit) {
     io.errors.lastStatementKind = StatementKind::Read;
     io.errors.nameConnection("CON");
     io.input.statement = InputStatement{};
+    io.units.trace.beginStatement();
 }
 
 namespace {

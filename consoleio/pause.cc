@@ -52,6 +52,7 @@ int readRedirectedAnswer(ConsoleUnits& units, char* buffer, int capacity) {
 
 int readPauseLine(ConsoleUnits& units, char* buffer, int capacity) {
     if (capacity < 0) capacity = 0;
+    units.trace.beginStatement();
     int length = units.inputIsTerminal()
                      ? readTerminalAnswer(buffer, capacity)
                      : readRedirectedAnswer(units, buffer, capacity);

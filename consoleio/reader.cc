@@ -123,8 +123,12 @@ void fillRedirectedRecord(UnitRecord& unit) {
 }  // namespace
 
 void fillRecord(UnitRecord& unit) {
+    // A typed record is a line; a redirected one begins a line unless the one before was a
+    // piece of a longer line.
+    const bool startsLine = unit.terminal || !unit.readAhead.lineContinues;
     if (unit.terminal) fillTerminalRecord(unit);
     else fillRedirectedRecord(unit);
+    if (unit.trace != nullptr) unit.trace->recordRead(startsLine);
 }
 
 void completeInputRecord(UnitRecord& unit) {

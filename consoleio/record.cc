@@ -82,11 +82,13 @@ void ConsoleUnits::open() {
     input_ = std::make_unique<UnitRecord>(errors_);
     input_->descriptor = STANDARD_INPUT;
     input_->terminal = inputTerminal_;
+    input_->trace = &trace;
     if (shared_) {
         output_.reset();
     } else {
         output_ = std::make_unique<UnitRecord>(errors_);
         output_->descriptor = STANDARD_OUTPUT;
+        output_->trace = &trace;
     }
 }
 
@@ -106,6 +108,8 @@ void writeConsoleBytes(UnitRecord& output, int descriptor, const char* bytes, lo
             output.lineOpen = false;
             raiseRuntimeError(output.errors, ErrorCode::WriteFailed, StatementKind::Write);
         }
+        if (descriptor == STANDARD_OUTPUT && output.trace != nullptr)
+            output.trace->outputBytes += written;
         bytes += written;
         count -= written;
     }

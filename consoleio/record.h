@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/console.h"
+#include "consoleio/read_trace.h"
 #include "runtime/error.h"
 
 constexpr int CONSOLE_RECORD_LENGTH = 132;
@@ -43,6 +44,7 @@ struct UnitRecord {
     bool terminal = false;        // input: standard input is a terminal (one line per read)
     bool broken = false;          // output: a write to the device failed; nothing more is owed
     ReadAhead readAhead;          // input from a file or pipe
+    ReadTrace* trace = nullptr;   // the run's read trace (counts output, notes input lines)
 };
 
 // The console's records of one run: one shared record when standard input and standard
@@ -51,6 +53,9 @@ struct UnitRecord {
 class ConsoleUnits {
 public:
     explicit ConsoleUnits(ErrorState& errors) : errors_(errors) {}
+
+    // The run's read trace (off unless opened); the records are given it.
+    ReadTrace trace;
 
     // Creates the records for the console in use.
     void open();

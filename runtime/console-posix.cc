@@ -2,6 +2,7 @@
 // interpreter, and process exit.
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,17 @@ public:
             if (n < 0 && errno == EINTR) continue;
             return static_cast<long>(n);
         }
+    }
+
+    int openWriteFile(const char* path) override {
+        int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd >= 0 && fd <= STANDARD_ERROR) {
+            // A standard descriptor was closed: the file must not take its place.
+            const int above = ::fcntl(fd, F_DUPFD_CLOEXEC, STANDARD_ERROR + 1);
+            ::close(fd);
+            fd = above;
+        }
+        return fd < 0 ? -1 : fd;
     }
 
     bool isTerminal(int fd) override { return ::isatty(fd) == 1; }

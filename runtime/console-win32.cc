@@ -18,6 +18,9 @@ DWORD standardHandleId(int fd) {
     }
 }
 
+// The descriptor of the file that openWriteFile opened.
+constexpr int OPENED_FILE = 3;
+
 // The handle of a standard descriptor; null when there is none.
 HANDLE standardHandle(int fd) {
     const DWORD id = standardHandleId(fd);
@@ -51,6 +54,8 @@ public:
     // Whether the platform is of the NT family: the high bit of the version word is set
     // outside it.
     const bool ntFamily = (::GetVersion() & 0x80000000u) == 0;
+    // The file that openWriteFile opened (null: none).
+    HANDLE openedFile = nullptr;
 
     long read(int fd, char* buffer, long count) override {
         HANDLE handle = standardHandle(fd);
@@ -64,11 +69,21 @@ public:
     }
 
     long write(int fd, const char* bytes, long count) override {
-        HANDLE handle = standardHandle(fd);
+        HANDLE handle = fd == OPENED_FILE ? openedFile : standardHandle(fd);
         if (handle == nullptr || count < 0) return -1;
         DWORD written = 0;
         if (!::WriteFile(handle, bytes, static_cast<DWORD>(count), &written, nullptr)) return -1;
         return static_cast<long>(written);
+    }
+
+    // One file at most, not inherited by the pause's commands.
+    int openWriteFile(const char* path) override {
+        if (openedFile != nullptr) return -1;
+        HANDLE handle = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return -1;
+        openedFile = handle;
+        return OPENED_FILE;
     }
 
     bool isTerminal(int fd) override {

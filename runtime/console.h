@@ -22,6 +22,14 @@ public:
     // untranslated. Returns the number of bytes written (possibly fewer), or -1 on failure.
     virtual long write(int fd, const char* bytes, long count) = 0;
 
+    // Creates (or empties) the file `path` for writing and returns a descriptor for write()
+    // above 2, or -1 when it cannot. Only the read trace uses it (consoleio/read_trace.h);
+    // a console that has no files returns -1.
+    virtual int openWriteFile(const char* path) {
+        (void)path;
+        return -1;
+    }
+
     // Whether descriptor `fd` is a terminal.
     virtual bool isTerminal(int fd) = 0;
 
