@@ -27,7 +27,7 @@ bool needsInputs(const std::vector<std::string>& names) {
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
                          const std::vector<std::string>& command) {
     if (withInputs) {
-        AnsweredRun run = runAnswers(command, answers, 1);
+        AnsweredRun run = runAnswers(command, answers);
         if (run.pairing.error.empty())
             for (Quantity& q : run.pairing.inputs) r.quantities.push_back(std::move(q));
         else

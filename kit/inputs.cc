@@ -1,5 +1,6 @@
 #include "kit/inputs.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace kit {
@@ -81,35 +82,70 @@ std::vector<std::string> answerLines(std::string_view answers) {
     return lines;
 }
 
-InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector<PrefixRun>& runs) {
+bool parseReadTrace(std::string_view text, std::vector<TracedRead>& reads, std::string& error) {
+    std::vector<std::string> lines = answerLines(text);
+    if (lines.empty() || lines[0] != READ_TRACE_FIRST_LINE) {
+        error = "the program wrote no read trace (it is older than this kit, or not lamvis2)";
+        return false;
+    }
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        TracedRead r;
+        long long* fields[3] = {&r.statement, &r.outputBytes, &r.line};
+        std::string_view rest = lines[i];
+        bool ok = true;
+        for (int f = 0; f < 3 && ok; ++f) {
+            std::size_t n = 0;
+            while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') ++n;
+            ok = n > 0 && n <= 18 && (f == 2 ? n == rest.size() : n < rest.size() && rest[n] == ' ');
+            if (!ok) break;
+            *fields[f] = std::atoll(std::string(rest.substr(0, n)).c_str());
+            rest.remove_prefix(std::min(rest.size(), n + 1));
+        }
+        if (!ok) {
+            error = "line " + std::to_string(i + 1) + " of the program's read trace is not one of it";
+            return false;
+        }
+        reads.push_back(r);
+    }
+    return true;
+}
+
+InputPairing pairInputs(const std::vector<std::string>& lines, std::string_view out,
+                        const std::vector<TracedRead>& reads, bool wantedInput) {
     InputPairing pairing;
-    if (runs.size() != lines.size() + 1) {
-        pairing.error = "one run for each number of lines is needed";
-        return pairing;
+    // The reads come in order: statements and lines growing, the output never shrinking.
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const TracedRead& r = reads[i];
+        const TracedRead* before = i > 0 ? &reads[i - 1] : nullptr;
+        // The last may be the line after the last, which the run did not find.
+        const std::size_t highest = lines.size() + (i + 1 == reads.size() ? 1 : 0);
+        bool ok = r.line >= 1 && static_cast<std::size_t>(r.line) <= highest &&
+                  static_cast<std::size_t>(r.outputBytes) <= out.size() && r.statement >= 1 &&
+                  (!before || (r.line > before->line && r.statement >= before->statement &&
+                               r.outputBytes >= before->outputBytes));
+        if (!ok) {
+            pairing.error = "the program's read trace does not fit its run (read " +
+                            std::to_string(i + 1) + ")";
+            return pairing;
+        }
     }
     int setNumber = 0;
     int plyNumber = 0;
-    std::size_t k = 0;
-    for (; k < lines.size(); ++k) {
-        const PrefixRun& before = runs[k];
-        const PrefixRun& after = runs[k + 1];
-        if (!before.wantedInput) break;  // the run ended before this line
-        // What the run printed up to a read is the start of every longer run's output.
-        if (after.out.compare(0, before.out.size(), before.out) != 0) {
-            pairing.error = "the program's output on the first " + std::to_string(k + 1) +
-                            " lines does not begin with its output on the first " +
-                            std::to_string(k) + " (is the program deterministic?)";
-            return pairing;
-        }
-        if (after.wantedInput && after.out == before.out) continue;  // skipped: still waiting
-        // Line k + 1 answered the read at which the run on k lines stopped.
-        std::string prompt = lastLine(before.out);
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const TracedRead& r = reads[i];
+        // A line that its statement took before another is one it skipped; so are those of
+        // the last statement of a run that ended for want of input.
+        if (i + 1 < reads.size() && reads[i + 1].statement == r.statement) continue;
+        if (i + 1 == reads.size() && (wantedInput || static_cast<std::size_t>(r.line) > lines.size()))
+            break;
+        const std::size_t k = static_cast<std::size_t>(r.line - 1);
+        std::string_view before = out.substr(0, static_cast<std::size_t>(r.outputBytes));
+        std::string prompt = lastLine(before);
         // The material set and ply numbers come from the prompts before it.
-        std::string_view out = before.out;
-        std::size_t setAt = out.rfind("Material set ");
-        if (setAt != out.npos) {
-            std::size_t e = out.find('\n', setAt);
-            std::string_view l = out.substr(setAt, e == out.npos ? out.npos : e - setAt);
+        std::size_t setAt = before.rfind("Material set ");
+        if (setAt != before.npos) {
+            std::size_t e = before.find('\n', setAt);
+            std::string_view l = before.substr(setAt, e == before.npos ? before.npos : e - setAt);
             if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
             setNumber = numberBefore(l, ": ");
         }
@@ -144,13 +180,13 @@ InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector
         q.line = static_cast<int>(k + 1);
         q.prompt = prompt;
         pairing.inputs.push_back(std::move(q));
-        if (!after.wantedInput) {
-            ++k;
-            break;  // this answer ended the run (its last read, or a value it refused)
-        }
     }
-    pairing.unusedLines = static_cast<int>(lines.size() - k);
-    pairing.endedEarly = k == lines.size() && runs.back().wantedInput;
+    // The lines after the last one the run began to take it did not read.
+    std::size_t taken =
+        reads.empty() ? 0 : std::min(lines.size(), static_cast<std::size_t>(reads.back().line));
+    pairing.unusedLines = static_cast<int>(lines.size() - taken);
+    pairing.endedEarly = wantedInput;
+
 
     // What the prompt after each answer shows of it.
     for (std::size_t i = 0; i < pairing.inputs.size(); ++i) {

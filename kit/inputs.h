@@ -1,10 +1,10 @@
-// The inputs of a run: each prompt with the answer line it consumed. They are found from
-// runs of the program itself, not from a second copy of the dialogue's rules: the program
-// run on the first k lines of the answer file stops at its next read for want of input
-// (report F6501), having printed exactly what it prints before that read; so the run on k
-// lines shows where the read that line k + 1 may answer stands, and whether line k + 1
-// was taken there (the run on k + 1 lines goes on past it) or skipped (an empty line: it
-// still waits at the same read). This part only pairs; the runs are the caller's.
+// The inputs of a run: each prompt with the answer line it consumed. They are found from the
+// program's own run, not from a second copy of the dialogue's rules: run with
+// LAMVIS2_READ_TRACE naming a file, the program notes there, for each input line it begins to
+// take, the read statement taking it and how many bytes of output stood before it
+// (consoleio/read_trace.h). The last line a statement takes is the one that answered it (the
+// lines before it, empty ones, it skipped); the prompt is the last line printed before it.
+// This part only pairs; the run is the caller's.
 #pragma once
 
 #include <string>
@@ -15,11 +15,18 @@
 
 namespace kit {
 
-// The run of the program on the first k lines of the answer file, k = 0 .. lines.
-struct PrefixRun {
-    std::string out;            // its standard output
-    bool wantedInput = false;   // it stopped at a read for want of input (F6501)
+// One line of the read trace: the read statement, the bytes of output before it, the
+// number of the input line it began to take.
+struct TracedRead {
+    long long statement = 0, outputBytes = 0, line = 0;
 };
+
+// The environment variable that asks the program for the trace, and the trace's first line.
+constexpr const char* READ_TRACE_VARIABLE = "LAMVIS2_READ_TRACE";
+constexpr std::string_view READ_TRACE_FIRST_LINE = "lamvis2 read trace 1";
+
+// The reads of a trace; false, with `error`, when `text` is not a read trace.
+bool parseReadTrace(std::string_view text, std::vector<TracedRead>& reads, std::string& error);
 
 // The answer file's lines, without their line ends; a last line without a line end is a
 // line too.
@@ -32,7 +39,9 @@ struct InputPairing {
     std::string error;              // the runs do not agree with one another
 };
 
-// `runs[k]` is the run on the first k lines (runs.size() == lines.size() + 1).
-InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector<PrefixRun>& runs);
+// `out` is the run's standard output, `reads` its trace; `wantedInput`: it ended at a read for
+// want of input (F6501).
+InputPairing pairInputs(const std::vector<std::string>& lines, std::string_view out,
+                        const std::vector<TracedRead>& reads, bool wantedInput);
 
 }  // namespace kit

@@ -14,7 +14,7 @@ int trouble(const std::string& message) {
 }
 
 namespace {
-// An answer file is a few dozen lines; each line costs a run of the program to pair.
+// An answer file is a few dozen lines.
 constexpr std::size_t ANSWER_FILE_LIMIT = 1 << 20;
 constexpr std::size_t ANSWER_LINES_LIMIT = 10000;
 constexpr std::size_t RESULTS_FILE_LIMIT = 16 << 20;
@@ -55,7 +55,7 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
                 ": more lines than an answer file of the program has";
         return false;
     }
-    AnsweredRun run = runAnswers(programCommand(options.program), *answers, options.jobs);
+    AnsweredRun run = runAnswers(programCommand(options.program), *answers);
     if (!run.run.error.empty()) {
         error = run.run.error;
         return false;

@@ -32,6 +32,25 @@ std::vector<char*> argv(const std::vector<std::string>& command) {
     return args;
 }
 
+// The kit's environment with `extra` in place of variables of the same names.
+struct ChildEnvironment {
+    std::vector<std::string> owned;
+    std::vector<char*> pointers;
+    explicit ChildEnvironment(const Environment& extra) : owned(extra) {
+        for (char** e = environ; *e != nullptr; ++e) {
+            std::string_view entry(*e);
+            bool replaced = false;
+            for (const std::string& x : extra) {
+                std::size_t eq = x.find('=');
+                replaced = replaced || entry.substr(0, entry.find('=')) == std::string_view(x).substr(0, eq);
+            }
+            if (!replaced) pointers.push_back(*e);
+        }
+        for (std::string& x : owned) pointers.push_back(x.data());
+        pointers.push_back(nullptr);
+    }
+};
+
 int waitStatus(pid_t pid) {
     int st = 0;
     while (waitpid(pid, &st, 0) < 0)
@@ -86,7 +105,8 @@ void ignoreBrokenPipes() {
 
 }  // namespace
 
-ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input) {
+ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input,
+                          const Environment& environment) {
     ignoreBrokenPipes();
     ProcessResult result;
     Pipe in, out, err;
@@ -101,7 +121,8 @@ ProcessResult runCaptured(const std::vector<std::string>& command, std::string_v
     posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
     pid_t pid = 0;
     auto args = argv(command);
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ChildEnvironment env(environment);
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.pointers.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         result.error = "cannot start " + command[0] + ": " + std::strerror(rc);
@@ -118,7 +139,7 @@ ProcessResult runCaptured(const std::vector<std::string>& command, std::string_v
 }
 
 ProcessResult runWithFiles(const std::vector<std::string>& command, const std::string& inputPath,
-                           const std::string& outputPath) {
+                           const std::string& outputPath, const Environment& environment) {
     ProcessResult result;
     int inFd = open(inputPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (inFd < 0) {
@@ -145,7 +166,8 @@ ProcessResult runWithFiles(const std::vector<std::string>& command, const std::s
     posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
     pid_t pid = 0;
     auto args = argv(command);
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ChildEnvironment env(environment);
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.pointers.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(inFd);
     ::close(outFd);

@@ -1,5 +1,6 @@
 #include "kit/process.h"
 
+#include <cstring>
 #include <io.h>
 #include <thread>
 #include <windows.h>
@@ -53,9 +54,32 @@ void readAll(HANDLE h, std::string* text) {
     while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) text->append(buf, n);
 }
 
+// The kit's environment block with `extra` in place of variables of the same names
+// (empty when there is nothing to add: the child inherits the kit's).
+std::string environmentBlock(const Environment& extra) {
+    std::string block;
+    if (extra.empty()) return block;
+    char* strings = GetEnvironmentStringsA();
+    for (const char* e = strings; e != nullptr && *e != '\0'; e += std::strlen(e) + 1) {
+        std::string_view entry(e);
+        bool replaced = false;
+        for (const std::string& x : extra) {
+            std::string_view name = std::string_view(x).substr(0, x.find('='));
+            std::string_view own = entry.substr(0, entry.find('=', 1));
+            replaced = replaced || (own.size() == name.size() &&
+                                    _strnicmp(own.data(), name.data(), name.size()) == 0);
+        }
+        if (!replaced) block.append(entry).push_back('\0');
+    }
+    if (strings != nullptr) FreeEnvironmentStringsA(strings);
+    for (const std::string& x : extra) block.append(x).push_back('\0');
+    block.push_back('\0');
+    return block;
+}
+
 // Starts `command` with the three standard handles given; the handles stay the caller's.
 bool start(const std::vector<std::string>& command, HANDLE in, HANDLE out, HANDLE err,
-           PROCESS_INFORMATION& pi, std::string& error) {
+           PROCESS_INFORMATION& pi, std::string& error, const Environment& environment) {
     std::string line;
     for (const std::string& a : command) {
         if (!line.empty()) line += ' ';
@@ -80,9 +104,10 @@ bool start(const std::vector<std::string>& command, HANDLE in, HANDLE out, HANDL
     six.StartupInfo = si;
     six.StartupInfo.cb = sizeof six;
     six.lpAttributeList = listed ? attributes : nullptr;
+    std::string block = environmentBlock(environment);
     BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                             listed ? EXTENDED_STARTUPINFO_PRESENT : 0, nullptr, nullptr,
-                             &six.StartupInfo, &pi);
+                             listed ? EXTENDED_STARTUPINFO_PRESENT : 0,
+                             block.empty() ? nullptr : block.data(), nullptr, &six.StartupInfo, &pi);
     if (listed) DeleteProcThreadAttributeList(attributes);
     if (!ok) {
         error = lastError("cannot start " + command[0]);
@@ -102,7 +127,8 @@ int finish(PROCESS_INFORMATION& pi) {
 
 }  // namespace
 
-ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input) {
+ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input,
+                          const Environment& environment) {
     ProcessResult result;
     Handle inRead, inWrite, outRead, outWrite, errRead, errWrite;
     if (!makePipe(inRead, inWrite, 0) || !makePipe(outRead, outWrite, 1) ||
@@ -111,7 +137,7 @@ ProcessResult runCaptured(const std::vector<std::string>& command, std::string_v
         return result;
     }
     PROCESS_INFORMATION pi{};
-    if (!start(command, inRead.h, outWrite.h, errWrite.h, pi, result.error)) return result;
+    if (!start(command, inRead.h, outWrite.h, errWrite.h, pi, result.error, environment)) return result;
     inRead.close();
     outWrite.close();
     errWrite.close();
@@ -135,7 +161,7 @@ ProcessResult runCaptured(const std::vector<std::string>& command, std::string_v
 }
 
 ProcessResult runWithFiles(const std::vector<std::string>& command, const std::string& inputPath,
-                           const std::string& outputPath) {
+                           const std::string& outputPath, const Environment& environment) {
     ProcessResult result;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     Handle in, out, errRead, errWrite;
@@ -156,7 +182,7 @@ ProcessResult runWithFiles(const std::vector<std::string>& command, const std::s
         return result;
     }
     PROCESS_INFORMATION pi{};
-    if (!start(command, in.h, out.h, errWrite.h, pi, result.error)) return result;
+    if (!start(command, in.h, out.h, errWrite.h, pi, result.error, environment)) return result;
     in.close();
     out.close();
     errWrite.close();

@@ -17,15 +17,20 @@ struct ProcessResult {
     std::string error;  // the run could not be made (empty when it was)
 };
 
+// Variables given to the run beside the kit's own ("NAME=value" each; one of the kit's own
+// of the same name is replaced).
+using Environment = std::vector<std::string>;
+
 // Runs `command` (program first) with `input` as its standard input through a pipe,
 // capturing standard output and standard error.
-ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input);
+ProcessResult runCaptured(const std::vector<std::string>& command, std::string_view input,
+                          const Environment& environment = {});
 
 // Runs `command` with standard input read from the file `inputPath` and standard output
 // written to the file `outputPath` (created or emptied), capturing standard error: the
 // results file is the bytes of `program < input > output`.
 ProcessResult runWithFiles(const std::vector<std::string>& command, const std::string& inputPath,
-                           const std::string& outputPath);
+                           const std::string& outputPath, const Environment& environment = {});
 
 // The folder of the running executable ("" when it cannot be told).
 std::string executableDirectory();

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -45,36 +47,48 @@ void forEach(std::size_t count, unsigned jobs, const std::function<void(std::siz
     for (std::thread& t : threads) t.join();
 }
 
-AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers,
-                       unsigned jobs) {
+namespace {
+std::atomic<unsigned long long> traceCount{0};
+}  // namespace
+
+TraceFile::TraceFile() {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = ".";
+    static const unsigned long long session = std::random_device{}() * 65536ull + std::random_device{}();
+    path_ = (dir / ("lamvis2-kit-" + std::to_string(session) + "-" + std::to_string(traceCount++) +
+                    ".trace")).string();
+}
+
+TraceFile::~TraceFile() {
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+}
+
+Environment TraceFile::environment() const { return {std::string(READ_TRACE_VARIABLE) + "=" + path_}; }
+
+std::string TraceFile::contents() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+InputPairing pairTracedRun(const std::string& answers, const ProcessResult& run,
+                           const std::string& trace) {
+    InputPairing pairing;
+    std::vector<TracedRead> reads;
+    if (!parseReadTrace(trace, reads, pairing.error)) return pairing;
+    bool wantedInput = run.status == 1 && run.err.find("F6501") != std::string::npos;
+    return pairInputs(answerLines(answers), run.out, reads, wantedInput);
+}
+
+AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers) {
     AnsweredRun result;
-    std::vector<std::string> lines = answerLines(answers);
-    // The prefixes: the first k lines, each with its line end, as the file has them.
-    std::vector<std::size_t> ends{0};
-    for (std::size_t at = 0, k = 0; k < lines.size(); ++k) {
-        at = answers.find('\n', at);
-        at = at == std::string::npos ? answers.size() : at + 1;
-        ends.push_back(at);
-    }
-    std::vector<PrefixRun> runs(lines.size() + 1);
-    std::vector<std::string> errors(lines.size() + 1);
-    forEach(runs.size() + 1, jobs, [&](std::size_t i) {
-        if (i == runs.size()) {
-            result.run = runCaptured(command, answers);
-            return;
-        }
-        ProcessResult r = runCaptured(command, std::string_view(answers).substr(0, ends[i]));
-        errors[i] = r.error;
-        runs[i].out = std::move(r.out);
-        runs[i].wantedInput = r.status == 1 && r.err.find("F6501") != std::string::npos;
-    });
-    for (const std::string& e : errors)
-        if (!e.empty()) {
-            result.pairing.error = e;
-            return result;
-        }
+    TraceFile trace;
+    result.run = runCaptured(command, answers, trace.environment());
     if (!result.run.error.empty()) return result;
-    result.pairing = pairInputs(lines, runs);
+    result.pairing = pairTracedRun(answers, result.run, trace.contents());
     return result;
 }
 

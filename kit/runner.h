@@ -1,5 +1,5 @@
 // Runs of the program for the subcommands: where the program is, a run on answer bytes, the
-// inputs of an answer file (one run per prefix of it, inputs.h), and a pool of N runs at a
+// inputs of an answer file (from the run's read trace, inputs.h), and a pool of N runs at a
 // time.
 #pragma once
 
@@ -21,14 +21,33 @@ std::vector<std::string> programCommand(const std::string& program);
 // Calls `work(i)` for i = 0 .. count - 1, `jobs` at a time (0: the number of processors).
 void forEach(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work);
 
+// A file for a run's read trace, in the folder for temporary files, removed with this.
+class TraceFile {
+public:
+    TraceFile();
+    ~TraceFile();
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+    // The variable that asks the program to write it.
+    Environment environment() const;
+    // What the run wrote into it ("" when nothing).
+    std::string contents() const;
+
+private:
+    std::string path_;
+};
+
+// The pairing of a run's prompts with the lines of `answers`, from its read trace.
+InputPairing pairTracedRun(const std::string& answers, const ProcessResult& run,
+                           const std::string& trace);
+
 struct AnsweredRun {
     ProcessResult run;        // the whole answer file
     InputPairing pairing;     // each prompt with its answer line
 };
 
-// Runs the program on the whole answer file and on each of its prefixes, and pairs the
-// prompts with the answer lines.
-AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers,
-                       unsigned jobs);
+// Runs the program once on the answer file, with its read trace, and pairs the prompts with
+// the answer lines.
+AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers);
 
 }  // namespace kit
