@@ -6,15 +6,45 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "kit/results.h"
 
 namespace kit {
+
+extern const char* const VERSION;
+
+// Where a row's numbers come from: the kit, and the program it runs (its path, and the
+// SHA-256 of its file; "" when it cannot be found).
+struct Provenance {
+    std::string kit, program, programSha256;
+};
+Provenance provenanceOf(const std::vector<std::string>& command);
+nlohmann::ordered_json toJson(const Provenance& p);
+
+// The columns that end every summary and study row: the results' SHA-256, whether the run
+// is complete, its warnings, and the provenance.
+extern const std::vector<std::string> PROVENANCE_COLUMNS;
+std::vector<std::string> provenanceCells(const Results& r, const Provenance& p);
+
+// Each of `names` a known name (names.h); otherwise false, with `error` naming the nearest.
+bool checkQuantityNames(const std::vector<std::string>& names, std::string& error);
+
+// Runs the program on `answers` (with its read trace when the inputs are wanted) and reads
+// its output, adding the inputs and the derived quantities. `error` says when the run could
+// not be made or its output read.
+Results runAndRead(const std::vector<std::string>& command, const std::string& answers,
+                   bool withInputs, std::string& error);
+
+// Quantity `name` of `r` as a JSON value: a number where it has one, else its text (null
+// when it is not there).
+nlohmann::ordered_json cellJson(const Results& r, const std::string& name);
 
 // Whether any of `names` is an input or a quantity derived from the inputs: those need the
 // pairing runs of the answer file (runner.h), the others only the results.
 bool needsInputs(const std::vector<std::string>& names);
 
-// Adds the inputs (from pairing runs of `answers`) and the derived quantities to `r`.
+// Adds the inputs (from a traced run of `answers`) and the derived quantities to `r`.
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
                          const std::vector<std::string>& command);
 

@@ -22,8 +22,9 @@ Results readResultsFile(const std::string& path, std::string& error,
     return reader.finish(stderrText, exitStatus);
 }
 
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, std::string& error,
+                                         const std::string& kind) {
+    std::FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         error = path + ": " + std::strerror(errno);
         return std::nullopt;
@@ -34,13 +35,14 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
         bytes.append(buf, n);
         if (bytes.size() > limit) {
-            std::fclose(f);
-            error = path + ": larger than " + std::to_string(limit) + " bytes, too large for an answer file";
+            if (f != stdin) std::fclose(f);
+            error = (path == "-" ? std::string("standard input") : path) + ": larger than " +
+                    std::to_string(limit) + " bytes, too large for " + kind;
             return std::nullopt;
         }
     }
     bool bad = std::ferror(f);
-    std::fclose(f);
+    if (f != stdin) std::fclose(f);
     if (bad) {
         error = path + ": read error";
         return std::nullopt;

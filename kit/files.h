@@ -15,8 +15,11 @@ Results readResultsFile(const std::string& path, std::string& error,
                         std::optional<std::string_view> stderrText = std::nullopt,
                         std::optional<int> exitStatus = std::nullopt);
 
-// The whole of a file of at most `limit` bytes; nullopt, with `error` set, otherwise.
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, std::string& error);
+// The whole of a file of at most `limit` bytes ("-" for standard input); nullopt, with
+// `error` set, otherwise. `kind` names what the file is for the size message ("an answer
+// file", "a template").
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit, std::string& error,
+                                         const std::string& kind = "an answer file");
 
 bool writeFile(const std::string& path, const std::string& bytes, std::string& error);
 

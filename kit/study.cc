@@ -131,4 +131,25 @@ std::vector<std::vector<std::size_t>> grid(const std::vector<Range>& ranges) {
     }
 }
 
+std::optional<std::size_t> gridSize(const std::vector<Range>& ranges, std::size_t limit) {
+    std::size_t size = 1;
+    for (const Range& r : ranges) {
+        if (r.values.empty()) return 0;
+        if (size > limit / r.values.size()) return std::nullopt;
+        size *= r.values.size();
+    }
+    if (size > limit) return std::nullopt;
+    return size;
+}
+
+std::vector<std::size_t> gridPoint(const std::vector<Range>& ranges, std::size_t i) {
+    std::vector<std::size_t> at(ranges.size(), 0);
+    for (std::size_t k = ranges.size(); k > 0; --k) {
+        std::size_t n = ranges[k - 1].values.size();
+        at[k - 1] = i % n;
+        i /= n;
+    }
+    return at;
+}
+
 }  // namespace kit

@@ -2,6 +2,7 @@
 // them, and the answer file of each grid point. Free of file and process calls.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,11 @@ std::string fill(const std::string& text, const std::vector<std::string>& names,
 
 // The grid points in order, the first range outermost: indices into each range's values.
 std::vector<std::vector<std::size_t>> grid(const std::vector<Range>& ranges);
+
+// The number of grid points (the product of the ranges' sizes), or nullopt above `limit`.
+std::optional<std::size_t> gridSize(const std::vector<Range>& ranges, std::size_t limit);
+
+// Grid point `i` (as grid() orders them): indices into each range's values.
+std::vector<std::size_t> gridPoint(const std::vector<Range>& ranges, std::size_t i);
 
 }  // namespace kit

@@ -1,7 +1,8 @@
 // lamvis2-kit study TEMPLATE --vary NAME=FROM:TO:STEP ... [--quantity NAME...]
+#include <atomic>
 #include <cstdio>
-#include <map>
 #include <memory>
+#include <set>
 
 #include "kit/batch.h"
 #include "kit/commands.h"
@@ -9,35 +10,76 @@
 #include "kit/load.h"
 #include "kit/render.h"
 #include "kit/runner.h"
+#include "kit/stream.h"
 #include "kit/study.h"
 
 namespace kit {
+namespace {
+
+// A study of more points than this is surely a mistake in a step (--max-points to allow it).
+constexpr std::size_t DEFAULT_MAX_POINTS = 1000000;
+
+bool isProvenanceKey(const std::string& key) {
+    for (const std::string& p : PROVENANCE_COLUMNS)
+        if (key == p) return true;
+    return false;
+}
+
+}  // namespace
 
 void addStudy(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "study", "Run an answer-file template with {NAME} placeholders over the grid of the values "
-                 "given, one row per run with the values and the chosen quantities (all printed "
-                 "ones when none is named). A run that ends in a report is a row with its "
-                 "report. Exit status 0: the study ran; 2: trouble");
+                 "given, one row per run with the values and the chosen quantities (when none is "
+                 "named, every printed and derived quantity of the first point's run). Each row is "
+                 "written as soon as it and the rows before it are done. A run that ends in a "
+                 "report is a row with its report. Exit status 0: the study ran; 2: trouble");
     struct Options {
         std::string templ, out, program;
         std::vector<std::string> vary, quantities;
         unsigned jobs = 0;
-        bool jsonl = false;
+        std::size_t window = 0, maxPoints = DEFAULT_MAX_POINTS;
+        bool jsonl = false, resume = false;
     };
     auto o = std::make_shared<Options>();
-    cmd->add_option("TEMPLATE", o->templ, "answer file with {NAME} placeholders")->required();
-    cmd->add_option("--vary", o->vary, "NAME=FROM:TO:STEP (repeatable; the first varies slowest)")
+    cmd->add_option("TEMPLATE", o->templ, "answer file with {NAME} placeholders (- for standard input)")
         ->required();
-    cmd->add_option("-q,--quantity", o->quantities, "a quantity for the rows, by name (repeatable)");
+    cmd->add_option("--vary", o->vary, "NAME=FROM:TO:STEP (repeatable; the first varies slowest)")
+        ->required()
+        ->allow_extra_args(false);
+    cmd->add_option("-q,--quantity", o->quantities, "a quantity for the rows, by name (repeatable)")
+        ->allow_extra_args(false);
     cmd->add_option("-j,--jobs", o->jobs, "runs at a time (default: the number of processors)");
+    auto* window = cmd->add_option("--window", o->window,
+                                   "rows done ahead of the first not yet written, at most (default: "
+                                   "4 a run at a time); memory is bounded by it");
+    cmd->add_option("--max-points", o->maxPoints,
+                    "refuse a grid of more points than this, before any run (default: 1000000)");
     cmd->add_option("-o,--out", o->out, "write the table to this file (default: standard output)");
+    cmd->add_flag("--resume", o->resume,
+                  "keep the rows that --out already holds (a study that was stopped) and run the rest");
     cmd->add_flag("--jsonl", o->jsonl, "write JSON lines, not CSV");
     cmd->add_option("--program", o->program,
                     "the program to run (default: $LAMVIS2_PROGRAM, or lamvis2 beside the kit)");
-    cmd->callback([o, &status] {
+    cmd->callback([o, &status, window] {
         std::string error;
-        std::optional<std::string> templ = readSmallFile(o->templ, 1 << 20, error);
+        if (window->count() > 0 && o->window == 0) {
+            status = trouble("--window 0: at least one row must be able to wait");
+            return;
+        }
+        if (o->maxPoints == 0) {
+            status = trouble("--max-points 0: a study has at least one point");
+            return;
+        }
+        if (o->resume && o->out.empty()) {
+            status = trouble("--resume needs the table's file (-o FILE)");
+            return;
+        }
+        if (!checkQuantityNames(o->quantities, error)) {
+            status = trouble(error);
+            return;
+        }
+        std::optional<std::string> templ = readSmallFile(o->templ, 1 << 20, error, "a template");
         if (!templ) {
             status = trouble(error);
             return;
@@ -58,11 +100,12 @@ void addStudy(CLI::App& app, int& status) {
             names.push_back(r.name);
             ranges.push_back(std::move(r));
         }
+        std::string templName = o->templ == "-" ? "standard input" : o->templ;
         for (const Placeholder& p : placeholders(*templ)) {
             bool given = false;
             for (const std::string& n : names) given = given || n == p.name;
             if (!given) {
-                status = trouble(o->templ + ":" + std::to_string(p.line) + ": the placeholder {" +
+                status = trouble(templName + ":" + std::to_string(p.line) + ": the placeholder {" +
                                  p.name + "} is given no values (--vary " + p.name + "=FROM:TO:STEP)");
                 return;
             }
@@ -71,90 +114,231 @@ void addStudy(CLI::App& app, int& status) {
             bool used = false;
             for (const Placeholder& p : placeholders(*templ)) used = used || p.name == n;
             if (!used) {
-                status = trouble(o->templ + ": has no placeholder {" + n + "} for --vary " + n);
+                status = trouble(templName + ": has no placeholder {" + n + "} for --vary " + n);
                 return;
             }
         }
-        std::vector<std::vector<std::size_t>> points = grid(ranges);
-        std::vector<std::string> command = programCommand(o->program);
-        bool withInputs = needsInputs(o->quantities);
-        struct Row {
-            std::vector<std::string> values;
-            Results results;
-            std::string error;
-        };
-        std::vector<Row> rows(points.size());
-        Progress progress(rows.size());
-        forEach(rows.size(), o->jobs, [&](std::size_t i) {
-            Row& row = rows[i];
-            for (std::size_t k = 0; k < ranges.size(); ++k) row.values.push_back(ranges[k].values[points[i][k]]);
-            std::string answers = fill(*templ, names, row.values);
-            ProcessResult r = runCaptured(command, answers);
-            progress.step();
-            if (!r.error.empty()) {
-                row.error = r.error;
-                return;
+        // The grid's size, checked before any run.
+        std::optional<std::size_t> size = gridSize(ranges, o->maxPoints);
+        if (!size) {
+            long double total = 1;
+            std::string factors;
+            for (const Range& r : ranges) {
+                total *= r.values.size();
+                factors += (factors.empty() ? "" : " x ") + std::to_string(r.values.size());
             }
-            row.results = readResults("", r.out, r.err, r.status);
-            if (!row.results.ok()) {
-                row.error = "the program's output is not a results file: " + row.results.error;
-                return;
-            }
-            addInputsAndDerived(row.results, answers, withInputs, command);
-            // Only what the rows show is kept.
-            row.results.dialogue.clear();
-        });
-        progress.done();
+            char count[64];
+            std::snprintf(count, sizeof count, "%.0Lf", total);
+            status = trouble("the grid has " + std::string(count) + " points (" + factors +
+                             "), more than --max-points " + std::to_string(o->maxPoints) +
+                             "; nothing was run");
+            return;
+        }
+        if (window->count() > 0 && o->window == 1 && o->jobs != 1)
+            std::fprintf(stderr, "lamvis2-kit: --window 1: the runs are made one at a time\n");
 
-        // All the printed and derived quantities, in the order of their first appearance,
-        // when none is named.
+        std::vector<std::string> command = programCommand(o->program);
+        Provenance provenance = provenanceOf(command);
+        bool withInputs = o->quantities.empty() || needsInputs(o->quantities);
+        auto valuesOf = [&](std::size_t i) {
+            std::vector<std::string> values;
+            std::vector<std::size_t> at = gridPoint(ranges, i);
+            for (std::size_t k = 0; k < ranges.size(); ++k) values.push_back(ranges[k].values[at[k]]);
+            return values;
+        };
         std::vector<std::string> columns = o->quantities;
-        if (columns.empty()) {
-            std::map<std::string, bool> seen;
-            for (const Row& row : rows)
-                for (const Quantity& q : row.results.quantities)
-                    if (q.kind != QuantityKind::Input && !seen[q.name]) {
-                        seen[q.name] = true;
-                        columns.push_back(q.name);
+        auto header = [&] {
+            std::string h;
+            for (const std::string& n : names) h += csvField(n) + ",";
+            h += "exit_status,report";
+            for (const std::string& c : columns) h += "," + csvField(c);
+            for (const std::string& c : PROVENANCE_COLUMNS) h += "," + c;
+            return h;
+        };
+
+        // The rows a stopped study wrote, when resumed: checked against this study's grid.
+        std::size_t first = 0;
+        bool haveHeader = false;
+        std::string outName = o->out;
+        if (o->resume) {
+            ResumedTable table;
+            std::string openError;
+            if (table.open(o->out, openError)) {
+                std::string line;
+                while (table.next(line)) {
+                    std::string where = o->out + ":" + std::to_string(table.lineNumber()) + ": ";
+                    if (!o->jsonl && !haveHeader) {
+                        std::vector<std::string> fields = csvFields(line);
+                        std::size_t fixed = names.size() + 2;
+                        bool ok = fields.size() >= fixed + PROVENANCE_COLUMNS.size();
+                        for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == names[k];
+                        ok = ok && fields[names.size()] == "exit_status" && fields[names.size() + 1] == "report";
+                        std::vector<std::string> found;
+                        if (ok) found.assign(fields.begin() + long(fixed), fields.end() - long(PROVENANCE_COLUMNS.size()));
+                        if (ok && !o->quantities.empty()) ok = found == o->quantities;
+                        if (!ok) {
+                            status = trouble(where + "the table is from another study: its header is not \"" +
+                                             header() + "\"; nothing was run");
+                            return;
+                        }
+                        columns = found;
+                        haveHeader = true;
+                        continue;
                     }
-        }
-        std::string out;
-        if (!o->jsonl) {
-            for (const std::string& n : names) out += csvField(n) + ",";
-            out += "exit_status,report";
-            for (const std::string& c : columns) out += "," + csvField(c);
-            out += "\n";
-        }
-        bool anyTrouble = false;
-        for (const Row& row : rows) {
-            if (!row.error.empty()) {
-                anyTrouble = true;
-                std::fprintf(stderr, "lamvis2-kit: %s\n", row.error.c_str());
+                    if (first >= *size) {
+                        status = trouble(where + "the table is from another study: it has more rows than "
+                                         "this study's " + std::to_string(*size) + " points; nothing was run");
+                        return;
+                    }
+                    std::vector<std::string> values = valuesOf(first);
+                    bool ok = true;
+                    std::string shown;
+                    if (o->jsonl) {
+                        nlohmann::ordered_json j = nlohmann::ordered_json::parse(line, nullptr, false);
+                        ok = j.is_object();
+                        for (std::size_t k = 0; ok && k < names.size(); ++k)
+                            ok = j.contains(names[k]) && j[names[k]] == nlohmann::ordered_json(std::strtod(values[k].c_str(), nullptr));
+                        if (ok && first == 0) {
+                            std::vector<std::string> found;
+                            for (auto it = j.begin(); it != j.end(); ++it) {
+                                bool isName = false;
+                                for (const std::string& n : names) isName = isName || n == it.key();
+                                if (!isName && it.key() != "exit_status" && it.key() != "report" &&
+                                    !isProvenanceKey(it.key()))
+                                    found.push_back(it.key());
+                            }
+                            if (o->quantities.empty()) columns = found;
+                            else ok = found == o->quantities;
+                        }
+                    } else {
+                        std::vector<std::string> fields = csvFields(line);
+                        ok = fields.size() == names.size() + 2 + columns.size() + PROVENANCE_COLUMNS.size();
+                        for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == values[k];
+                    }
+                    if (!ok) {
+                        for (std::size_t k = 0; k < names.size(); ++k)
+                            shown += (k ? ", " : "") + names[k] + "=" + values[k];
+                        status = trouble(where + "the table is from another study: this is not the row of " +
+                                         "its point " + std::to_string(first + 1) + " (" + shown +
+                                         "); nothing was run");
+                        return;
+                    }
+                    ++first;
+                }
+                if (table.cutShort()) {
+                    std::fprintf(stderr, "lamvis2-kit: %s:%d: the last row was cut short (the study "
+                                 "stopped while writing it); it is run again\n",
+                                 o->out.c_str(), table.lineNumber() + 1);
+                    if (!cutFile(o->out, table.wholeBytes(), error)) {
+                        status = trouble(error);
+                        return;
+                    }
+                }
             }
-            std::string report = !row.error.empty() ? row.error
-                                 : row.results.end.report ? *row.results.end.report : "";
-            int exitStatus = row.error.empty() ? row.results.end.exitStatus : -1;
+            if (first == *size)
+                std::fprintf(stderr, "lamvis2-kit: %s: the study is complete already\n", o->out.c_str());
+        }
+
+        // Without -q, the columns are the printed and derived quantities of the first point.
+        std::optional<Results> firstResults;
+        std::string firstError;
+        if (columns.empty() && first == 0) {
+            firstResults = runAndRead(command, fill(*templ, names, valuesOf(0)), true, firstError);
+            for (const Quantity& q : firstResults->quantities)
+                if (q.kind != QuantityKind::Input) columns.push_back(q.name);
+        }
+        std::set<std::string> columnSet(columns.begin(), columns.end());
+        std::atomic<std::size_t> beyondColumns{0};
+
+        auto render = [&](const std::vector<std::string>& values, const Results& results,
+                          const std::string& rowError) {
+            StreamedRow row;
+            row.trouble = !rowError.empty();
+            std::string report = !rowError.empty() ? rowError
+                                 : results.end.report ? *results.end.report : "";
+            row.report = rowError.empty() && results.end.exitStatus != 0;
+            int exitStatus = rowError.empty() ? results.end.exitStatus : -1;
+            if (rowError.empty() && o->quantities.empty())
+                for (const Quantity& q : results.quantities)
+                    if (q.kind != QuantityKind::Input && !columnSet.count(q.name)) {
+                        ++beyondColumns;
+                        break;
+                    }
+            std::vector<std::string> prov = provenanceCells(results, provenance);
             if (o->jsonl) {
                 nlohmann::ordered_json j;
-                for (std::size_t k = 0; k < names.size(); ++k) j[names[k]] = row.values[k];
+                for (std::size_t k = 0; k < names.size(); ++k) j[names[k]] = std::strtod(values[k].c_str(), nullptr);
                 j["exit_status"] = exitStatus;
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
-                for (const std::string& c : columns) j[c] = cell(row.results, c);
-                out += j.dump() + "\n";
+                for (const std::string& c : columns) j[c] = cellJson(results, c);
+                j["sha256"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(results.sha256);
+                j["complete"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
+                                                       : nlohmann::ordered_json(results.end.complete);
+                j["warnings"] = results.warnings;
+                j["kit"] = provenance.kit;
+                j["program"] = provenance.program;
+                j["program_sha256"] = provenance.programSha256;
+                row.text = j.dump() + "\n";
             } else {
-                for (const std::string& v : row.values) out += csvField(v) + ",";
-                out += std::to_string(exitStatus) + "," + csvField(oneLine(report));
-                for (const std::string& c : columns) out += "," + csvField(cell(row.results, c));
-                out += "\n";
+                for (const std::string& v : values) row.text += csvField(v) + ",";
+                row.text += std::to_string(exitStatus) + "," + csvField(oneLine(report));
+                for (const std::string& c : columns) row.text += "," + csvField(cell(results, c));
+                for (const std::string& p : prov) row.text += "," + csvField(p);
+                row.text += "\n";
+            }
+            return row;
+        };
+
+        std::FILE* out = stdout;
+        if (!o->out.empty()) {
+            out = std::fopen(o->out.c_str(), first > 0 || (haveHeader && o->resume) ? "ab" : "wb");
+            if (out == nullptr) {
+                status = trouble(o->out + ": cannot be written");
+                return;
             }
         }
-        if (o->out.empty()) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-        } else if (!writeFile(o->out, out, error)) {
-            status = trouble(error);
+        bool writeFailed = false;
+        auto put = [&](const std::string& text) {
+            if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0)
+                writeFailed = true;
+            return !writeFailed;
+        };
+        if (!o->jsonl && !haveHeader) put(header() + "\n");
+        Progress progress(*size - first);
+        std::atomic<bool> anyTrouble{false};
+        auto make = [&](std::size_t i) {
+            std::vector<std::string> values = valuesOf(i);
+            std::string rowError;
+            Results results;
+            if (i == 0 && firstResults) {
+                results = std::move(*firstResults);
+                rowError = firstError;
+            } else {
+                results = runAndRead(command, fill(*templ, names, values), withInputs, rowError);
+            }
+            progress.step();
+            if (!rowError.empty()) {
+                anyTrouble = true;
+                std::fprintf(stderr, "lamvis2-kit: %s\n", rowError.c_str());
+                results = Results{};
+            }
+            return render(values, results, rowError);
+        };
+        streamRows(first, *size, o->jobs, o->window, make,
+                   [&](const StreamedRow& row) { return put(row.text); });
+        progress.done();
+        if (out != stdout) writeFailed = std::fclose(out) != 0 || writeFailed;
+        if (writeFailed) {
+            status = trouble((o->out.empty() ? std::string("standard output") : outName) +
+                             ": write error; the rows written so far are kept (--resume goes on)");
             return;
         }
+        if (beyondColumns > 0)
+            std::fprintf(stderr,
+                         "lamvis2-kit: %zu row(s) print quantities that are not columns (the columns "
+                         "are those of the first point's run; name the quantities with -q)\n",
+                         beyondColumns.load());
         status = anyTrouble ? 2 : 0;
     });
 }
