@@ -10,8 +10,7 @@ void ReadTrace::open(const char* path) {
     write(FIRST_LINE, sizeof FIRST_LINE - 1);
 }
 
-void ReadTrace::recordRead(bool startsLine) {
-    if (!startsLine) return;
+void ReadTrace::lineBegins() {
     ++lines;
     if (!on()) return;
     // Three numbers of at most 20 digits, their separators and the line end.

@@ -1,11 +1,12 @@
 // The read trace: a side channel for front ends that pair each prompt with the answer line
 // it took (lamvis2-kit). When the environment variable LAMVIS2_READ_TRACE names a file that
-// the run can create, the run writes into it the line "lamvis2 read trace 1", then for each
-// line of input it begins to take the line "S O L": S the input statement taking it (1, 2,
+// the run can create, the run writes into it the line "lamvis2 read trace 1", then, each time
+// it goes to read a new line of input, the line "S O L": S the input statement reading (1, 2,
 // ... counting the READs and the pause's reads in order), O the bytes written to standard
-// output before it, L the line's number in the input (1, 2, ...). A line that an input
-// statement takes and skips (an empty one) shows as a line of the same statement before the
-// one that answers it.
+// output before it, L the line's number in the input (1, 2, ...; one past the last line when
+// the input has ended). A line that an input statement takes and skips (an empty one) shows
+// as a line of the same statement before the one that answers it; the statement that meets
+// the end of the input shows with the line it did not find.
 // The trace changes nothing that the program prints or its exit status: it is written only
 // to its own file, through the console's own descriptor calls, and a trace that cannot be
 // opened or written is dropped without a word.
@@ -23,8 +24,8 @@ struct ReadTrace {
     void beginStatement() {
         if (on()) ++statement;
     }
-    // A record of input was read; `startsLine`: it is the first piece of its line.
-    void recordRead(bool startsLine);
+    // A new line of input is about to be read.
+    void lineBegins();
 
 private:
     void write(const char* text, long count);

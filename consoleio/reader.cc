@@ -125,10 +125,11 @@ void fillRedirectedRecord(UnitRecord& unit) {
 void fillRecord(UnitRecord& unit) {
     // A typed record is a line; a redirected one begins a line unless the one before was a
     // piece of a longer line.
+    // The read trace notes it before the read, which may find the end of the input.
     const bool startsLine = unit.terminal || !unit.readAhead.lineContinues;
+    if (startsLine && unit.trace != nullptr) unit.trace->lineBegins();
     if (unit.terminal) fillTerminalRecord(unit);
     else fillRedirectedRecord(unit);
-    if (unit.trace != nullptr) unit.trace->recordRead(startsLine);
 }
 
 void completeInputRecord(UnitRecord& unit) {

@@ -91,7 +91,9 @@ void addRun(CLI::App& app, int& status) {
         bool jsonl = false, resume = false;
     };
     auto o = std::make_shared<Options>();
-    cmd->add_option("ANSWERS", o->answers, "answer files (- for standard input)")->required();
+    cmd->add_option("ANSWERS", o->answers,
+                    "answer files (- for standard input; a .toml file is a case file: its answers)")
+        ->required();
     cmd->add_option("-j,--jobs", o->jobs, "runs at a time (default: the number of processors)");
     auto* window = cmd->add_option("--window", o->window,
                                    "rows done ahead of the first not yet written, at most (default: "
@@ -130,6 +132,18 @@ void addRun(CLI::App& app, int& status) {
         if (stdinCount > 0) {
             standardInput = readSmallFile("-", 1 << 20, error);
             if (!standardInput) {
+                status = trouble(error);
+                return;
+            }
+        }
+        // A case file's answers are written from it before any run, so that a bad one stops
+        // the batch with nothing written.
+        std::vector<std::optional<std::string>> caseAnswers(o->answers.size());
+        for (std::size_t i = 0; i < o->answers.size(); ++i) {
+            if (o->answers[i] == "-") caseAnswers[i] = standardInput;
+            if (!isCaseFile(o->answers[i])) continue;
+            caseAnswers[i] = readAnswers(o->answers[i], error);
+            if (!caseAnswers[i]) {
                 status = trouble(error);
                 return;
             }
@@ -221,15 +235,15 @@ void addRun(CLI::App& app, int& status) {
             std::string rowError;
             Results results;
             ProcessResult r;
+            std::error_code mk;
+            fs::create_directories(fs::path(outputs[i]).parent_path(), mk);
             TraceFile trace;
             Environment env = withInputs ? trace.environment() : Environment{};
-            if (standardInput && answersPath == "-") {
-                r = runCaptured(command, *standardInput, env);
+            if (caseAnswers[i]) {
+                r = runCaptured(command, *caseAnswers[i], env);
                 std::string e;
                 if (r.error.empty() && !writeFile(outputs[i], r.out, e)) r.error = e;
             } else {
-                std::error_code mk;
-                fs::create_directories(fs::path(outputs[i]).parent_path(), mk);
                 r = runWithFiles(command, answersPath, outputs[i], env);
             }
             progress.step();
@@ -244,7 +258,7 @@ void addRun(CLI::App& app, int& status) {
             if (rowError.empty() && withInputs) {
                 std::string e;
                 std::optional<std::string> answers =
-                    standardInput && answersPath == "-" ? standardInput : readSmallFile(answersPath, 1 << 20, e);
+                    caseAnswers[i] ? caseAnswers[i] : readSmallFile(answersPath, 1 << 20, e);
                 std::optional<std::string> out = readSmallFile(outputs[i], 16 << 20, e, "a results file");
                 if (answers && out) {
                     r.out = std::move(*out);

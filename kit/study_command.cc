@@ -42,7 +42,9 @@ void addStudy(CLI::App& app, int& status) {
         bool jsonl = false, resume = false;
     };
     auto o = std::make_shared<Options>();
-    cmd->add_option("TEMPLATE", o->templ, "answer file with {NAME} placeholders (- for standard input)")
+    cmd->add_option("TEMPLATE", o->templ,
+                    "answer file with {NAME} placeholders (- for standard input; a .toml file is a "
+                    "case file, read once filled)")
         ->required();
     cmd->add_option("--vary", o->vary, "NAME=FROM:TO:STEP (repeatable; the first varies slowest)")
         ->required()
@@ -140,6 +142,14 @@ void addStudy(CLI::App& app, int& status) {
         std::vector<std::string> command = programCommand(o->program);
         Provenance provenance = provenanceOf(command);
         bool withInputs = o->quantities.empty() || needsInputs(o->quantities);
+        // A case file template gives its answers once filled.
+        const bool caseTemplate = isCaseFile(o->templ);
+        auto answersOf = [&](const std::vector<std::string>& values, std::string& rowError) {
+            std::string answers = fill(*templ, names, values);
+            if (!caseTemplate) return answers;
+            std::optional<std::string> filled = caseFileAnswers(o->templ, answers, rowError);
+            return filled ? *filled : std::string();
+        };
         auto valuesOf = [&](std::size_t i) {
             std::vector<std::string> values;
             std::vector<std::size_t> at = gridPoint(ranges, i);
@@ -243,7 +253,8 @@ void addStudy(CLI::App& app, int& status) {
         std::optional<Results> firstResults;
         std::string firstError;
         if (columns.empty() && first == 0) {
-            firstResults = runAndRead(command, fill(*templ, names, valuesOf(0)), true, firstError);
+            std::string answers = answersOf(valuesOf(0), firstError);
+            firstResults = firstError.empty() ? runAndRead(command, answers, true, firstError) : Results{};
             for (const Quantity& q : firstResults->quantities)
                 if (q.kind != QuantityKind::Input) columns.push_back(q.name);
         }
@@ -315,7 +326,8 @@ void addStudy(CLI::App& app, int& status) {
                 results = std::move(*firstResults);
                 rowError = firstError;
             } else {
-                results = runAndRead(command, fill(*templ, names, values), withInputs, rowError);
+                std::string answers = answersOf(values, rowError);
+                if (rowError.empty()) results = runAndRead(command, answers, withInputs, rowError);
             }
             progress.step();
             if (!rowError.empty()) {
