@@ -87,6 +87,20 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
         }
         return tallies[table];
     };
+    // Each table's scale: the largest magnitude printed in it, on either side. The
+    // relaxation table's time column is a scale of its own: its deformations are measured
+    // against the deformations.
+    auto scaleOf = [](const std::string& table, const std::string& name) {
+        bool time = false;
+        return relaxationRow(name, time) > 0 && time ? table + " time" : table;
+    };
+    std::map<std::string, double> scales;
+    for (const Results* r : {&archived, &fresh})
+        for (const Quantity& q : r->quantities)
+            if (q.kind == QuantityKind::Printed && q.value && std::isfinite(*q.value)) {
+                double& scale = scales[scaleOf(q.table, q.name)];
+                scale = std::max(scale, std::fabs(*q.value));
+            }
     double previousArchivedTime = NAN;
     auto judge = [&](const Quantity* a, const Quantity* b) {
         const std::string& name = a ? a->name : b->name;
@@ -117,6 +131,9 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
             return;
         }
         if (a && b) d.marks = differingDigits(a->text, b->text);
+        double scale = scales[scaleOf(table, name)];
+        d.scaled = !d.absolute ? INFINITY : scale > 0 ? *d.absolute / scale : *d.absolute > 0 ? INFINITY : 0;
+        t.scale = scale;
         // Explained differences of a legacy archive.
         bool isTime = false;
         int row = relaxationRow(name, isTime);
@@ -134,8 +151,13 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
         if (!d.why.empty()) {
             ++t.explained;
             c.explained.push_back(std::move(d));
+        } else if (o.floor > 0 && d.absolute && *d.absolute <= o.floor * scale) {
+            ++t.roundOff;
+            c.roundOff.push_back(std::move(d));
         } else {
             ++t.differ;
+            if (d.absolute) t.largestAbsolute = std::max(t.largestAbsolute.value_or(0), *d.absolute);
+            if (d.relative) t.largestRelative = std::max(t.largestRelative.value_or(0), *d.relative);
             c.differences.push_back(std::move(d));
         }
     };
@@ -153,7 +175,16 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
         auto it = seen.find(b.name);
         if (freshSeen[b.name]++ >= (it == seen.end() ? 0 : it->second)) judge(nullptr, &b);
     }
-    for (const std::string& name : order) c.tables.push_back(tallies[name]);
+    for (const std::string& name : order) {
+        tallies[name].scale = scales[name];
+        c.tables.push_back(tallies[name]);
+    }
+    // Largest first, to its table's scale; a number missing on one side first of all; ties in
+    // file order.
+    auto largestFirst = [](const Difference& x, const Difference& y) { return x.scaled > y.scaled; };
+    std::stable_sort(c.differences.begin(), c.differences.end(), largestFirst);
+    std::stable_sort(c.roundOff.begin(), c.roundOff.end(), largestFirst);
+    c.afterEndDiffers = archived.end.afterEnd.text != fresh.end.afterEnd.text;
 
     auto endText = [](const Results& r) {
         std::string s = "exit status " + std::to_string(r.end.exitStatus);
@@ -173,13 +204,35 @@ std::string comparisonText(const Comparison& c, const Results& a, const Results&
     if (o.relative == 0 && o.absolute == 0) out += "printed alike\n";
     else out += "absolute difference <= " + fmt(o.absolute) + " or relative difference <= " +
                 fmt(o.relative) + "\n";
+    if (o.floor > 0)
+        out += "round-off: a difference of at most " + fmt(o.floor) +
+               " times its table's largest number (not counted)\n";
+
+    // How each run ended, first.
+    auto ending = [](const Results& r) {
+        return std::string(r.end.complete ? "complete" : "not complete") + ", " + r.end.where;
+    };
+    out += "\nhow the runs end" + std::string(c.archivedEnd != c.newEnd ? " (differently):\n" : ":\n");
+    out += "    archived " + c.archivedEnd + "; " + ending(a) + "\n";
+    out += "    new      " + c.newEnd + "; " + ending(b) + "\n";
+    for (const auto& [label, r] : {std::pair<const char*, const Results*>{"archived", &a}, {"new     ", &b}})
+        if (r->end.afterEnd.line)
+            out += "    " + std::string(label) + " text after the end of the run, line " +
+                   std::to_string(r->end.afterEnd.line) + ": \"" + r->end.afterEnd.text + "\"\n";
+
+    // A table a line.
     out += "\n";
     for (const TableTally& t : c.tables) {
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "  %-12s %4d of %4d agree", t.name.c_str(), t.agree, t.count);
+        char buf[200];
+        std::snprintf(buf, sizeof buf, "  %-12s %4d of %4d agree, %3d differ", t.name.c_str(), t.agree,
+                      t.count, t.differ);
         out += buf;
-        if (t.differ) out += ", " + std::to_string(t.differ) + " differ";
-        if (t.explained) out += ", " + std::to_string(t.explained) + " differ as explained";
+        if (t.largestAbsolute)
+            out += "; largest absolute " + fmt(*t.largestAbsolute) + ", relative " +
+                   (t.largestRelative && std::isinf(*t.largestRelative) ? std::string("infinite")
+                                                                        : fmt(t.largestRelative.value_or(0)));
+        if (t.roundOff) out += "; " + std::to_string(t.roundOff) + " round-off";
+        if (t.explained) out += "; " + std::to_string(t.explained) + " differ as explained";
         out += "\n";
     }
     auto list = [&](const std::vector<Difference>& ds) {
@@ -199,12 +252,13 @@ std::string comparisonText(const Comparison& c, const Results& a, const Results&
             }
             if (d.absolute)
                 out += "    absolute difference " + fmt(*d.absolute) + ", relative " +
-                       (std::isinf(*d.relative) ? std::string("infinite") : fmt(*d.relative)) + "\n";
+                       (std::isinf(*d.relative) ? std::string("infinite") : fmt(*d.relative)) +
+                       (std::isfinite(d.scaled) ? ", " + fmt(d.scaled) + " of the table's largest" : "") + "\n";
             if (!d.why.empty()) out += "    explained: " + d.why + "\n";
         }
     };
     if (!c.differences.empty()) {
-        out += "\ndifferences:\n";
+        out += "\ndifferences, largest first (to the largest number of their table):\n";
         list(c.differences);
     }
     if (c.parting) {
@@ -220,16 +274,17 @@ std::string comparisonText(const Comparison& c, const Results& a, const Results&
                                                : std::string("(ends)")) + "\n";
         if (!p.why.empty()) out += "    explained: " + p.why + "\n";
     }
-    if (c.archivedEnd != c.newEnd)
-        out += "\nthe runs end differently:\n    archived " + c.archivedEnd + "\n    new      " +
-               c.newEnd + "\n";
+    if (!c.roundOff.empty()) {
+        out += "\nround-off, below the floor (not counted): " + std::to_string(c.roundOff.size()) + "\n";
+        list(c.roundOff);
+    }
     if (!c.explained.empty()) {
         out += "\nexplained differences of the legacy program (not counted): " +
                std::to_string(c.explained.size()) + "\n";
         list(c.explained);
     }
     std::size_t counted = c.differences.size() + (c.parting && !c.partingExplained ? 1 : 0) +
-                          (c.endsDiffer ? 1 : 0);
+                          (c.endsDiffer ? 1 : 0) + (c.afterEndDiffers ? 1 : 0);
     out += "\n";
     out += c.agree() ? "agree\n" : std::to_string(counted) + " difference(s)\n";
     return out;

@@ -19,6 +19,11 @@ struct CompareOptions {
     // The archive came from the legacy program: differences that its known departures
     // explain are listed apart and not counted.
     bool legacy = false;
+    // A noise floor: a difference of at most `floor` times the scale of its table (the largest
+    // magnitude printed in it, on either side; the relaxation times and the relaxation
+    // deformations each their own) is round-off, listed apart and not counted.
+    // 0: none, every difference counts.
+    double floor = 0;
 };
 
 struct Difference {
@@ -29,11 +34,14 @@ struct Difference {
     std::optional<double> absolute, relative;
     std::string marks;                   // "^" under each character of the texts that differs
     std::string why;                     // the explanation, for an explained difference
+    double scaled = 0;                   // absolute / the table's scale (infinite: one side missing)
 };
 
 struct TableTally {
     std::string name;
-    int count = 0, agree = 0, differ = 0, explained = 0;
+    int count = 0, agree = 0, differ = 0, explained = 0, roundOff = 0;
+    double scale = 0;                         // the largest magnitude printed in it
+    std::optional<double> largestAbsolute, largestRelative;  // of its counted differences
 };
 
 struct Parting {
@@ -44,14 +52,16 @@ struct Parting {
 
 struct Comparison {
     std::vector<TableTally> tables;
-    std::vector<Difference> differences;  // counted
+    std::vector<Difference> differences;  // counted, largest (to the table's scale) first
     std::vector<Difference> explained;    // not counted
+    std::vector<Difference> roundOff;     // below the floor, not counted, largest first
     std::optional<Parting> parting;
     bool partingExplained = false;
     bool endsDiffer = false;
     std::string archivedEnd, newEnd;      // exit status and report of each
+    bool afterEndDiffers = false;         // text after the end of a run on one side, not alike
     bool agree() const {
-        return differences.empty() && (!parting || partingExplained) && !endsDiffer;
+        return differences.empty() && (!parting || partingExplained) && !endsDiffer && !afterEndDiffers;
     }
 };
 

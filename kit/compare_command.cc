@@ -1,7 +1,10 @@
 // lamvis2-kit compare ARCHIVED (NEW | --answers ANSWERS) [--rel R] [--abs A] [--legacy] [--json]
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include "kit/batch.h"
 #include "kit/commands.h"
 #include "kit/compare.h"
 #include "kit/files.h"
@@ -39,6 +42,18 @@ nlohmann::ordered_json differenceJson(const Difference& d) {
 
 }  // namespace
 
+// A tolerance is a number of zero or more; the message says so in words.
+const CLI::Validator notNegative(
+    [](std::string& text) -> std::string {
+        char* end = nullptr;
+        double v = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || !std::isfinite(v))
+            return "\"" + text + "\" is not a number";
+        if (v < 0) return text + " is negative: a tolerance is zero or more";
+        return "";
+    },
+    "NUMBER >= 0");
+
 void addCompare(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "compare", "Compare a results file with another or with a new run of its answers, number "
@@ -57,9 +72,13 @@ void addCompare(CLI::App& app, int& status) {
     cmd->add_option("--program", o->program,
                     "the program to run (default: $LAMVIS2_PROGRAM, or lamvis2 beside the kit)");
     cmd->add_option("--rel", o->compare.relative,
-                    "numbers agree whose relative difference is at most R")->check(CLI::NonNegativeNumber);
+                    "numbers agree whose relative difference is at most R")->check(notNegative);
     cmd->add_option("--abs", o->compare.absolute,
-                    "numbers agree whose absolute difference is at most A")->check(CLI::NonNegativeNumber);
+                    "numbers agree whose absolute difference is at most A")->check(notNegative);
+    cmd->add_option("--floor", o->compare.floor,
+                    "a noise floor F: a difference of at most F times the largest number of its table "
+                    "(1e-6, say) is round-off, listed apart and not counted (default: none)")
+        ->check(notNegative);
     cmd->add_flag("--legacy", o->compare.legacy,
                   "the archive came from the legacy program: differences that its known departures "
                   "explain are listed apart and not counted");
@@ -69,6 +88,11 @@ void addCompare(CLI::App& app, int& status) {
             status = trouble("compare: give either NEW or --answers ANSWERS");
             return;
         }
+        if ((o->archived == "-") + (o->fresh == "-") + (o->answers == "-") > 1) {
+            status = trouble("compare: standard input (-) can be only one of the files");
+            return;
+        }
+        std::optional<Provenance> program;
         Results archived, fresh;
         std::string error;
         archived = readResultsFile(o->archived, error);
@@ -79,12 +103,14 @@ void addCompare(CLI::App& app, int& status) {
             return;
         }
         if (!o->answers.empty()) {
-            std::optional<std::string> answers = readSmallFile(o->answers, 1 << 20, error);
+            std::optional<std::string> answers = readAnswers(o->answers, error);
             if (!answers) {
                 status = trouble(error);
                 return;
             }
-            ProcessResult run = runCaptured(programCommand(o->program), *answers);
+            std::vector<std::string> command = programCommand(o->program);
+            program = provenanceOf(command);
+            ProcessResult run = runCaptured(command, *answers);
             if (!run.error.empty()) {
                 status = trouble(run.error);
                 return;
@@ -107,19 +133,35 @@ void addCompare(CLI::App& app, int& status) {
         std::string out;
         if (o->json) {
             nlohmann::ordered_json j;
-            j["archived"] = {{"file", archived.file}, {"sha256", archived.sha256}};
-            j["new"] = {{"file", fresh.file}, {"sha256", fresh.sha256}};
+            auto side = [](const Results& r) {
+                return nlohmann::ordered_json{{"file", r.file}, {"sha256", r.sha256},
+                                              {"complete", r.end.complete}, {"warnings", r.warnings}};
+            };
+            j["archived"] = side(archived);
+            j["new"] = side(fresh);
+            j["kit"] = VERSION;
+            j["program"] = program ? toJson(*program)["program"] : nlohmann::ordered_json(nullptr);
             j["agree"] = c.agree();
             j["tolerance"] = {{"relative", o->compare.relative}, {"absolute", o->compare.absolute},
-                              {"legacy", o->compare.legacy}};
+                              {"legacy", o->compare.legacy}, {"floor", o->compare.floor}};
             j["tables"] = nlohmann::ordered_json::array();
+            auto optional = [](std::optional<double> v) {
+                if (!v) return nlohmann::ordered_json(nullptr);
+                if (std::isinf(*v)) return nlohmann::ordered_json(nullptr);
+                return nlohmann::ordered_json(*v);
+            };
             for (const TableTally& t : c.tables)
                 j["tables"].push_back({{"name", t.name}, {"count", t.count}, {"agree", t.agree},
-                                       {"differ", t.differ}, {"explained", t.explained}});
+                                       {"differ", t.differ}, {"explained", t.explained},
+                                       {"round_off", t.roundOff}, {"scale", t.scale},
+                                       {"largest_absolute", optional(t.largestAbsolute)},
+                                       {"largest_relative", optional(t.largestRelative)}});
             j["differences"] = nlohmann::ordered_json::array();
             for (const Difference& d : c.differences) j["differences"].push_back(differenceJson(d));
             j["explained"] = nlohmann::ordered_json::array();
             for (const Difference& d : c.explained) j["explained"].push_back(differenceJson(d));
+            j["round_off"] = nlohmann::ordered_json::array();
+            for (const Difference& d : c.roundOff) j["round_off"].push_back(differenceJson(d));
             if (c.parting) {
                 auto line = [](const DialogueLine& l) {
                     return l.line ? nlohmann::ordered_json{{"text", l.text}, {"line", l.line}}
@@ -132,6 +174,13 @@ void addCompare(CLI::App& app, int& status) {
                 j["parting"] = nullptr;
             }
             j["end"] = {{"archived", c.archivedEnd}, {"new", c.newEnd}, {"differ", c.endsDiffer}};
+            auto after = [](const Results& r) {
+                return r.end.afterEnd.line ? nlohmann::ordered_json{{"text", r.end.afterEnd.text},
+                                                                    {"line", r.end.afterEnd.line}}
+                                           : nlohmann::ordered_json(nullptr);
+            };
+            j["after_end"] = {{"archived", after(archived)}, {"new", after(fresh)},
+                              {"differ", c.afterEndDiffers}};
             out = j.dump(1) + "\n";
         } else {
             out = comparisonText(c, archived, fresh, o->compare);

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "kit/compare.h"
 #include "kit/derived.h"
 #include "kit/files.h"
+#include "kit/batch.h"
 #include "kit/runner.h"
 
 namespace kit {
@@ -21,10 +23,15 @@ constexpr std::size_t RESULTS_FILE_LIMIT = 16 << 20;
 }  // namespace
 
 bool loadResults(const std::string& path, const LoadOptions& options, Results& results,
-                 std::string& error) {
+                 std::string& error, std::optional<Provenance>& ranProgram) {
     std::optional<std::string> stderrText;
+    int fromStandardInput = (path == "-") + (options.answers == "-") + (options.stderrFile == "-");
+    if (fromStandardInput > 1) {
+        error = "standard input (-) can be only one of the files";
+        return false;
+    }
     if (!options.stderrFile.empty()) {
-        stderrText = readSmallFile(options.stderrFile, ANSWER_FILE_LIMIT, error);
+        stderrText = readSmallFile(options.stderrFile, ANSWER_FILE_LIMIT, error, "a standard error file");
         if (!stderrText) return false;
     }
     // With answers, the file is held whole (a results file is a few kilobytes) to be compared
@@ -32,7 +39,7 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
     std::optional<std::string> bytes;
     if (!path.empty()) {
         if (!options.answers.empty() && path != "-") {
-            bytes = readSmallFile(path, RESULTS_FILE_LIMIT, error);
+            bytes = readSmallFile(path, RESULTS_FILE_LIMIT, error, "a results file");
             if (!bytes) return false;
             results = readResults(path, *bytes, stderrText);
         } else {
@@ -55,7 +62,9 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
                 ": more lines than an answer file of the program has";
         return false;
     }
-    AnsweredRun run = runAnswers(programCommand(options.program), *answers);
+    std::vector<std::string> command = programCommand(options.program);
+    ranProgram = provenanceOf(command);
+    AnsweredRun run = runAnswers(command, *answers);
     if (!run.run.error.empty()) {
         error = run.run.error;
         return false;
@@ -71,6 +80,24 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
             return false;
         }
     } else {
+        // Answers that do not belong to the results would pair the file's numbers with
+        // another run's inputs (another laminate's thickness, say): the run of the answers
+        // must print the file's numbers.
+        Results fresh = readResults(options.answers + " (run)", run.run.out, run.run.err, run.run.status);
+        Comparison c = compareResults(results, fresh, CompareOptions{});
+        if (!fresh.ok() || !c.differences.empty()) {
+            error = path + ": the answers " + options.answers + " do not belong to these results: ";
+            if (!fresh.ok()) {
+                error += "their run prints no results (" + fresh.error + ")";
+            } else {
+                const Difference& d = c.differences.front();
+                error += std::to_string(c.differences.size()) + " number(s) differ, the largest " + d.name +
+                         (d.archivedLine ? ", " + d.archivedText + " at line " + std::to_string(d.archivedLine)
+                                         : std::string(", not printed here")) +
+                         (d.newLine ? ", " + d.newText + " in their run" : std::string(", not printed in their run"));
+            }
+            return false;
+        }
         // With the bytes that this file holds, the run also tells how it ended.
         if (bytes && *bytes == run.run.out && !stderrText)
             results = readResults(path, *bytes, run.run.err, run.run.status);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include "kit/commands.h"
 
@@ -24,6 +25,20 @@ int main(int argc, char** argv) {
     kit::addStudy(app, status);
     kit::addAnswers(app, status);
     kit::addCase(app, status);
+    // A first word that names no subcommand is named back, with those there are.
+    if (argc > 1 && argv[1][0] != '-') {
+        std::string word = argv[1], known;
+        bool found = false;
+        for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+            found = found || sub->get_name() == word;
+            known += (known.empty() ? "" : ", ") + sub->get_name();
+        }
+        if (!found) {
+            std::fprintf(stderr, "lamvis2-kit: no subcommand \"%s\"; the subcommands are %s (--help)\n",
+                         word.c_str(), known.c_str());
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

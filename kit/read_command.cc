@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "kit/batch.h"
 #include "kit/commands.h"
 #include "kit/load.h"
 #include "kit/render.h"
@@ -35,11 +36,44 @@ void addRead(CLI::App& app, int& status) {
     cmd->callback([o, &status] {
         Results r;
         std::string error;
-        if (!loadResults(o->results, o->load, r, error)) {
+        std::optional<Provenance> program;
+        if (!loadResults(o->results, o->load, r, error, program)) {
             status = trouble(error);
             return;
         }
-        std::string out = o->json ? toJson(r).dump(1) + "\n" : o->csv ? toCsv(r) : toText(r);
+        // Where the numbers come from: the kit, and the program when it ran one (without
+        // --answers the results file's program is not known to it).
+        Provenance kitOnly;
+        kitOnly.kit = VERSION;
+        const Provenance& p = program ? *program : kitOnly;
+        std::string out;
+        if (o->json) {
+            nlohmann::ordered_json j = toJson(r);
+            j["kit"] = p.kit;
+            j["program"] = program ? toJson(p)["program"] : nlohmann::ordered_json(nullptr);
+            out = j.dump(1) + "\n";
+        } else if (o->csv) {
+            // The provenance as rows of their own kind before the quantities.
+            std::string csv = toCsv(r);
+            std::size_t headerEnd = csv.find('\n') + 1;
+            std::string rows;
+            std::string warnings;
+            for (const std::string& w : r.warnings) warnings += (warnings.empty() ? "" : "; ") + w;
+            std::vector<std::pair<std::string, std::string>> facts = {
+                {"sha256", r.sha256}, {"complete", r.end.complete ? "true" : "false"},
+                {"warnings", oneLine(warnings)}, {"kit", p.kit}, {"program", p.program},
+                {"program_sha256", p.programSha256}};
+            for (const auto& [name, text] : facts)
+                rows += name + ",provenance,," + csvField(text) + ",,0,,,\n";
+            out = csv.substr(0, headerEnd) + rows + csv.substr(headerEnd);
+        } else {
+            out = toText(r);
+            std::size_t at = out.find("\nend:") + 1;
+            out.insert(at, "kit:      lamvis2-kit " + p.kit + "\nprogram:  " +
+                               (program ? p.program + " (sha256 " + p.programSha256 + ")"
+                                        : std::string("none run (the results are read as they are)")) +
+                               "\n");
+        }
         std::fwrite(out.data(), 1, out.size(), stdout);
         status = 0;
     });

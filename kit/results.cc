@@ -231,9 +231,14 @@ void ResultsReader::dialogueLine(std::string_view text) {
         return;
     }
     if (state_ == State::AfterRelaxation) {
-        if (!text.empty() && results_.warnings.empty())
+        if (!text.empty() && results_.end.afterEnd.line == 0) {
+            results_.end.afterEnd = {std::string(text), lineNumber_};
+            lastContentLine_ = contentLineBefore_;
+            lastContentText_ = contentTextBefore_;
             results_.warnings.push_back("line " + std::to_string(lineNumber_) +
-                                        ": text after the relaxation table, the end of a run");
+                                        ": text after the relaxation table, the end of a run (\"" +
+                                        std::string(text.substr(0, 60)) + "\")");
+        }
         return;
     }
     if (results_.dialogue.size() < MAX_DIALOGUE_LINES && !text.empty())
@@ -263,7 +268,16 @@ void ResultsReader::dialogueLine(std::string_view text) {
 }
 
 void ResultsReader::line(std::string_view text, bool truncated) {
-    if (!text.empty() && !truncated) {
+    // Text after the end of the run (a second run appended) is not where the run ended; a
+    // report after it still is.
+    bool pastEnd = results_.end.afterEnd.line != 0 &&
+                   text.compare(0, REPORT_START.size(), REPORT_START) != 0;
+    if (!pastEnd && !text.empty()) {
+        contentLineBefore_ = lastContentLine_;
+        contentTextBefore_ = lastContentText_;
+    }
+    if (pastEnd) {
+    } else if (!text.empty() && !truncated) {
         lastContentLine_ = lineNumber_;
         lastContentText_ = std::string(text);
     } else if (!text.empty()) {

@@ -49,6 +49,8 @@ struct RunEnd {
     std::string where;                  // where the run ended, in words
     int line = 0;                       // the last line that holds anything
     bool cutShort = false;              // the file does not end with a line end
+    DialogueLine afterEnd;              // the first text after the end of the run (line 0: none),
+                                        // a second run appended, say
 };
 
 struct Results {
@@ -111,6 +113,8 @@ private:
     std::vector<std::string> reportLines_;
     int lastContentLine_ = 0;
     std::string lastContentText_;
+    int contentLineBefore_ = 0;           // the line that held anything before the last
+    std::string contentTextBefore_;
 };
 
 // Reads a whole results file held in memory.
