@@ -5,13 +5,20 @@ and the examples:
 - run: each results file is the bytes of a direct run, and the summary has its exit status;
 - study: each row is what a direct run of the filled template prints;
 - compare --legacy: a results file of the legacy summation (the reference model's) differs
-  only as explained, and without --legacy it differs.
+  only as explained, and without --legacy it differs;
+- the pairing of prompts with answers (one run and its read trace) against its definition by
+  direct runs on every prefix of the answer file;
+- study and run at scale: --resume after a cut, from another study, the grid limit, the
+  window; answer files of one name mirrored; provenance against sha256 of the files;
+- loud on bad input: each case a message and exit status 2 (or a difference);
+- compare --floor: every difference above the floor, every round-off below, largest first.
   python3 kit_checks.py KIT PROGRAM ROOT
 With KIT_CHECKS_EMULATOR set (the words of an emulator, such as wine or qemu-aarch64), the kit
 and the direct runs go through it; the kit itself finds the program as it does anywhere
 ($LAMVIS2_PROGRAM, $LAMVIS2_EMULATOR)."""
 
 import csv
+import hashlib
 import json
 import os
 import re
@@ -123,6 +130,144 @@ with tempfile.TemporaryDirectory() as tmp:
             shown = read[q]["text"] if read[q]["kind"] == "printed" else repr(read[q]["value"])
             cell = row[q] if read[q]["kind"] == "printed" else repr(float(row[q]))
             check(cell == shown, f"study: {q} at {row['ANGLE']}, {row['TIME']}: {cell} vs {shown}")
+
+    # The pairing: each answer line with the prompt of the read it answered, by definition the
+    # line after which a direct run on the lines before it stops for want of input (F6501)
+    # and a run on one line more does not stop at the same point.
+    def prefix_pairs(answers):
+        lines = answers.split(b"\n")
+        if lines and lines[-1] == b"":
+            lines.pop()
+        runs = [direct(b"".join(l + b"\n" for l in lines[:k])) for k in range(len(lines) + 1)]
+        waiting = [r.returncode == 1 and b"F6501" in r.stderr for r in runs]
+        pairs = []
+        for k in range(len(lines)):
+            if not waiting[k]:
+                break
+            if waiting[k + 1] and runs[k + 1].stdout == runs[k].stdout:
+                continue
+            prompt = runs[k].stdout.rstrip(b"\r\n").split(b"\n")[-1].rstrip(b"\r").decode("latin1")
+            pairs.append((k + 1, prompt))
+        return pairs
+
+    for path in batch + examples:
+        answers = path.read_bytes()
+        if b"\x1a" in answers or not answers.endswith(b"\n"):
+            continue  # the definition above reads whole lines
+        results = tmp / "paired.out"
+        results.write_bytes(direct(answers).stdout)
+        r = kit("read", "--json", results, "--answers", path)
+        if r.returncode != 0:
+            check(False, f"pairing: read --answers {path.stem} gives {r.returncode}: {r.stderr!r}")
+            continue
+        got = [(q["line"], q["prompt"]) for q in json.loads(r.stdout)["quantities"] if q["kind"] == "input"]
+        check(got == prefix_pairs(answers), f"pairing: {path.stem}: {got} against the prefix runs")
+
+    # study at scale: the rows of a whole study are the reference for the rest.
+    full = tmp / "full.csv"
+    study = ["study", template, "--vary", "ANGLE=0:90:15", "--vary", "TIME=1:3:1", "-q", "Ex", "-j", "2"]
+    check(kit(*study, "-o", full).returncode == 0, "study -o gives trouble")
+    reference = full.read_bytes()
+    cut = tmp / "cut.csv"
+    other = ["--vary", "ANGLE=0:90:15", "--vary", "TIME=1:4:1"]
+    # (what is in the file first, extra arguments, exit status, the file afterwards)
+    for name, before, extra, status, after in (
+        ("resumed after a cut mid-row", reference[:len(reference) * 2 // 3], ["--resume"], 0, reference),
+        ("resumed after a cut at a row's end", reference[:reference.index(b"\n", 400) + 1], ["--resume"], 0, reference),
+        ("resumed when complete", reference, ["--resume"], 0, reference),
+        ("resumed from nothing", None, ["--resume"], 0, reference),
+        ("resumed from another grid", reference, ["--resume", *other], 2, reference),
+        ("resumed with other quantities", reference, ["--resume", "-q", "Ey"], 2, reference),
+        ("a grid above the limit", b"kept", ["--max-points", "20"], 2, b"kept"),
+        ("a grid limit of 0", b"kept", ["--max-points", "0"], 2, b"kept"),
+        ("a window of 0", b"kept", ["--window", "0"], 2, b"kept"),
+        ("a window of 1", None, ["--window", "1"], 0, reference),
+    ):
+        if before is None:
+            cut.unlink(missing_ok=True)
+        else:
+            cut.write_bytes(before)
+        r = kit(*study, "-o", cut, *extra)
+        check(r.returncode == status, f"study {name}: exit status {r.returncode}: {r.stderr!r}")
+        check(status == 0 or r.stderr.startswith(b"lamvis2-kit: "), f"study {name}: no message")
+        check(cut.exists() and cut.read_bytes() == after, f"study {name}: the table afterwards")
+    check(kit(*study, "--resume").returncode == 2, "study --resume without -o")
+
+    # study without -q: every derived quantity, Ex from the printed compliance and thickness.
+    r = kit("study", template, "--vary", "ANGLE=30", "--vary", "TIME=1", "--jsonl")
+    row = json.loads(r.stdout.splitlines()[0])
+    for name in ("thickness", "Ex", "Ey", "Gxy", "nuxy", "nuyx", "Efx", "Efy", "Gfxy"):
+        check(isinstance(row.get(name), float), f"study without -q: {name} is {row.get(name)!r}")
+    h = 4 * 0.25
+    check(abs(row["Ex"] * h * row["compliance[1,1]"] - 1) < 1e-12, "study without -q: Ex is not 1/(h a11)")
+    check(row["program_sha256"] == hashlib.sha256(Path(PROGRAM).read_bytes()).hexdigest() or EMULATOR,
+          "study: the program's SHA-256")
+
+    # run: answer files of one name in two folders, each its own results file.
+    (tmp / "p" / "a").mkdir(parents=True)
+    (tmp / "p" / "b").mkdir(parents=True)
+    same = [tmp / "p" / "a" / "x.txt", tmp / "p" / "b" / "x.in"]
+    same[0].write_bytes(examples[0].read_bytes())
+    same[1].write_bytes(examples[1].read_bytes())
+    r = kit("run", "--out", tmp / "mirrored", *same)
+    check(r.returncode == 0, f"run of one name in two folders gives {r.returncode}: {r.stderr!r}")
+    rows = list(csv.DictReader(open(tmp / "mirrored" / "summary.csv", newline="")))
+    for path, row, folder in zip(same, rows, ("a", "b")):
+        out = tmp / "mirrored" / folder / "x.out"
+        check(out.exists() and out.read_bytes() == direct(path.read_bytes()).stdout,
+              f"run: {folder}/x.out is not the direct run of {path}")
+        check(out.exists() and row["sha256"] == hashlib.sha256(out.read_bytes()).hexdigest(),
+              f"run: the summary's sha256 of {folder}/x.out")
+
+    # Loud on bad input: (arguments, standard input, exit status, what the message holds).
+    glass_out = tmp / "glass.out"
+    glass_out.write_bytes(direct(examples[1].read_bytes()).stdout)
+    appended = tmp / "appended.out"
+    appended.write_bytes(glass_out.read_bytes() * 2)
+    big = tmp / "big.txt"
+    big.write_bytes(b"1\n" * (1 << 20))
+    for args, stdin, status, words in (
+        (["study", template, "--vary", "ANGLE=0", "--vary", "TIME=1", "-q", "nu_xy"], b"", 2, b"nuxy"),
+        (["study", template, "--vary", "ANGLE=0", "--vary", "TIME=1", "-q", "EX"], b"", 2, b"Ex"),
+        (["run", "--out", tmp / "r", examples[0], "-q", "Exx"], b"", 2, b"Ex"),
+        (["read", glass_out, "--answers", examples[2]], b"", 2, b"do not belong"),
+        (["read", glass_out, "--answers", examples[2], "--json"], b"", 2, b"do not belong"),
+        (["read", glass_out, "--answers", examples[2], "--csv"], b"", 2, b"do not belong"),
+        (["read", glass_out, "--answers", examples[1], "--csv"], b"", 0, b""),
+        (["read", "-", "--answers", examples[1]], glass_out.read_bytes(), 0, b""),
+        (["read", "-", "--answers", "-"], b"", 2, b"standard input"),
+        (["compare", glass_out, appended], b"", 1, b""),
+        (["compare", glass_out, glass_out, "--rel", "-0.1"], b"", 2, b"negative"),
+        (["frobnicate"], b"", 2, b"frobnicate"),
+        (["study", big, "--vary", "X=1"], b"", 2, b"too large for a template"),
+        (["study", "-", "--vary", "ANGLE=0", "--vary", "TIME=1", "-q", "Ex"], template.read_bytes(), 0, b""),
+    ):
+        r = subprocess.run([*EMULATOR, KIT, *map(str, args)], input=stdin, capture_output=True)
+        check(r.returncode == status and words in r.stderr,
+              f"{' '.join(map(str, args))[:80]}: exit status {r.returncode}, {r.stderr[:200]!r}")
+    r = kit("read", "--json", appended)
+    check(any("after the relaxation table" in w for w in json.loads(r.stdout)["warnings"]),
+          "read: no warning of a second run appended")
+
+    # compare --floor: a 1 % change of E1, every difference above the floor and every
+    # round-off at or below it, each largest first.
+    changed = tmp / "changed.txt"
+    changed.write_bytes(examples[1].read_bytes().replace(b"\n38600\n", b"\n38986\n", 1).replace(b"38600\n", b"38986\n", 1))
+    for floor in (0, 1e-6, 1e-3):
+        r = kit("compare", "--json", "--floor", floor, glass_out, "--answers", changed)
+        report = json.loads(r.stdout)
+        scale = {t["name"]: t["scale"] for t in report["tables"]}
+        times = max(abs(q["value"]) for q in json.loads(kit("read", "--json", glass_out).stdout)["quantities"]
+                    if q["name"].endswith(".time"))
+        def of(d):
+            return d["absolute"] / (times if d["name"].endswith(".time") else scale[d["table"]])
+        above = [of(d) for d in report["differences"] if "absolute" in d]
+        below = [of(d) for d in report["round_off"]]
+        check(r.returncode == 1 and above and all(x > floor for x in above) and all(x <= floor for x in below),
+              f"compare --floor {floor}: the floor parts them wrongly")
+        check(above == sorted(above, reverse=True) and below == sorted(below, reverse=True),
+              f"compare --floor {floor}: not largest first")
+        check(floor > 0 or not below, "compare without --floor lists round-off")
 
     # --legacy: the legacy summation of the reference model.
     for example in examples:
