@@ -36,6 +36,7 @@ class Result:
         self._derived: Any = None   # with the derived quantities (of the results alone)
         self._whole: Any = None     # with the inputs of the answers too
         self._pairing: Any = None
+        self._notes: list[str] = []
 
     # Pickled as what the run gave; read again where it lands.
     def __getstate__(self) -> tuple:
@@ -89,7 +90,8 @@ class Result:
 
     @property
     def warnings(self) -> list[str]:
-        return list(self._kit_results(inputs=self.answers is not None).warnings) + self._pairing_warnings()
+        return [*self._kit_results(inputs=self.answers is not None).warnings, *self._notes,
+                *self._pairing_warnings()]
 
     # The kit's view.
     def _kit_results(self, inputs: bool) -> Any:
@@ -211,8 +213,18 @@ def read(path: str | os.PathLike, *, answers: Optional[str | os.PathLike] = None
             data = f.read()
     except OSError as e:
         raise InputError(f"{name}: {e.strerror or e}") from None
-    err = None
+    err, status, warnings = None, None, []
+    given = None if answers is None else _program.read_answer_file(answers)
     if stderr is not None:
         err = _program.read_answer_file(stderr)
-    return Result(data, stderr=err, answers=None if answers is None else _program.read_answer_file(answers),
-                  name=name)
+    elif given is not None:
+        # With the bytes that this file holds, a run of its answers also tells how it ended.
+        run = _program.run(_program.command(), given)
+        if run.out == data:
+            err, status = run.err, run.status
+        else:
+            warnings.append(f"the answers {os.fspath(answers)} do not give this file's bytes: the inputs are "
+                            "those of a new run of the program")
+    r = Result(data, stderr=err, exit_status=status, answers=given, name=name)
+    r._notes = warnings
+    return r
