@@ -1,6 +1,7 @@
 // lamvis2._kit: the kit's library (kit_reader) for the Python package. It reads results, pairs
-// answers with prompts, derives, compares, renders and lays out a study's grid; the package
-// runs the program and arranges what this returns as numpy arrays and pandas tables. Nothing
+// answers with prompts, derives, compares, renders and lays out a study's grid, and runs the
+// program through the kit's process layer; the package arranges what this returns as numpy
+// arrays and pandas tables. Nothing
 // here parses or computes on its own: each function hands over to the library.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -14,6 +15,7 @@
 #include "kit/compare.h"
 #include "kit/derived.h"
 #include "kit/inputs.h"
+#include "kit/process.h"
 #include "kit/render.h"
 #include "kit/results.h"
 #include "kit/study.h"
@@ -144,6 +146,16 @@ PYBIND11_MODULE(_kit, m) {
             return out;
         });
 
+    // A run of the program with `input` on its standard input: (status, out, err, error).
+    m.def("run_captured", [](const std::vector<std::string>& command, const py::bytes& input) {
+        std::string_view bytes = view(input);
+        kit::ProcessResult r;
+        {
+            py::gil_scoped_release release;
+            r = kit::runCaptured(command, bytes);
+        }
+        return py::make_tuple(r.status, py::bytes(r.out), py::bytes(r.err), r.error);
+    });
     m.def("read_results", &readWhole, py::arg("file"), py::arg("out"), py::arg("err") = py::none(),
           py::arg("status") = py::none());
     m.def("with_derived", &withDerived);

@@ -1,10 +1,9 @@
 """Where the program is and how it is run: a process per run, as a user runs it, with the
-answers on its standard input."""
+answers on its standard input (the kit's process layer, kit/process.h)."""
 
 from __future__ import annotations
 
 import os
-import subprocess
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 from typing import NamedTuple, Optional, Sequence
@@ -40,13 +39,10 @@ class Run(NamedTuple):
 
 def run(cmd: Sequence[str], answers: bytes) -> Run:
     """One run of the program with `answers` as its standard input."""
-    try:
-        p = subprocess.run(list(cmd), input=answers, capture_output=True)
-    except OSError as e:
-        raise ProgramError(f"{cmd[-1]}: {e.strerror or e}") from None
-    # As the kit reports it: 128 + the signal that ended it.
-    status = p.returncode if p.returncode >= 0 else 128 - p.returncode
-    return Run(status, p.stdout, p.stderr)
+    status, out, err, error = _kit.run_captured(list(cmd), answers)
+    if error:
+        raise ProgramError(error)
+    return Run(status, out, err)
 
 
 def read_answer_file(path: str | os.PathLike) -> bytes:

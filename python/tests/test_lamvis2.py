@@ -228,7 +228,7 @@ ERRORS = [
     (lambda: lamvis2.study(answers=TEMPLATE, vary={"ANGLE": [0], "T": [1]}, executor=Failing()),
      lamvis2.StudyError, r"^study, ANGLE=0, T=1: the executor raised ConnectionError: worker lost$"),
     (lambda: lamvis2.run(EXAMPLES[0], program="/no/such/program"), lamvis2.ProgramError,
-     r"^/no/such/program: No such file or directory$"),
+     r"^cannot start /no/such/program: No such file or directory$"),
     (lambda: lamvis2.compare(EXAMPLES[0], EXAMPLES[0], rel=-1), lamvis2.InputError, r"^rel: a number from 0"),
 ]
 
