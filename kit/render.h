@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "kit/case_file.h"
 #include "kit/compare.h"
 #include "kit/results.h"
 
@@ -11,6 +12,8 @@ namespace kit {
 
 nlohmann::ordered_json toJson(const Results& r);
 nlohmann::ordered_json toJson(const Quantity& q);
+// A case file as the kit read it, with the answers it writes (`lamvis2-kit case --json`).
+nlohmann::ordered_json toJson(const CaseFile& c);
 std::string toText(const Results& r);
 // A comparison as `lamvis2-kit compare --json` writes it.
 nlohmann::ordered_json toJson(const Comparison& c, const Results& archived, const Results& fresh,
