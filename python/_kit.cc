@@ -14,6 +14,7 @@
 
 #include "kit/compare.h"
 #include "kit/derived.h"
+#include "kit/files.h"
 #include "kit/inputs.h"
 #include "kit/process.h"
 #include "kit/render.h"
@@ -155,6 +156,18 @@ PYBIND11_MODULE(_kit, m) {
             r = kit::runCaptured(command, bytes);
         }
         return py::make_tuple(r.status, py::bytes(r.out), py::bytes(r.err), r.error);
+    });
+    // The answers of an answer file or a case file (.toml): (bytes or None, the kit's message).
+    m.def("read_answers", [](const std::string& path) {
+        std::string error;
+        std::optional<std::string> a = kit::readAnswers(path, error);
+        return py::make_tuple(a ? py::object(py::bytes(*a)) : py::none(), error);
+    });
+    m.def("is_case_file", &kit::isCaseFile);
+    m.def("case_file_answers", [](const std::string& path, const std::string& text) {
+        std::string error;
+        std::optional<std::string> a = kit::caseFileAnswers(path, text, error);
+        return py::make_tuple(a ? py::object(py::bytes(*a)) : py::none(), error);
     });
     m.def("read_results", &readWhole, py::arg("file"), py::arg("out"), py::arg("err") = py::none(),
           py::arg("status") = py::none());

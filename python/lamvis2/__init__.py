@@ -31,12 +31,13 @@ MAX_GRID_POINTS: int = _kit.MAX_GRID_POINTS
 
 def run(path: Optional[str | os.PathLike] = None, *, answers: Optional[str | bytes] = None,
         program: Optional[str | os.PathLike] = None) -> Result:
-    """Runs the program once on an answer file (`path`) or on `answers` given as text, as
+    """Runs the program once on an answer file or case file (`path`, a .toml file: the answers
+    it gives) or on `answers` given as text, as
     `lamvis2 < answers` runs it, and reads what it printed. The program is the one this
     package carries unless `program` (or $LAMVIS2_PROGRAM) names another."""
     if (path is None) == (answers is None):
         raise InputError("run: give either an answer file or answers= (the answers as text)")
-    data = _program.read_answer_file(path) if path is not None else _program.answer_bytes(answers)
+    data = _program.read_answers(path) if path is not None else _program.answer_bytes(answers)
     name = os.fspath(path) if path is not None else "answers"
     command = _program.command(program)
     r = _program.run(command, data)

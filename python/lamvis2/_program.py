@@ -45,6 +45,17 @@ def run(cmd: Sequence[str], answers: bytes) -> Run:
     return Run(status, out, err)
 
 
+def read_answers(path: str | os.PathLike) -> bytes:
+    """The answers of an answer file, or of a case file (.toml) the answers it gives, read by
+    the kit (kit/files.h), with its messages for trouble."""
+    if not isinstance(path, (str, os.PathLike)):
+        raise InputError(f"a path is expected, not {type(path).__name__}")
+    answers, error = _kit.read_answers(os.fspath(path))
+    if answers is None:
+        raise InputError(error)
+    return answers
+
+
 def read_answer_file(path: str | os.PathLike) -> bytes:
     """The bytes of an answer file (or template), with the kit's messages for trouble."""
     if not isinstance(path, (str, os.PathLike)):

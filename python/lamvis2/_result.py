@@ -204,7 +204,8 @@ class Result:
 
 def read(path: str | os.PathLike, *, answers: Optional[str | os.PathLike] = None,
          stderr: Optional[str | os.PathLike] = None) -> Result:
-    """A results file read from disk (as `lamvis2-kit read`); with its answer file, the inputs too."""
+    """A results file read from disk (as `lamvis2-kit read`); with its answer file or case file,
+    the inputs too."""
     if not isinstance(path, (str, os.PathLike)):
         raise InputError(f"a path is expected, not {type(path).__name__}")
     name = os.fspath(path)
@@ -214,7 +215,7 @@ def read(path: str | os.PathLike, *, answers: Optional[str | os.PathLike] = None
     except OSError as e:
         raise InputError(f"{name}: {e.strerror or e}") from None
     err, status, warnings = None, None, []
-    given = None if answers is None else _program.read_answer_file(answers)
+    given = None if answers is None else _program.read_answers(answers)
     if stderr is not None:
         err = _program.read_answer_file(stderr)
     elif given is not None:

@@ -79,10 +79,17 @@ def _columns(quantities: Optional[Sequence[str]]) -> Optional[list[str]]:
 
 
 def _point(command: list[str], template: bytes, names: list[str], texts: list[str],
-           columns: Optional[list[str]], with_inputs: bool) -> tuple[int, Optional[str], list]:
-    """One run of a study, where the executor runs it: the filled template run and read, its
-    inputs paired when a column needs them; (exit status, report, [(name, cell, value)])."""
-    answers = _kit.fill(template.decode("utf-8", "surrogateescape"), names, texts).encode("utf-8", "surrogateescape")
+           columns: Optional[list[str]], with_inputs: bool, case: str = "") -> tuple[int, Optional[str], list]:
+    """One run of a study, where the executor runs it: the filled template (a case file's
+    answers once filled, when `case` names it) run and read, its inputs paired when a column
+    needs them; (exit status, report, [(name, cell, value)])."""
+    filled = _kit.fill(template.decode("utf-8", "surrogateescape"), names, texts)
+    if case:
+        answers, error = _kit.case_file_answers(case, filled)
+        if answers is None:
+            raise InputError(error)
+    else:
+        answers = filled.encode("utf-8", "surrogateescape")
     r = _program.run(command, answers)
     results = _kit.read_results("", r.out, r.err, r.status)
     if not results.ok:
@@ -118,6 +125,7 @@ def study_rows(template: Optional[str | os.PathLike] = None, vary: Optional[Mapp
     columns = _columns(quantities)
     command = _program.command(program)
     with_inputs = _kit.needs_inputs(columns or [])
+    case = where if template is not None and _kit.is_case_file(where) else ""
 
     def point(i: int) -> tuple[list, list]:
         at, texts = grid.point(i)
@@ -125,7 +133,7 @@ def study_rows(template: Optional[str | os.PathLike] = None, vary: Optional[Mapp
 
     def jobs() -> Iterator[tuple]:
         for i in range(size):
-            yield command, data, names, point(i)[1], columns, with_inputs
+            yield command, data, names, point(i)[1], columns, with_inputs, case
 
     def what(i: int) -> str:
         return "study, " + ", ".join(f"{n}={t}" for n, t in zip(names, point(i)[1]))

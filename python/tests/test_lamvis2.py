@@ -33,9 +33,11 @@ CASES = [c for c in sorted((ROOT / "tests" / "cases").glob("*.case"))
          if case_output_section(c).startswith(b"Viscoelastic")]
 EXAMPLES = sorted((ROOT / "examples").glob("*.txt"))
 # Answer files: the examples, and cases whose answers are in other forms or no numbers.
-ANSWERED = [(e.stem, e.read_bytes()) for e in EXAMPLES] + [
+# And case files (TOML), whose answers the kit writes.
+ANSWERED = [(e.stem, e) for e in EXAMPLES] + [
     (c, case_input_sections(ROOT / "tests" / "cases" / f"{c}.case"))
-    for c in ("model_letters_for_real", "model_input_forms", "hand_ten_sets")]
+    for c in ("model_letters_for_real", "model_input_forms", "hand_ten_sets")] + [
+    (c.stem, c) for c in sorted((ROOT / "verification" / "cases").glob("*.toml"))[:3]]
 
 
 def kit(*args):
@@ -71,8 +73,12 @@ def test_case_quantities_are_the_kits(case, tmp_path):
 
 @pytest.mark.parametrize("name,answers", ANSWERED, ids=[n for n, _ in ANSWERED])
 def test_answered_run_is_the_kits(name, answers, tmp_path):
-    example = tmp_path / f"{name}.txt"
-    example.write_bytes(answers)
+    example = answers
+    if isinstance(answers, bytes):
+        example = tmp_path / f"{name}.txt"
+        example.write_bytes(answers)
+    else:
+        answers = kit("answers", example).stdout if example.suffix == ".toml" else example.read_bytes()
     r = lamvis2.run(example)
     out = tmp_path / "results.out"
     out.write_bytes(r.results)
