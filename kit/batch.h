@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kit/derived.h"
+#include "kit/render.h"
 #include "kit/results.h"
 
 namespace kit {
@@ -40,16 +42,9 @@ Results runAndRead(const std::vector<std::string>& command, const std::string& a
 // when it is not there).
 nlohmann::ordered_json cellJson(const Results& r, const std::string& name);
 
-// Whether any of `names` is an input or a quantity derived from the inputs: those need the
-// pairing runs of the answer file (runner.h), the others only the results.
-bool needsInputs(const std::vector<std::string>& names);
-
 // Adds the inputs (from a traced run of `answers`) and the derived quantities to `r`.
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
                          const std::vector<std::string>& command);
-
-// The text of quantity `name` in `r` as a summary cell ("" when it is not there).
-std::string cell(const Results& r, const std::string& name);
 
 // A progress bar on standard error, drawn only when standard error is a terminal.
 class Progress {

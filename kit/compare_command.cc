@@ -15,33 +15,6 @@
 namespace kit {
 namespace {
 
-nlohmann::ordered_json differenceJson(const Difference& d) {
-    nlohmann::ordered_json j;
-    j["name"] = d.name;
-    j["table"] = d.table;
-    auto side = [](const std::string& text, std::optional<double> v, int line) {
-        nlohmann::ordered_json s;
-        if (line == 0) return nlohmann::ordered_json(nullptr);
-        s["text"] = text;
-        if (v) s["value"] = *v;
-        else s["value"] = nullptr;
-        s["line"] = line;
-        return s;
-    };
-    j["archived"] = side(d.archivedText, d.archived, d.archivedLine);
-    j["new"] = side(d.newText, d.fresh, d.newLine);
-    if (d.absolute) j["absolute"] = *d.absolute;
-    if (d.relative) {
-        if (std::isinf(*d.relative)) j["relative"] = nullptr;
-        else j["relative"] = *d.relative;
-    }
-    j["marks"] = d.marks;
-    if (!d.why.empty()) j["explained"] = d.why;
-    return j;
-}
-
-}  // namespace
-
 // A tolerance is a number of zero or more; the message says so in words.
 const CLI::Validator notNegative(
     [](std::string& text) -> std::string {
@@ -53,6 +26,8 @@ const CLI::Validator notNegative(
         return "";
     },
     "NUMBER >= 0");
+
+}  // namespace
 
 void addCompare(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
@@ -132,55 +107,8 @@ void addCompare(CLI::App& app, int& status) {
         Comparison c = compareResults(archived, fresh, o->compare);
         std::string out;
         if (o->json) {
-            nlohmann::ordered_json j;
-            auto side = [](const Results& r) {
-                return nlohmann::ordered_json{{"file", r.file}, {"sha256", r.sha256},
-                                              {"complete", r.end.complete}, {"warnings", r.warnings}};
-            };
-            j["archived"] = side(archived);
-            j["new"] = side(fresh);
-            j["kit"] = VERSION;
+            nlohmann::ordered_json j = toJson(c, archived, fresh, o->compare);
             j["program"] = program ? toJson(*program)["program"] : nlohmann::ordered_json(nullptr);
-            j["agree"] = c.agree();
-            j["tolerance"] = {{"relative", o->compare.relative}, {"absolute", o->compare.absolute},
-                              {"legacy", o->compare.legacy}, {"floor", o->compare.floor}};
-            j["tables"] = nlohmann::ordered_json::array();
-            auto optional = [](std::optional<double> v) {
-                if (!v) return nlohmann::ordered_json(nullptr);
-                if (std::isinf(*v)) return nlohmann::ordered_json(nullptr);
-                return nlohmann::ordered_json(*v);
-            };
-            for (const TableTally& t : c.tables)
-                j["tables"].push_back({{"name", t.name}, {"count", t.count}, {"agree", t.agree},
-                                       {"differ", t.differ}, {"explained", t.explained},
-                                       {"round_off", t.roundOff}, {"scale", t.scale},
-                                       {"largest_absolute", optional(t.largestAbsolute)},
-                                       {"largest_relative", optional(t.largestRelative)}});
-            j["differences"] = nlohmann::ordered_json::array();
-            for (const Difference& d : c.differences) j["differences"].push_back(differenceJson(d));
-            j["explained"] = nlohmann::ordered_json::array();
-            for (const Difference& d : c.explained) j["explained"].push_back(differenceJson(d));
-            j["round_off"] = nlohmann::ordered_json::array();
-            for (const Difference& d : c.roundOff) j["round_off"].push_back(differenceJson(d));
-            if (c.parting) {
-                auto line = [](const DialogueLine& l) {
-                    return l.line ? nlohmann::ordered_json{{"text", l.text}, {"line", l.line}}
-                                  : nlohmann::ordered_json(nullptr);
-                };
-                j["parting"] = {{"after", c.parting->after}, {"archived", line(c.parting->archived)},
-                                {"new", line(c.parting->fresh)}};
-                if (!c.parting->why.empty()) j["parting"]["explained"] = c.parting->why;
-            } else {
-                j["parting"] = nullptr;
-            }
-            j["end"] = {{"archived", c.archivedEnd}, {"new", c.newEnd}, {"differ", c.endsDiffer}};
-            auto after = [](const Results& r) {
-                return r.end.afterEnd.line ? nlohmann::ordered_json{{"text", r.end.afterEnd.text},
-                                                                    {"line", r.end.afterEnd.line}}
-                                           : nlohmann::ordered_json(nullptr);
-            };
-            j["after_end"] = {{"archived", after(archived)}, {"new", after(fresh)},
-                              {"differ", c.afterEndDiffers}};
             out = j.dump(1) + "\n";
         } else {
             out = comparisonText(c, archived, fresh, o->compare);

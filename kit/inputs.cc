@@ -82,6 +82,10 @@ std::vector<std::string> answerLines(std::string_view answers) {
     return lines;
 }
 
+bool wantedInput(int status, std::string_view err) {
+    return status == 1 && err.find("F6501") != std::string_view::npos;
+}
+
 bool parseReadTrace(std::string_view text, std::vector<TracedRead>& reads, std::string& error) {
     std::vector<std::string> lines = answerLines(text);
     if (lines.empty() || lines[0] != READ_TRACE_FIRST_LINE) {

@@ -39,6 +39,10 @@ struct InputPairing {
     std::string error;              // the runs do not agree with one another
 };
 
+// Whether a run that ended with `status`, having written `err` to standard error, stopped at
+// a read for want of input (the end-of-input report F6501).
+bool wantedInput(int status, std::string_view err);
+
 // `out` is the run's standard output, `reads` its trace; `wantedInput`: it ended at a read for
 // want of input (F6501).
 InputPairing pairInputs(const std::vector<std::string>& lines, std::string_view out,

@@ -14,19 +14,6 @@ const char* const SET_FIELDS[] = {"e1", "e2", "nu12", "g12", "thickness", "creep
 const char* const PLY_FIELDS[] = {"number", "sigma-1", "sigma-2", "sigma-12", "set", "angle"};
 const char* const ROW_FIELDS[] = {"time", "eps-xx", "eps-yy", "eps-xy", "kappa-xx", "kappa-yy", "kappa-xy"};
 
-bool inRange(const std::string& digits, int low, int high) {
-    if (digits.empty() || digits.size() > 7) return false;
-    for (char c : digits)
-        if (c < '0' || c > '9') return false;
-    int v = std::stoi(digits);
-    return v >= low && v <= high;
-}
-
-template <std::size_t N>
-bool oneOf(const std::string& s, const char* const (&list)[N]) {
-    return std::find(std::begin(list), std::end(list), s) != std::end(list);
-}
-
 // Edit distance, a substitution of a letter by itself in the other case costing a third.
 double distance(const std::string& a, const std::string& b) {
     std::vector<double> row(b.size() + 1), next(b.size() + 1);
@@ -47,28 +34,6 @@ double distance(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
-
-bool knownName(const std::string& n) {
-    if (oneOf(n, SIMPLE)) return true;
-    // BASE[INDEX] or BASE[INDEX].FIELD
-    std::size_t open = n.find('['), close = n.find(']');
-    if (open == std::string::npos || close == std::string::npos || close < open) return false;
-    std::string base = n.substr(0, open), index = n.substr(open + 1, close - open - 1);
-    std::string rest = n.substr(close + 1);
-    std::string field = rest.size() > 1 && rest[0] == '.' ? rest.substr(1) : "";
-    if (!rest.empty() && field.empty()) return false;
-    if (base == "stiffness" || base == "compliance") {
-        std::size_t comma = index.find(',');
-        return rest.empty() && comma != std::string::npos && inRange(index.substr(0, comma), 1, 6) &&
-               inRange(index.substr(comma + 1), 1, 6);
-    }
-    if (base == "set") return inRange(index, 1, 10) && oneOf(field, SET_FIELDS);
-    if (base == "ply") return inRange(index, 1, 20) && oneOf(field, PLY_FIELDS);
-    if (base == "relaxation")
-        return (index == "last" || inRange(index, 1, 1000000)) && oneOf(field, ROW_FIELDS);
-    if (base == "answer") return rest.empty() && inRange(index, 1, 1000000);
-    return false;
-}
 
 std::vector<std::string> nearestNames(const std::string& name) {
     std::vector<std::string> candidates(std::begin(SIMPLE), std::end(SIMPLE));

@@ -9,8 +9,6 @@
 
 namespace kit {
 
-const char* const VERSION = "1.0.0";
-
 void addRead(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "read", "Every number a results file prints, by name, with its text as printed and its "

@@ -1,9 +1,40 @@
 #include "kit/render.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace kit {
+
+const char* const VERSION = "1.0.0";
+namespace {
+
+nlohmann::ordered_json differenceJson(const Difference& d) {
+    nlohmann::ordered_json j;
+    j["name"] = d.name;
+    j["table"] = d.table;
+    auto side = [](const std::string& text, std::optional<double> v, int line) {
+        nlohmann::ordered_json s;
+        if (line == 0) return nlohmann::ordered_json(nullptr);
+        s["text"] = text;
+        if (v) s["value"] = *v;
+        else s["value"] = nullptr;
+        s["line"] = line;
+        return s;
+    };
+    j["archived"] = side(d.archivedText, d.archived, d.archivedLine);
+    j["new"] = side(d.newText, d.fresh, d.newLine);
+    if (d.absolute) j["absolute"] = *d.absolute;
+    if (d.relative) {
+        if (std::isinf(*d.relative)) j["relative"] = nullptr;
+        else j["relative"] = *d.relative;
+    }
+    j["marks"] = d.marks;
+    if (!d.why.empty()) j["explained"] = d.why;
+    return j;
+}
+
+}  // namespace
 
 std::string shortest(double v) {
     char buf[64];
@@ -181,6 +212,68 @@ std::string toCsv(const Results& r) {
                csvField(q.answer) + "\n";
     }
     return out;
+}
+
+std::string cell(const Results& r, const std::string& name) {
+    const Quantity* q = r.find(name);
+    if (q == nullptr) return "";
+    if (q->kind == QuantityKind::Printed) return q->text;
+    if (q->kind == QuantityKind::Input) return q->answer;
+    return q->value ? shortest(*q->value) : q->text;
+}
+
+nlohmann::ordered_json toJson(const Comparison& c, const Results& archived, const Results& fresh,
+                              const CompareOptions& options) {
+    nlohmann::ordered_json j;
+    auto side = [](const Results& r) {
+        return nlohmann::ordered_json{{"file", r.file}, {"sha256", r.sha256},
+                                      {"complete", r.end.complete}, {"warnings", r.warnings}};
+    };
+    j["archived"] = side(archived);
+    j["new"] = side(fresh);
+    // The kit; the program when a run was made (the caller's to say).
+    j["kit"] = VERSION;
+    j["program"] = nullptr;
+    j["agree"] = c.agree();
+    j["tolerance"] = {{"relative", options.relative}, {"absolute", options.absolute},
+                      {"legacy", options.legacy}, {"floor", options.floor}};
+    j["tables"] = nlohmann::ordered_json::array();
+    auto optional = [](std::optional<double> v) {
+        if (!v || std::isinf(*v)) return nlohmann::ordered_json(nullptr);
+        return nlohmann::ordered_json(*v);
+    };
+    for (const TableTally& t : c.tables)
+        j["tables"].push_back({{"name", t.name}, {"count", t.count}, {"agree", t.agree},
+                               {"differ", t.differ}, {"explained", t.explained},
+                               {"round_off", t.roundOff}, {"scale", t.scale},
+                               {"largest_absolute", optional(t.largestAbsolute)},
+                               {"largest_relative", optional(t.largestRelative)}});
+    j["differences"] = nlohmann::ordered_json::array();
+    for (const Difference& d : c.differences) j["differences"].push_back(differenceJson(d));
+    j["explained"] = nlohmann::ordered_json::array();
+    for (const Difference& d : c.explained) j["explained"].push_back(differenceJson(d));
+    j["round_off"] = nlohmann::ordered_json::array();
+    for (const Difference& d : c.roundOff) j["round_off"].push_back(differenceJson(d));
+    if (c.parting) {
+        auto line = [](const DialogueLine& l) {
+            return l.line ? nlohmann::ordered_json{{"text", l.text}, {"line", l.line}}
+                          : nlohmann::ordered_json(nullptr);
+        };
+        j["parting"] = {{"after", c.parting->after}, {"archived", line(c.parting->archived)},
+                        {"new", line(c.parting->fresh)}};
+        if (!c.parting->why.empty()) j["parting"]["explained"] = c.parting->why;
+    } else {
+        j["parting"] = nullptr;
+    }
+    j["end"] = {{"archived", c.archivedEnd}, {"new", c.newEnd}, {"differ", c.endsDiffer}};
+    auto after = [](const Results& r) {
+        return r.end.afterEnd.line ? nlohmann::ordered_json{{"text", r.end.afterEnd.text},
+                                                            {"line", r.end.afterEnd.line}}
+                                   : nlohmann::ordered_json(nullptr);
+    };
+    j["after_end"] = {{"archived", after(archived)}, {"new", after(fresh)},
+                      {"differ", c.afterEndDiffers}};
+    return j;
 }
 
 }  // namespace kit

@@ -55,8 +55,11 @@ TraceFile::TraceFile() {
     std::error_code ec;
     std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
     if (ec) dir = ".";
-    static const unsigned long long session = std::random_device{}() * 65536ull + std::random_device{}();
-    path_ = (dir / ("lamvis2-kit-" + std::to_string(session) + "-" + std::to_string(traceCount++) +
+    // Drawn for each file, not once a process: processes forked from one (a pool of
+    // workers) must not share names.
+    std::random_device entropy;
+    const unsigned long long drawn = (static_cast<unsigned long long>(entropy()) << 32) ^ entropy();
+    path_ = (dir / ("lamvis2-kit-" + std::to_string(drawn) + "-" + std::to_string(traceCount++) +
                     ".trace")).string();
 }
 
@@ -79,8 +82,7 @@ InputPairing pairTracedRun(const std::string& answers, const ProcessResult& run,
     InputPairing pairing;
     std::vector<TracedRead> reads;
     if (!parseReadTrace(trace, reads, pairing.error)) return pairing;
-    bool wantedInput = run.status == 1 && run.err.find("F6501") != std::string::npos;
-    return pairInputs(answerLines(answers), run.out, reads, wantedInput);
+    return pairInputs(answerLines(answers), run.out, reads, wantedInput(run.status, run.err));
 }
 
 AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers) {

@@ -17,7 +17,7 @@ namespace kit {
 namespace {
 
 // A study of more points than this is surely a mistake in a step (--max-points to allow it).
-constexpr std::size_t DEFAULT_MAX_POINTS = 1000000;
+constexpr std::size_t DEFAULT_MAX_POINTS = MAX_GRID_POINTS;
 
 bool isProvenanceKey(const std::string& key) {
     for (const std::string& p : PROVENANCE_COLUMNS)
@@ -121,19 +121,9 @@ void addStudy(CLI::App& app, int& status) {
             }
         }
         // The grid's size, checked before any run.
-        std::optional<std::size_t> size = gridSize(ranges, o->maxPoints);
-        if (!size) {
-            long double total = 1;
-            std::string factors;
-            for (const Range& r : ranges) {
-                total *= r.values.size();
-                factors += (factors.empty() ? "" : " x ") + std::to_string(r.values.size());
-            }
-            char count[64];
-            std::snprintf(count, sizeof count, "%.0Lf", total);
-            status = trouble("the grid has " + std::string(count) + " points (" + factors +
-                             "), more than --max-points " + std::to_string(o->maxPoints) +
-                             "; nothing was run");
+        std::optional<std::size_t> size(0);
+        if (!gridSize(ranges, *size, error, o->maxPoints)) {
+            status = trouble("study: " + error + " (--max-points); nothing was run");
             return;
         }
         if (window->count() > 0 && o->window == 1 && o->jobs != 1)
