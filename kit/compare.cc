@@ -199,7 +199,8 @@ Comparison compareResults(const Results& archived, const Results& fresh, const C
 
 std::string comparisonText(const Comparison& c, const Results& a, const Results& b,
                            const CompareOptions& o) {
-    std::string out = "archived: " + a.file + "\nnew:      " + b.file + "\n";
+    std::string out = "archived: " + a.file + " (sha256 " + a.sha256 + ")\nnew:      " + b.file +
+                      " (sha256 " + b.sha256 + ")\n";
     out += "agree when: ";
     if (o.relative == 0 && o.absolute == 0) out += "printed alike\n";
     else out += "absolute difference <= " + fmt(o.absolute) + " or relative difference <= " +

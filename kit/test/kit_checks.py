@@ -223,6 +223,20 @@ with tempfile.TemporaryDirectory() as tmp:
         check(out.exists() and row["sha256"] == hashlib.sha256(out.read_bytes()).hexdigest(),
               f"run: the summary's sha256 of {folder}/x.out")
 
+    # run --resume: a summary cut mid-row goes on to the whole one (exit status 1 as the whole
+    # batch's: some of its runs end in a report); another batch's is kept.
+    whole = (tmp / "results" / "summary.csv").read_bytes()
+    summary = tmp / "resumed" / "summary.csv"
+    summary.parent.mkdir()
+    for name, before, files, status, after in (
+        ("after a cut", whole[: len(whole) // 2], batch, 1, whole),
+        ("of another batch", whole, batch[1:], 2, whole),
+    ):
+        summary.write_bytes(before)
+        r = kit("run", "-j", "2", "--out", summary.parent, "--resume", *files)
+        check(r.returncode == status and summary.read_bytes() == after,
+              f"run --resume {name}: exit status {r.returncode}, {r.stderr[:200]!r}")
+
     # Loud on bad input: (arguments, standard input, exit status, what the message holds).
     glass_out = tmp / "glass.out"
     glass_out.write_bytes(direct(examples[1].read_bytes()).stdout)
