@@ -154,6 +154,17 @@ with tempfile.TemporaryDirectory() as tmp:
             pairs.append((k + 1, prompt))
         return pairs
 
+    # The read trace changes nothing the program prints: each case run with LAMVIS2_READ_TRACE
+    # naming a file, a file in no folder, and a folder, against the run without it.
+    for path in batch:
+        answers = path.read_bytes()
+        plain = direct(answers)
+        for target in (tmp / "trace.txt", tmp / "no" / "such" / "trace.txt", tmp):
+            r = subprocess.run([*EMULATOR, PROGRAM], input=answers, capture_output=True,
+                               env={**os.environ, "LAMVIS2_READ_TRACE": str(target)})
+            check((r.stdout, r.stderr, r.returncode) == (plain.stdout, plain.stderr, plain.returncode),
+                  f"read trace: {path.stem} prints otherwise with LAMVIS2_READ_TRACE={target}")
+
     for path in batch + examples:
         answers = path.read_bytes()
         if b"\x1a" in answers or not answers.endswith(b"\n"):
