@@ -1,6 +1,8 @@
 #include "kit/process.h"
 
 #include <cstring>
+#include <cstdio>
+#include <fcntl.h>
 #include <io.h>
 #include <thread>
 #include <windows.h>
@@ -203,5 +205,10 @@ std::string executableDirectory() {
 std::string programFileName() { return "lamvis2.exe"; }
 
 bool isTerminal(int descriptor) { return _isatty(descriptor) != 0; }
+
+void useBinaryStandardStreams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 
 }  // namespace kit

@@ -40,4 +40,8 @@ std::string programFileName();
 
 bool isTerminal(int descriptor);
 
+// Standard input and output carry bytes as they are: on Windows they are put out of text
+// mode, so that the kit writes the same bytes (LF line ends) on every platform.
+void useBinaryStandardStreams();
+
 }  // namespace kit
