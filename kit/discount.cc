@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kit/case_file.h"
+
 namespace kit {
 
 Discount startDiscount(Criterion criterion, std::size_t plies) {
@@ -31,7 +33,7 @@ std::optional<Laminate> degradedLaminate(const Laminate& original, const Discoun
             if (cond == PlyCondition::FibreFailed) g.e1 = s.e1 * DISCOUNT_FACTOR;
             g.e2 = s.e2 * DISCOUNT_FACTOR;
             g.g12 = s.g12 * DISCOUNT_FACTOR;
-            g.g12Derived = !asksShearModulus(g.e1, g.e2);
+            g.g12Derived = !g12Asked(g.e1, g.e2);
             // Where the program does not ask G12 it takes e1 / (2 (1 + nu12)): only right
             // when that is the degraded G12.
             if (g.g12Derived && std::fabs(g.e1 / ((g.nu12 + 1.0) * 2.0) - g.g12) > 1e-6 * g.g12) {

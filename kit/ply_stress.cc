@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "kit/case_file.h"
 #include "kit/render.h"
 #include "kit/trig.h"
 
@@ -11,13 +12,6 @@ const char* const LOAD_NAMES[6] = {"nx", "ny", "nxy", "mx", "my", "mxy"};
 const char* const DEFORMATION_NAMES[6] = {"eps-xx", "eps-yy", "eps-xy",
                                           "kappa-xx", "kappa-yy", "kappa-xy"};
 const char* const FACE_NAMES[3] = {"bottom", "middle", "top"};
-
-bool asksShearModulus(double e1, double e2) {
-    // The program holds the moduli in single precision and compares the relative difference,
-    // taken in double, with the single-precision constant 0.001.
-    const double f1 = static_cast<float>(e1), f2 = static_cast<float>(e2);
-    return std::fabs((f1 - f2) / f1) >= static_cast<double>(0.001f);
-}
 
 namespace {
 
@@ -92,7 +86,7 @@ std::optional<Laminate> laminateOf(const Results& r, std::string& why) {
             return std::nullopt;
         }
         MaterialSet s{*e1, *e2, *nu12, 0, *t, *creep, false};
-        if (asksShearModulus(*e1, *e2)) {
+        if (g12Asked(*e1, *e2)) {
             auto g12 = valueOf(r, base + "g12");
             if (!g12) {
                 why = "material set " + std::to_string(m) + " has no shear modulus that is a plain number";

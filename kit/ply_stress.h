@@ -40,9 +40,6 @@ struct Laminate {
 extern const char* const LOAD_NAMES[6];         // "nx" ... "mxy"
 extern const char* const DEFORMATION_NAMES[6];  // "eps-xx" ... "kappa-xy"
 
-// The program's rule: g12 is asked only when |(e1 - e2) / e1| >= 0.001 (single precision).
-bool asksShearModulus(double e1, double e2);
-
 // The laminate of the inputs of `results` (an answer file's), or the reason there is none.
 std::optional<Laminate> laminateOf(const Results& results, std::string& why);
 
