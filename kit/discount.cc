@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "kit/case_file.h"
+#include "kit/render.h"
 
 namespace kit {
 
@@ -58,8 +59,23 @@ std::optional<Laminate> degradedLaminate(const Laminate& original, const Discoun
     return lam;
 }
 
+double loadWork(const std::array<double, 6>& loads, const std::array<double, 6>& e) {
+    double w = 0;
+    for (int i = 0; i < 6; ++i) w += loads[i] * e[i];
+    return w;
+}
+
 void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& extended,
-                     const std::vector<PlyState>& states, const std::vector<PlyState>* base) {
+                     const std::vector<PlyState>& states, double work, const std::vector<PlyState>* base) {
+    const bool failedBefore = !d.steps.empty();
+    if (!d.intactWork) d.intactWork = work;
+    if (failedBefore && std::fabs(work) > COLLAPSE * std::fabs(*d.intactWork)) {
+        d.finished = true;
+        d.lastPly = d.loadFactor;
+        d.stop = "the laminate's stiffness against the loads is no more than its failed plies' (its "
+                 "deformation under them " + shortest(COLLAPSE) + " times the intact laminate's)";
+        return;
+    }
     struct Candidate {
         int ply;
         Face face;
@@ -88,7 +104,12 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
     }
     if (candidates.empty()) {
         d.finished = true;
-        d.stop = "no load factor makes a ply that has not failed fail";
+        if (failedBefore) {
+            d.lastPly = d.loadFactor;
+            d.stop = "no ply that still carries load fails at any factor";
+        } else {
+            d.stop = "no load factor makes any ply fail";
+        }
         return;
     }
     double least = INFINITY;
@@ -106,10 +127,10 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
     }
     d.loadFactor = step.loadFactor;
     d.steps.push_back(step);
-    if (std::all_of(d.plies.begin(), d.plies.end(), [](PlyCondition c) { return c != PlyCondition::Intact; })) {
+    if (std::all_of(d.plies.begin(), d.plies.end(), [](PlyCondition c) { return c == PlyCondition::FibreFailed; })) {
         d.finished = true;
         d.lastPly = d.loadFactor;
-        d.stop = "every ply has failed";
+        d.stop = "every ply has failed in a fibre mode";
     }
 }
 

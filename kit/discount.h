@@ -7,8 +7,13 @@
 // criterion afterwards (its sigma-2 and sigma-12, eps-2 and gamma-12 taken as zero), so that it
 // can still fail in a fibre mode. A ply that fails in a fibre mode carries nothing more: all
 // its moduli are multiplied by the factor. The degraded sets are appended to the answers' sets
-// (one for each set and state in use), which the program's ten sets bound. The laminate has
-// failed when every ply has.
+// (one for each set and state in use), which the program's ten sets bound.
+//
+// The laminate carries no more, and the last step's load factor is its last-ply failure, when
+// every ply has failed in a fibre mode; or when no ply can fail further at any factor; or when
+// its deformation under the loads (the work of the loads, the sum of each load times its
+// strain or curvature) has grown to COLLAPSE times the intact laminate's, that is, when its
+// stiffness against these loads is no more than the degraded plies'.
 #pragma once
 
 #include <optional>
@@ -28,6 +33,8 @@ namespace kit {
 // modulus ends the program's run with a division by zero).
 constexpr double DISCOUNT_FACTOR = 1e-3;
 
+constexpr double COLLAPSE = 0.1 / DISCOUNT_FACTOR;
+
 enum class PlyCondition { Intact, MatrixFailed, FibreFailed };
 
 struct DiscountStep {
@@ -44,7 +51,8 @@ struct Discount {
     double loadFactor = 0;
     std::vector<DiscountStep> steps;
     bool finished = false;
-    std::optional<double> lastPly;  // the factor at which the last ply failed
+    std::optional<double> lastPly;  // the factor beyond which the laminate carries no more
+    std::optional<double> intactWork;  // the work of the loads on the intact laminate
     std::string stop;               // why the steps ended (or could not go on)
 };
 
@@ -62,9 +70,14 @@ std::optional<Laminate> degradedLaminate(const Laminate& original, const Discoun
 // the next failure: the plies that fail at the least factor (within a millionth of it),
 // at the current load factor or above. Ends the discount when every ply has failed, or when
 // no factor makes any ply fail.
-// With `base` (the ply states under the loads that stay fixed), the factor multiplies only
-// the loads of `states` on top of them: state = base + factor * states.
+// `work` is the work of the scaled loads on the run's deformation. With `base` (the ply
+// states under the loads that stay fixed), the factor multiplies only the loads of `states`
+// on top of them: state = base + factor * states.
 void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& extended,
-                     const std::vector<PlyState>& states, const std::vector<PlyState>* base = nullptr);
+                     const std::vector<PlyState>& states, double work,
+                     const std::vector<PlyState>* base = nullptr);
+
+// The work of `loads` on `deformation` (eps-xx ... kappa-xy).
+double loadWork(const std::array<double, 6>& loads, const std::array<double, 6>& deformation);
 
 }  // namespace kit

@@ -76,7 +76,8 @@ struct DerivedStresses {
 // From the printed deformation of `results`, checked against its printed middle stresses.
 // The tolerance of each stress is the printed strains' and curvatures' half units carried
 // through the ply's stiffness, plus the printed stress's half unit, plus 1e-5 of the terms'
-// magnitude for the program's single-precision arithmetic and its 3.14159.
+// magnitude for the program's single-precision arithmetic, plus the turn of the stresses by
+// the program's angle error (it takes pi as 3.14159 in single precision).
 DerivedStresses deriveStresses(const Results& results, const Laminate& laminate);
 
 // Half a unit of the last printed digit of a field such as "-.2262E-02".

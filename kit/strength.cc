@@ -53,7 +53,9 @@ FirstPly firstPlyOf(const std::vector<std::array<std::vector<Failure>, 3>>& fail
     for (std::size_t k = 0; k < failures.size(); ++k)
         for (int f = 0; f < 3; ++f) {
             const Failure& x = failures[k][f][i];
-            if (x.factor && (!first.failure.factor || *x.factor < *first.failure.factor)) {
+            // Within a millionth counts as a tie (symmetric plies differ by the single-precision
+            // noise of a printed curvature): the first ply and face keep it.
+            if (x.factor && (!first.failure.factor || *x.factor < *first.failure.factor * (1 - 1e-6))) {
                 first.failure = x;
                 first.ply = static_cast<int>(k + 1);
                 first.face = static_cast<Face>(f);
