@@ -64,6 +64,22 @@ FirstPly firstPlyOf(const std::vector<std::array<std::vector<Failure>, 3>>& fail
     return first;
 }
 
+FirstPly firstPlyFailure(const Laminate& lam, const SetStrengths& strengths, Criterion c,
+                         const std::vector<PlyState>& scaled, const std::vector<PlyState>* base) {
+    std::vector<std::array<std::vector<Failure>, 3>> failures(scaled.size());
+    for (std::size_t k = 0; k < scaled.size(); ++k) {
+        const int m = lam.plies[k].set;
+        const Allowables a = allowablesOf(*strengths[m - 1], lam.sets[m - 1]);
+        for (int f = 0; f < 3; ++f) {
+            FaceLoad fixed;
+            if (base) fixed = FaceLoad{(*base)[k].faces[f].sigma, (*base)[k].faces[f].eps};
+            failures[k][f].push_back(
+                failureFactor(c, a, fixed, FaceLoad{scaled[k].faces[f].sigma, scaled[k].faces[f].eps}));
+        }
+    }
+    return firstPlyOf(failures, 0);
+}
+
 StrengthReport strengthOf(const Results& results, const Laminate& lam,
                           const SetStrengths& strengths, const StrengthOptions& options) {
     StrengthReport rep;

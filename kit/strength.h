@@ -55,6 +55,11 @@ std::vector<std::array<std::vector<Failure>, 3>> plyFailures(
 // The least R over plies and faces (the first ply, then face, on a tie) for criterion i.
 FirstPly firstPlyOf(const std::vector<std::array<std::vector<Failure>, 3>>& failures, std::size_t i);
 
+// The first-ply failure of one criterion when the loads of `scaled` are multiplied on top of
+// those of `base` (none: no fixed loads): the least factor over plies and faces.
+FirstPly firstPlyFailure(const Laminate& laminate, const SetStrengths& strengths, Criterion c,
+                         const std::vector<PlyState>& scaled, const std::vector<PlyState>* base);
+
 StrengthReport strengthOf(const Results& results, const Laminate& laminate,
                           const SetStrengths& strengths, const StrengthOptions& options);
 
