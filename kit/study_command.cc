@@ -75,6 +75,11 @@ void addStudy(CLI::App& app, int& status) {
                 return;
             }
         }
+        std::size_t size;
+        if (!gridSize(ranges, size, error)) {
+            status = trouble("study: " + error);
+            return;
+        }
         std::vector<std::vector<std::size_t>> points = grid(ranges);
         std::vector<std::string> command = programCommand(o->program);
         bool withInputs = needsInputs(o->quantities);
