@@ -5,11 +5,13 @@
 #include "kit/derived.h"
 #include "kit/process.h"
 #include "kit/runner.h"
+#include "kit/strength.h"
 
 namespace kit {
 
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
-                         const std::vector<std::string>& command) {
+                         const std::vector<std::string>& command, std::string_view caseText,
+                         const std::string& caseFile) {
     if (withInputs) {
         AnsweredRun run = runAnswers(command, answers, 1);
         if (run.pairing.error.empty())
@@ -18,6 +20,7 @@ void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs
             r.warnings.push_back(run.pairing.error);
     }
     for (Quantity& q : deriveQuantities(r)) r.quantities.push_back(std::move(q));
+    if (withInputs && !caseText.empty()) addCaseStrength(r, caseText, caseFile);
 }
 
 Progress::Progress(std::size_t total) : total_(total), shown_(isTerminal(2) && total > 1) {}

@@ -50,7 +50,7 @@ void addCompare(CLI::App& app, int& status) {
             return;
         }
         if (!o->answers.empty()) {
-            std::optional<std::string> answers = readSmallFile(o->answers, 1 << 20, error);
+            std::optional<std::string> answers = readAnswers(o->answers, error);
             if (!answers) {
                 status = trouble(error);
                 return;

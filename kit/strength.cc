@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "kit/case_file.h"
 #include "kit/render.h"
 
 namespace kit {
@@ -147,6 +148,24 @@ StrengthReport strengthOf(const Results& results, const Laminate& lam,
     }
     for (Quantity& q : qs) q.note = "derived";
     return rep;
+}
+
+void addCaseStrength(Results& results, std::string_view caseText, const std::string& caseFile) {
+    std::string error;
+    std::optional<CaseFile> c = readCase(caseText, caseFile, error);
+    if (!c) return;  // the case's answers were refused already
+    SetStrengths strengths = caseStrengths(c->sets);
+    bool any = false;
+    for (const auto& s : strengths) any = any || s.has_value();
+    if (!any) return;
+    std::string why;
+    std::optional<Laminate> lam = laminateOf(results, why);
+    if (lam) {
+        StrengthReport rep = strengthOf(results, *lam, strengths, StrengthOptions{});
+        why = rep.error;
+        for (Quantity& q : rep.quantities) results.quantities.push_back(std::move(q));
+    }
+    if (!why.empty()) results.warnings.push_back(caseFile + ": no strength numbers: " + why);
 }
 
 namespace {

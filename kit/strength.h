@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kit/criteria.h"
@@ -62,6 +63,11 @@ FirstPly firstPlyFailure(const Laminate& laminate, const SetStrengths& strengths
 
 StrengthReport strengthOf(const Results& results, const Laminate& laminate,
                           const SetStrengths& strengths, const StrengthOptions& options);
+
+// Adds the strength quantities of every criterion to `results` (whose inputs must be there)
+// when `caseText`, a case file called `caseFile`, gives strengths for the sets of its plies;
+// otherwise, where strengths are given but there can be no numbers, a warning says why.
+void addCaseStrength(Results& results, std::string_view caseText, const std::string& caseFile);
 
 // The report as text: a table of stresses and strains per ply and face, one of each
 // criterion's R and mode, and the first-ply failures.

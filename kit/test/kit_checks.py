@@ -250,6 +250,22 @@ with tempfile.TemporaryDirectory() as tmp:
         check(e.returncode == 0 and len(rows) == 4 and float(rows[0]["nx"]) == q[f"first-ply.{c}.nx"]["value"],
               f"envelope direction 0 against strength's first-ply {c}: {e.returncode} {rows[:1]}")
 
+    # The strength names in run -q and study -q of a case file, and compare --answers CASE.
+    if q:
+        r = kit("run", "--out", tmp / "strength-run", glass_case, "-q", "first-ply.tsai-wu", "-q", "ply[2].top.hashin.mode")
+        row = next(csv.DictReader(open(tmp / "strength-run" / "summary.csv", newline="")))
+        check(r.returncode == 0 and float(row["first-ply.tsai-wu"]) == q["first-ply.tsai-wu"]["value"]
+              and row["ply[2].top.hashin.mode"] == "matrix-tension", f"run -q of strength names: {row}")
+        template = tmp / "glass-template.toml"
+        template.write_text(glass_case.read_text().replace("angle = 90.0", "angle = {A}"))
+        r = kit("study", template, "--vary", "A=90:90:1", "-q", "first-ply.tsai-wu")
+        rows = list(csv.DictReader(r.stdout.decode().splitlines()))
+        check(r.returncode == 0 and float(rows[0]["first-ply.tsai-wu"]) == q["first-ply.tsai-wu"]["value"],
+              f"study -q of a strength name: {rows}")
+        archived = tmp / "glass.out"
+        archived.write_bytes(direct(kit("answers", glass_case).stdout).stdout)
+        check(kit("compare", archived, "--answers", glass_case).returncode == 0, "compare --answers CASE")
+
     # Bad input: exit status 2, the file and line, nothing written.
     no_strengths = tmp / "no-strengths.toml"
     no_strengths.write_text(re.sub(r"xt = .*?s = 72.0\n", "", glass_case.read_text(), flags=re.S))
