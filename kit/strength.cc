@@ -99,6 +99,9 @@ StrengthReport strengthOf(const Results& results, const Laminate& lam,
     for (std::size_t i = 0; i < rep.criteria.size(); ++i) rep.firstPly.push_back(firstPlyOf(rep.failures, i));
 
     auto& qs = rep.quantities;
+    // Reserved at once: a quantity holds several strings, and regrowing moves them all.
+    qs.reserve(rep.plies.size() * 3 * (6 + 3 * rep.criteria.size()) + rep.criteria.size() * 11 +
+               lam.sets.size() * 6);
     const char* const stressNames[3] = {"sigma-1", "sigma-2", "sigma-12"};
     const char* const strainNames[3] = {"eps-1", "eps-2", "gamma-12"};
     for (std::size_t k = 0; k < rep.plies.size(); ++k)
