@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "kit/case_file.h"
+#include "kit/envelope.h"
 #include "kit/render.h"
 
 namespace kit {
@@ -132,6 +134,92 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
         d.lastPly = d.loadFactor;
         d.stop = "every ply has failed in a fibre mode";
     }
+}
+
+DiscountRun discountByRuns(const RunProgram& program, const Laminate& laminate, const SetStrengths& strengths,
+                           Criterion criterion, const std::optional<std::array<double, 6>>& fixed) {
+    DiscountRun out;
+    out.discount = startDiscount(criterion, laminate.plies.size());
+    const bool withBase = fixed && anyLoad(*fixed);
+    while (!out.discount.finished) {
+        SetStrengths extended;
+        std::string why;
+        std::optional<Laminate> degraded = degradedLaminate(laminate, out.discount, strengths, extended, why);
+        if (!degraded) {
+            out.discount.stop = why;
+            return out;
+        }
+        std::optional<DerivedStresses> base;
+        if (withBase) {
+            Laminate alone = *degraded;
+            alone.loads = *fixed;
+            ++out.runs;
+            base = laminateRun(program, alone, why);
+            if (!base) {
+                out.error = why;
+                return out;
+            }
+            for (std::size_t i = 0; i < 6; ++i) degraded->loads[i] += (*fixed)[i];
+        }
+        ++out.runs;
+        std::optional<DerivedStresses> run = laminateRun(program, *degraded, why);
+        if (!run) {
+            out.error = why;
+            return out;
+        }
+        if (base) {  // the scaled loads' own part: the run's less the fixed loads'
+            for (std::size_t k = 0; k < run->plies.size(); ++k)
+                for (int f = 0; f < 3; ++f)
+                    for (int i = 0; i < 3; ++i) {
+                        run->plies[k].faces[f].sigma[i] -= base->plies[k].faces[f].sigma[i];
+                        run->plies[k].faces[f].eps[i] -= base->plies[k].faces[f].eps[i];
+                    }
+            for (int i = 0; i < 6; ++i) run->deformation[i] -= base->deformation[i];
+        }
+        advanceDiscount(out.discount, *degraded, extended, run->plies,
+                        loadWork(laminate.loads, run->deformation), base ? &base->plies : nullptr);
+    }
+    return out;
+}
+
+std::string discountText(const DiscountRun& run) {
+    const Discount& d = run.discount;
+    std::string out = std::string("\nLast-ply failure by ply discount, ") + criterionName(d.criterion) +
+                      " (a failed ply's E2 and G12, or after a fibre failure all its moduli, times " +
+                      shortest(DISCOUNT_FACTOR) + ")\n\n step  load factor  sets  plies failed (mode, face)\n";
+    for (std::size_t s = 0; s < d.steps.size(); ++s) {
+        const DiscountStep& step = d.steps[s];
+        char head[64];
+        std::snprintf(head, sizeof head, "%5zu %12s %5d  ", s + 1, fiveDigits(step.loadFactor).c_str(), step.sets);
+        out += head;
+        for (std::size_t i = 0; i < step.plies.size(); ++i)
+            out += (i ? ", " : "") + std::to_string(step.plies[i]) + " (" + modeName(step.modes[i]) + ", " +
+                   FACE_NAMES[step.faces[i]] + ")";
+        out += "\n";
+    }
+    out += std::string("last-ply ") + criterionName(d.criterion) + ": ";
+    if (!run.error.empty()) out += "not found: " + run.error;
+    else if (d.lastPly) out += "R = " + fiveDigits(*d.lastPly) + " (" + d.stop + ")";
+    else out += "not reached: " + d.stop;
+    out += "; " + std::to_string(run.runs) + " run(s) of the program\n";
+    return out;
+}
+
+std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate) {
+    const Discount& d = run.discount;
+    const std::string base = std::string("last-ply.") + criterionName(d.criterion);
+    std::vector<Quantity> qs;
+    if (d.lastPly) {
+        qs.push_back(strengthQuantity(base, *d.lastPly));
+        for (int j = 0; j < 6; ++j) qs.push_back(strengthQuantity(base + "." + LOAD_NAMES[j], *d.lastPly * laminate.loads[j]));
+    } else {
+        qs.push_back(strengthQuantity(base, std::nullopt, "not reached"));
+    }
+    qs.push_back(strengthQuantity(base + ".steps", static_cast<double>(d.steps.size())));
+    qs.push_back(strengthQuantity(base + ".runs", run.runs));
+    qs.front().note = run.error.empty() ? d.stop : run.error;
+    for (std::size_t i = 1; i < qs.size(); ++i) qs[i].note = "derived";
+    return qs;
 }
 
 }  // namespace kit
