@@ -229,7 +229,8 @@ PYBIND11_MODULE(_kit, m) {
     m.def("read_results", &readWhole, py::arg("file"), py::arg("out"), py::arg("err") = py::none(),
           py::arg("status") = py::none());
     m.def("with_derived", &withDerived);
-    m.def("is_quantity_name", [](const std::string& n) { return kit::isQuantityName(n); });
+    m.def("is_quantity_name",
+          [](const std::string& n) { return kit::isQuantityName(n) || kit::isStrengthQuantityName(n); });
     m.def("needs_inputs", &kit::needsInputs);
 
     // The pairing of an answer file's lines with the prompts, from the runs on its prefixes.
@@ -309,6 +310,14 @@ PYBIND11_MODULE(_kit, m) {
         .def_property_readonly("plies", [](const StrengthSetup& s) { return s.laminate.plies.size(); })
         .def_property_readonly("loads", [](const StrengthSetup& s) { return s.laminate.loads; });
     m.def("strength_setup", &strengthSetup);
+    // `results` (with its inputs) and the strength quantities of every criterion that a case
+    // file with strengths gives them, as `read --answers CASE` adds them (or a warning why not).
+    m.def("with_case_strength", [](const kit::Results& results, const std::string& caseText,
+                                   const std::string& caseName) {
+        kit::Results r = results;
+        kit::addCaseStrength(r, caseText, caseName);
+        return r;
+    });
     // The criteria of a comma-separated list ("all": every one): (names or None, the unknown one).
     m.def("criteria_named", [](const std::string& list) {
         std::string bad;

@@ -109,6 +109,8 @@ class Result:
             command = self._state[5] or _program.command()
             self._pairing = _program.pair_inputs(command, self.answers, self.name or "answers")
             self._whole = _kit.with_derived(self._base, self._pairing.inputs)
+            if self._case is not None:  # a case file's strengths: the strength quantities too
+                self._whole = _kit.with_case_strength(self._whole, self._case[1], self._case[0])
         return self._whole
 
     def _pairing_warnings(self) -> list[str]:

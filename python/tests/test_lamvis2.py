@@ -39,7 +39,8 @@ EXAMPLES = sorted((ROOT / "examples").glob("*.txt"))
 ANSWERED = [(e.stem, e) for e in EXAMPLES] + [
     (c, case_input_sections(ROOT / "tests" / "cases" / f"{c}.case"))
     for c in ("model_letters_for_real", "model_input_forms", "hand_ten_sets")] + [
-    (c.stem, c) for c in sorted((ROOT / "verification" / "cases").glob("*.toml"))[:3]]
+    (c.stem, c) for c in sorted((ROOT / "verification" / "cases").glob("*.toml"))[:3]] + [
+    (c.stem, c) for c in sorted((ROOT / "verification" / "strength").glob("*.toml"))[:1]]
 
 
 def kit(*args):
@@ -297,6 +298,10 @@ ERRORS = [
     (lambda: lamvis2.run(EXAMPLES[0]).strength(), lamvis2.InputError, r"answers hold no strengths: give strengths="),
     (lambda: lamvis2.run(STRENGTH_CASES[0]).strength(criteria="tsai-wo"), lamvis2.InputError,
      r'^criteria: unknown criterion "tsai-wo"'),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).value("ply[1].top.tsai-wo"), lamvis2.UnknownQuantityError,
+     r"^ply\[1\].top.tsai-wo: no quantity has this name"),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).value("last-ply.hashin"), lamvis2.UnknownQuantityError,
+     r"^last-ply.hashin: not in these results$"),
     (lambda: lamvis2.run(STRENGTH_CASES[0]).strength(factor=0), lamvis2.InputError, r"^factor: a load factor"),
     (lambda: lamvis2.run(EXAMPLES[2]).strength(strengths=STRENGTHS.split("\n\n")[0] + "\n"), lamvis2.InputError,
      r"^strengths:1: .*set 2"),
