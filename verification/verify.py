@@ -7,8 +7,11 @@ manual (HTML, and PDF by headless Chromium) into the output folder.
   verify.py --check --program P [--emulator CMD]   the cases through another build: its
       results must be the native program's, number for number, and pass as they do
 
+The strength chapter (--strength-cases) is read with `lamvis2-kit strength`: a kit without
+that command fails each of its numbers.
+
 Exit status 0 when every number passes or carries an explanation in its case file, 1 when
-any does not (or a run or a read failed).
+any does not (or a run or a read failed), 2 when a folder of cases does not exist.
 """
 
 import argparse
@@ -162,7 +165,9 @@ def evaluate(case, got, report, status, stderr):
         q = got.get(name)
         if q is None:
             row.update(verdict=FAIL, text="(not printed)", value=None, tol=None, diff=None,
-                       ratio=None, parts=None, note="the results hold no such number")
+                       ratio=None, parts=None,
+                       note="lamvis2-kit strength gives no such number"
+                       if tolerance.is_strength_name(name) else "the results hold no such number")
             out.rows.append(row)
             continue
         value = q["value"]
@@ -586,15 +591,24 @@ def run_cases(args, program, emulator, work, directory, chapter=""):
         status, stderr = run_program(program, emulator, case.answers(), results)
         try:
             got, report = reader.read_results(args.kit, results, answers)
-            if chapter == STRENGTH:
-                got.update(reader.read_strength(args.kit, results, case.path))
         except reader.ReadError as error:
             out = Outcome(case, {}, None, status, stderr)
             out.problems.append(str(error))
             out.inputs, out.condition, out.chapter = None, float("nan"), chapter
             outcomes.append(out)
             continue
+        # A strength case whose strength quantities cannot be had (a kit without the
+        # strength command, or one that refuses these results) fails: its numbers are
+        # counted, each failed, next to the reason.
+        strength_problem = None
+        if chapter == STRENGTH:
+            try:
+                got.update(reader.read_strength(args.kit, results, case.path))
+            except reader.ReadError as error:
+                strength_problem = str(error)
         out = evaluate(case, got, report, status, stderr)
+        if strength_problem:
+            out.problems.append(strength_problem)
         out.chapter = chapter
         outcomes.append(out)
     return outcomes
@@ -625,7 +639,8 @@ def main():
                         help="with --check: the native program whose results are required")
     parser.add_argument("--cases", default=str(HERE / "cases"))
     parser.add_argument("--strength-cases", default=str(HERE / "strength"),
-                        help="the strength chapter's cases, read with lamvis2-kit strength")
+                        help="the strength chapter's cases, read with lamvis2-kit strength (always run: "
+                             "a kit without it fails them)")
     parser.add_argument("--out", default=str(ROOT / "build" / "verification"))
     parser.add_argument("--build-dir", default=str(ROOT / "build"))
     parser.add_argument("--check", action="store_true",
@@ -639,14 +654,13 @@ def main():
     if not pathlib.Path(args.kit).exists():
         print(f"verify: no {args.kit}: build lamvis2-kit first (make verify does)", file=sys.stderr)
         return 1
+    for folder in (args.cases, args.strength_cases):
+        if not pathlib.Path(folder).is_dir():
+            print(f"verify: no folder of cases {folder}", file=sys.stderr)
+            return 2
     outcomes = run_cases(args, args.program, args.emulator, work, args.cases)
-    if args.strength_cases and pathlib.Path(args.strength_cases).is_dir():
-        if reader.has_command(args.kit, "strength"):
-            outcomes += run_cases(args, args.program, args.emulator, work, args.strength_cases,
-                                  STRENGTH)
-        else:
-            print(f"verify: {args.kit} has no strength command: the strength cases of "
-                  f"{args.strength_cases} are not run", file=sys.stderr)
+    # The strength chapter is always run: a kit without the strength command fails it.
+    outcomes += run_cases(args, args.program, args.emulator, work, args.strength_cases, STRENGTH)
     total = summary_line(outcomes)
     failed = total[FAIL] + sum(len(o.problems) for o in outcomes)
     for o in outcomes:
