@@ -375,7 +375,8 @@ def write_manual(outcomes, out_dir, build_dir, stem):
                  ("Platform", platform_text()), ("Compiler", compiler(build_dir)),
                  ("Cases", f"{len(outcomes)}" + (f", {failed_cases} failed" if failed_cases else "")),
                  ("Numbers", f"{sum(total.values())}: {total[PASS]} pass, {total[EXPLAINED]} "
-                             f"explained, {total[FAIL]} fail")):
+                             f"explained, {total[FAIL]} fail"),
+                 ("Strength chapter", chapter_counts([o for o in outcomes if o.chapter == STRENGTH]))):
         parts.append(f"<tr><td><b>{esc(k)}</b></td><td>{esc(v)}</td></tr>")
     parts.append("</table></section>")
 
@@ -414,8 +415,10 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     for o in outcomes:
         if getattr(o, "chapter", "") != chapter:
             chapter = o.chapter
+            strength = [x for x in outcomes if x.chapter == STRENGTH]
             parts.append("<section class='page'><h2>Strength cases</h2>"
-                         + markdown_html(STRENGTH_CHAPTER) + "</section>")
+                         + markdown_html(STRENGTH_CHAPTER)
+                         + f"<p><b>This chapter:</b> {esc(chapter_counts(strength))}.</p></section>")
         parts.append(case_page(o))
 
     parts.append("<section class='page'><h2>How to add a case</h2>")
@@ -426,6 +429,14 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     html_path = out_dir / f"{stem}.html"
     html_path.write_text(page, encoding="utf-8")
     return html_path
+
+
+def chapter_counts(outcomes):
+    """'N cases, M numbers: P pass, E explained, F fail' (with the failed cases) of OUTCOMES."""
+    t = summary_line(outcomes)
+    failed = sum(1 for o in outcomes if o.problems or o.counts()[FAIL])
+    return (f"{len(outcomes)} cases" + (f" ({failed} failed)" if failed else "")
+            + f", {sum(t.values())} numbers: {t[PASS]} pass, {t[EXPLAINED]} explained, {t[FAIL]} fail")
 
 
 def tolerance_text():
@@ -490,8 +501,12 @@ def case_page(o):
     if case.derivation:
         p.append("<h3>Derivation</h3>")
         p.append(markdown_html(case.derivation))
+    # A strength quantity is the kit's, derived from the printed strains and curvatures in
+    # double precision: shown to six digits, under its own heading.
+    strength = o.chapter == STRENGTH
+    got = "Kit derives (from the program's results)" if strength else "Program prints"
     p.append("<h3>Numbers</h3><table class='numbers'><tr><th>Quantity</th><th>Source prints</th>"
-             "<th>Reference</th><th>Program prints</th><th>Ratio</th><th>|Difference|</th>"
+             f"<th>Reference</th><th>{got}</th><th>Ratio</th><th>|Difference|</th>"
              "<th>Tolerance (source + program + arithmetic)</th><th>Result</th><th>Double</th></tr>")
     for r in o.rows:
         e = r["expect"]
@@ -508,7 +523,7 @@ def case_page(o):
         diff = "" if r["diff"] is None else f"{r['diff']:.3g}"
         p.append(f"<tr class='{r['verdict']}'><td>{esc(r['name'])}</td>"
                  f"<td class='n'>{esc(e.get('printed', ''))}</td><td class='n'>{fmt(e['value'])}</td>"
-                 f"<td class='n'>{esc(r['text'])}</td>"
+                 f"<td class='n'>{esc(fmt(r['value']) if strength and r['value'] is not None else r['text'])}</td>"
                  f"<td class='n'>{ratio}</td>"
                  f"<td class='n'>{diff}</td><td class='n'>{tol}</td>"
                  f"<td>{r['verdict']}</td><td class='n'>{dbl}</td></tr>")
