@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "kit/commands.h"
+#include "kit/process.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"lamvis2-kit: the printed results of lamvis2 read as data, compared, run in "
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     // inherit it.
     app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("lamvis2-kit ") + kit::VERSION);
+    kit::binaryStandardOutput();
     int status = 0;
     kit::addRead(app, status);
     kit::addCompare(app, status);
