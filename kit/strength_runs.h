@@ -54,6 +54,12 @@ DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate&
                         const SetStrengths& strengths, Criterion criterion,
                         const std::optional<std::array<double, 6>>& fixed = std::nullopt);
 
+// Adds last-ply.CRITERION... for each criterion that a name of `wanted` asks (last-ply.NAME
+// or last-ply.NAME.x) to `results` (with its inputs), when `caseText`, a case file, gives
+// strengths: run and study -q take them so.
+void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
+                const std::vector<std::string>& wanted, const std::vector<std::string>& command);
+
 // The discount's table of steps as text, and as quantities last-ply.CRITERION...
 std::string discountText(const DiscountRun& run);
 std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate);
