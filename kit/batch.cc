@@ -6,12 +6,13 @@
 #include "kit/process.h"
 #include "kit/runner.h"
 #include "kit/strength.h"
+#include "kit/strength_runs.h"
 
 namespace kit {
 
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
                          const std::vector<std::string>& command, std::string_view caseText,
-                         const std::string& caseFile) {
+                         const std::string& caseFile, const std::vector<std::string>& wanted) {
     if (withInputs) {
         AnsweredRun run = runAnswers(command, answers, 1);
         if (run.pairing.error.empty())
@@ -20,7 +21,10 @@ void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs
             r.warnings.push_back(run.pairing.error);
     }
     for (Quantity& q : deriveQuantities(r)) r.quantities.push_back(std::move(q));
-    if (withInputs && !caseText.empty()) addCaseStrength(r, caseText, caseFile);
+    if (withInputs && !caseText.empty()) {
+        addCaseStrength(r, caseText, caseFile);
+        addLastPly(r, caseText, caseFile, wanted, command);
+    }
 }
 
 Progress::Progress(std::size_t total) : total_(total), shown_(isTerminal(2) && total > 1) {}

@@ -13,10 +13,11 @@
 namespace kit {
 
 // Adds the inputs (from pairing runs of `answers`) and the derived quantities to `r`; with
-// the text of the case file that gave the answers, its strength quantities too.
+// the text of the case file that gave the answers, its strength quantities too, and the
+// last-ply failures that `wanted` names (each a ply discount's runs).
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
                          const std::vector<std::string>& command, std::string_view caseText = {},
-                         const std::string& caseFile = "");
+                         const std::string& caseFile = "", const std::vector<std::string>& wanted = {});
 
 // A progress bar on standard error, drawn only when standard error is a terminal.
 class Progress {

@@ -1,7 +1,9 @@
 #include "kit/criteria.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <initializer_list>
 
 namespace kit {
 
@@ -104,7 +106,18 @@ Condition diagonal(double m1, double m2, double m3, Mode mode) {
     return c;
 }
 
-std::vector<Condition> conditions(Criterion cr, const Allowables& a, const Signs& sg) {
+// At most three conditions a criterion; fixed storage (this runs for every face).
+struct Conditions {
+    std::array<Condition, 3> list{};
+    int count = 0;
+    Conditions(std::initializer_list<Condition> cs) {
+        for (const Condition& c : cs) list[count++] = c;
+    }
+    const Condition* begin() const { return list.data(); }
+    const Condition* end() const { return list.data() + count; }
+};
+
+Conditions conditions(Criterion cr, const Allowables& a, const Signs& sg) {
     switch (cr) {
     case Criterion::MaxStress:
         return {sg[0] ? linear(0, a.xt, false, Mode::FibreTension) : linear(0, -a.xc, false, Mode::FibreCompression),
@@ -161,19 +174,20 @@ double dot(const Vec3& u, const Vec3& v) { return u[0] * v[0] + u[1] * v[1] + u[
 
 // The least root of a x^2 + b x + c in (lo, hi), where the polynomial is negative at lo.
 std::optional<double> leastRoot(double a, double b, double c, double lo, double hi) {
-    std::vector<double> roots;
+    double roots[2];
+    int count = 0;
     if (a == 0) {
-        if (b != 0) roots.push_back(-c / b);
+        if (b != 0) roots[count++] = -c / b;
     } else {
         const double disc = b * b - 4 * a * c;
         if (disc < 0) return std::nullopt;
         const double q = -0.5 * (b + (b < 0 ? -std::sqrt(disc) : std::sqrt(disc)));
-        roots.push_back(q / a);
-        if (q != 0) roots.push_back(c / q);
+        roots[count++] = q / a;
+        if (q != 0) roots[count++] = c / q;
     }
     std::optional<double> best;
-    for (double r : roots)
-        if (r > lo && r < hi && (!best || r < *best)) best = r;
+    for (int i = 0; i < count; ++i)
+        if (roots[i] > lo && roots[i] < hi && (!best || roots[i] < *best)) best = roots[i];
     return best;
 }
 
@@ -195,12 +209,14 @@ Failure failureFactor(Criterion cr, const Allowables& a, const FaceLoad& base, c
     const double vd[6] = {scaled.sigma[0], scaled.sigma[1], scaled.sigma[2],
                           scaled.eps[0],   scaled.eps[1],   scaled.eps[2]};
     // Where a variable changes sign a criterion may change its form: the intervals between.
-    std::vector<double> bounds{0};
+    std::array<double, 8> bounds{};
+    std::size_t count = 1;  // bounds[0] = 0
     for (int i = 0; i < 6; ++i)
-        if (vd[i] != 0 && -v0[i] / vd[i] > 0) bounds.push_back(-v0[i] / vd[i]);
-    std::sort(bounds.begin(), bounds.end());
-    bounds.push_back(INFINITY);
-    for (std::size_t n = 0; n + 1 < bounds.size(); ++n) {
+        if (vd[i] != 0 && -v0[i] / vd[i] > 0) bounds[count++] = -v0[i] / vd[i];
+    for (std::size_t i = 2; i < count; ++i)  // in order (a handful: insertion)
+        for (std::size_t j = i; j > 1 && bounds[j] < bounds[j - 1]; --j) std::swap(bounds[j], bounds[j - 1]);
+    bounds[count++] = INFINITY;
+    for (std::size_t n = 0; n + 1 < count; ++n) {
         const double lo = bounds[n], hi = bounds[n + 1];
         if (!(hi > lo)) continue;
         const double inside = std::isinf(hi) ? lo + 1 : lo + (hi - lo) / 2;

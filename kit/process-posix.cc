@@ -174,4 +174,6 @@ std::string programFileName() { return "lamvis2"; }
 
 bool isTerminal(int descriptor) { return isatty(descriptor) == 1; }
 
+void binaryStandardOutput() {}
+
 }  // namespace kit

@@ -1,5 +1,7 @@
 #include "kit/process.h"
 
+#include <cstdio>
+#include <fcntl.h>
 #include <io.h>
 #include <thread>
 #include <windows.h>
@@ -177,5 +179,7 @@ std::string executableDirectory() {
 std::string programFileName() { return "lamvis2.exe"; }
 
 bool isTerminal(int descriptor) { return _isatty(descriptor) != 0; }
+
+void binaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 }  // namespace kit

@@ -35,4 +35,8 @@ std::string programFileName();
 
 bool isTerminal(int descriptor);
 
+// Standard output takes the kit's bytes as they are (Windows would otherwise write CR LF for
+// each line end), so that its output is the same on every platform.
+void binaryStandardOutput();
+
 }  // namespace kit

@@ -106,7 +106,8 @@ void addRun(CLI::App& app, int& status) {
                         // A case file's strengths give the strength quantities.
                         std::optional<std::string> caseText;
                         if (caseAnswers[i]) caseText = readSmallFile(o->answers[i], 1 << 20, error);
-                        addInputsAndDerived(results, *answers, true, command, caseText.value_or(""), o->answers[i]);
+                        addInputsAndDerived(results, *answers, true, command, caseText.value_or(""), o->answers[i],
+                                            o->quantities);
                     }
                 } else {
                     addInputsAndDerived(results, "", false, command);

@@ -49,4 +49,10 @@ DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate&
 // The program's runs through the kit's process layer, for the library's loops.
 RunProgram programRunner(const std::vector<std::string>& command);
 
+// Adds last-ply.CRITERION... for each criterion that a name of `wanted` asks (last-ply.NAME
+// or last-ply.NAME.x) to `results` (with its inputs), when `caseText`, a case file, gives
+// strengths: run and study -q take them so.
+void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
+                const std::vector<std::string>& wanted, const std::vector<std::string>& command);
+
 }  // namespace kit

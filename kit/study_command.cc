@@ -119,7 +119,7 @@ void addStudy(CLI::App& app, int& status) {
                 row.error = "the program's output is not a results file: " + row.results.error;
                 return;
             }
-            addInputsAndDerived(row.results, answers, withInputs, command, caseText, o->templ);
+            addInputsAndDerived(row.results, answers, withInputs, command, caseText, o->templ, o->quantities);
             // Only what the rows show is kept.
             row.results.dialogue.clear();
         });

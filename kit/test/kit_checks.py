@@ -255,10 +255,12 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # The strength names in run -q and study -q of a case file, and compare --answers CASE.
     if q:
-        r = kit("run", "--out", tmp / "strength-run", glass_case, "-q", "first-ply.tsai-wu", "-q", "ply[2].top.hashin.mode")
+        r = kit("run", "--out", tmp / "strength-run", glass_case, "-q", "first-ply.tsai-wu", "-q", "ply[2].top.hashin.mode",
+                "-q", "last-ply.tsai-wu")
         row = next(csv.DictReader(open(tmp / "strength-run" / "summary.csv", newline="")))
         check(r.returncode == 0 and float(row["first-ply.tsai-wu"]) == q["first-ply.tsai-wu"]["value"]
-              and row["ply[2].top.hashin.mode"] == "matrix-tension", f"run -q of strength names: {row}")
+              and row["ply[2].top.hashin.mode"] == "matrix-tension"
+              and float(row["last-ply.tsai-wu"]) == q["last-ply.tsai-wu"]["value"], f"run -q of strength names: {row}")
         template = tmp / "glass-template.toml"
         template.write_text(glass_case.read_text().replace("angle = 90.0", "angle = {A}"))
         r = kit("study", template, "--vary", "A=90:90:1", "-q", "first-ply.tsai-wu")
