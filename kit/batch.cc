@@ -9,19 +9,15 @@
 #include "kit/names.h"
 #include "kit/process.h"
 #include "kit/runner.h"
+#include "kit/strength.h"
+#include "kit/strength_runs.h"
 
 namespace kit {
 
-void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
-                         const std::vector<std::string>& command) {
-    if (withInputs) {
-        AnsweredRun run = runAnswers(command, answers);
-        if (run.pairing.error.empty())
-            for (Quantity& q : run.pairing.inputs) r.quantities.push_back(std::move(q));
-        else
-            r.warnings.push_back(run.pairing.error);
-    }
-    for (Quantity& q : deriveQuantities(r)) r.quantities.push_back(std::move(q));
+void addCaseFileStrength(Results& r, std::string_view caseText, const std::string& caseFile,
+                         const std::vector<std::string>& wanted, const std::vector<std::string>& command) {
+    addCaseStrength(r, caseText, caseFile);
+    addLastPly(r, caseText, caseFile, wanted, command);
 }
 
 Provenance provenanceOf(const std::vector<std::string>& command) {
@@ -88,7 +84,7 @@ std::vector<std::string> provenanceCells(const Results& r, const Provenance& p) 
 
 bool checkQuantityNames(const std::vector<std::string>& names, std::string& error) {
     for (const std::string& n : names) {
-        if (isQuantityName(n)) continue;
+        if (isQuantityName(n) || isStrengthQuantityName(n)) continue;
         error = "-q " + n + ": no quantity has this name (doc/names.md)";
         std::vector<std::string> near = nearestNames(n);
         for (std::size_t i = 0; i < near.size(); ++i)
@@ -99,7 +95,8 @@ bool checkQuantityNames(const std::vector<std::string>& names, std::string& erro
 }
 
 Results runAndRead(const std::vector<std::string>& command, const std::string& answers,
-                   bool withInputs, std::string& error) {
+                   bool withInputs, std::string& error, std::string_view caseText,
+                   const std::string& caseFile, const std::vector<std::string>& wanted) {
     Results results;
     ProcessResult run;
     InputPairing pairing;
@@ -126,6 +123,7 @@ Results runAndRead(const std::vector<std::string>& command, const std::string& a
             results.warnings.push_back(pairing.error);
     }
     for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
+    if (withInputs && !caseText.empty()) addCaseFileStrength(results, caseText, caseFile, wanted, command);
     return results;
 }
 

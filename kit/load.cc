@@ -7,6 +7,7 @@
 #include "kit/files.h"
 #include "kit/batch.h"
 #include "kit/runner.h"
+#include "kit/strength.h"
 
 namespace kit {
 
@@ -23,7 +24,7 @@ constexpr std::size_t RESULTS_FILE_LIMIT = 16 << 20;
 }  // namespace
 
 bool loadResults(const std::string& path, const LoadOptions& options, Results& results,
-                 std::string& error, std::optional<Provenance>& ranProgram) {
+                 std::string& error, std::optional<Provenance>* ranProgram) {
     std::optional<std::string> stderrText;
     int fromStandardInput = (path == "-") + (options.answers == "-") + (options.stderrFile == "-");
     if (fromStandardInput > 1) {
@@ -63,7 +64,7 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         return false;
     }
     std::vector<std::string> command = programCommand(options.program);
-    ranProgram = provenanceOf(command);
+    if (ranProgram) *ranProgram = provenanceOf(command);
     AnsweredRun run = runAnswers(command, *answers);
     if (!run.run.error.empty()) {
         error = run.run.error;
@@ -114,6 +115,11 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         results.warnings.push_back(options.answers + ": " + std::to_string(run.pairing.unusedLines) +
                                    " line(s) after the run's end are not read");
     for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
+    // A case file's strengths give the strength quantities too.
+    if (isCaseFile(options.answers))
+        if (std::optional<std::string> text = readSmallFile(options.answers, ANSWER_FILE_LIMIT, error))
+            addCaseStrength(results, *text, options.answers);
+    error.clear();
     return true;
 }
 

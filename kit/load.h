@@ -19,10 +19,10 @@ struct LoadOptions {
 
 // Reads `path` (or, with `path` empty, the run of the program on the answers), adds the
 // inputs and the derived quantities. Returns false, with `error` ("FILE:LINE: what"), on
-// trouble: answers whose run does not print the file's numbers among it. `ranProgram` is
-// the program run, when one was.
+// trouble: answers whose run does not print the file's numbers among it. `ranProgram`, when
+// given, receives the program run, when one was.
 bool loadResults(const std::string& path, const LoadOptions& options, Results& results,
-                 std::string& error, std::optional<Provenance>& ranProgram);
+                 std::string& error, std::optional<Provenance>* ranProgram = nullptr);
 
 // The kit's message for trouble, on standard error, and exit status 2.
 int trouble(const std::string& message);

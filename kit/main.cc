@@ -1,5 +1,5 @@
 // lamvis2-kit: the printed results of lamvis2 as data. Subcommands: read, compare, run,
-// study, answers, case (each with --help). Exit status: 0 all well (compare: everything agrees), 1 a
+// study, answers, case, strength, envelope (each with --help). Exit status: 0 all well (compare: everything agrees), 1 a
 // difference or a run that ended in a report, 2 trouble (bad input, no program).
 #include <CLI/CLI.hpp>
 
@@ -12,14 +12,15 @@
 
 int main(int argc, char** argv) {
     CLI::App app{"lamvis2-kit: the printed results of lamvis2 read as data, compared, run in "
-                 "batches and studies; a case file (.toml) is taken wherever an answer file is"};
+                 "batches and studies, with the laminate's strength and failure envelopes; a case "
+                 "file (.toml) is taken wherever an answer file is"};
     app.require_subcommand(1);
     // Options are --name on every platform: a Windows argument that starts with a slash is a
     // file name (a path under wine, say), not an option. Set before the subcommands, which
     // inherit it.
     app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("lamvis2-kit ") + kit::VERSION);
-    kit::useBinaryStandardStreams();
+    kit::binaryStandardOutput();
     int status = 0;
     kit::addRead(app, status);
     kit::addCompare(app, status);
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     kit::addStudy(app, status);
     kit::addAnswers(app, status);
     kit::addCase(app, status);
+    kit::addStrength(app, status);
+    kit::addEnvelope(app, status);
     // A first word that names no subcommand is named back, with those there are.
     if (argc > 1 && argv[1][0] != '-') {
         std::string word = argv[1], known;

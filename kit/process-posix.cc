@@ -196,6 +196,6 @@ std::string programFileName() { return "lamvis2"; }
 
 bool isTerminal(int descriptor) { return isatty(descriptor) == 1; }
 
-void useBinaryStandardStreams() {}
+void binaryStandardOutput() {}
 
 }  // namespace kit

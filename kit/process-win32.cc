@@ -1,7 +1,7 @@
 #include "kit/process.h"
 
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <thread>
@@ -206,9 +206,10 @@ std::string programFileName() { return "lamvis2.exe"; }
 
 bool isTerminal(int descriptor) { return _isatty(descriptor) != 0; }
 
-void useBinaryStandardStreams() {
-    _setmode(_fileno(stdin), _O_BINARY);
+void binaryStandardOutput() {
     _setmode(_fileno(stdout), _O_BINARY);
+    // Standard input too: an answer file given as - keeps its bytes (its CR LF).
+    _setmode(_fileno(stdin), _O_BINARY);
 }
 
 }  // namespace kit

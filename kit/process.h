@@ -40,8 +40,9 @@ std::string programFileName();
 
 bool isTerminal(int descriptor);
 
-// Standard input and output carry bytes as they are: on Windows they are put out of text
-// mode, so that the kit writes the same bytes (LF line ends) on every platform.
-void useBinaryStandardStreams();
+// Standard output takes the kit's bytes as they are (Windows would otherwise write CR LF for
+// each line end), so that its output is the same on every platform; standard input gives
+// its bytes as they are.
+void binaryStandardOutput();
 
 }  // namespace kit

@@ -35,7 +35,7 @@ void addRead(CLI::App& app, int& status) {
         Results r;
         std::string error;
         std::optional<Provenance> program;
-        if (!loadResults(o->results, o->load, r, error, program)) {
+        if (!loadResults(o->results, o->load, r, error, &program)) {
             status = trouble(error);
             return;
         }

@@ -273,6 +273,12 @@ void addRun(CLI::App& app, int& status) {
             }
             if (rowError.empty())
                 for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
+            // A case file's strengths give the strength quantities.
+            if (rowError.empty() && withInputs && answersPath != "-" && isCaseFile(answersPath)) {
+                std::string e;
+                if (std::optional<std::string> text = readSmallFile(answersPath, 1 << 20, e))
+                    addCaseFileStrength(results, *text, answersPath, o->quantities, command);
+            }
             StreamedRow row;
             if (!rowError.empty()) {
                 anyTrouble = true;

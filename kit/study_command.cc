@@ -244,7 +244,10 @@ void addStudy(CLI::App& app, int& status) {
         std::string firstError;
         if (columns.empty() && first == 0) {
             std::string answers = answersOf(valuesOf(0), firstError);
-            firstResults = firstError.empty() ? runAndRead(command, answers, true, firstError) : Results{};
+            std::string caseText = caseTemplate ? fill(*templ, names, valuesOf(0)) : "";
+            firstResults = firstError.empty() ? runAndRead(command, answers, true, firstError, caseText,
+                                                           o->templ, o->quantities)
+                                              : Results{};
             for (const Quantity& q : firstResults->quantities)
                 if (q.kind != QuantityKind::Input) columns.push_back(q.name);
         }
@@ -317,7 +320,10 @@ void addStudy(CLI::App& app, int& status) {
                 rowError = firstError;
             } else {
                 std::string answers = answersOf(values, rowError);
-                if (rowError.empty()) results = runAndRead(command, answers, withInputs, rowError);
+                // A filled case file, for its strengths.
+                std::string caseText = caseTemplate ? fill(*templ, names, values) : "";
+                if (rowError.empty())
+                    results = runAndRead(command, answers, withInputs, rowError, caseText, o->templ, o->quantities);
             }
             progress.step();
             if (!rowError.empty()) {

@@ -1,0 +1,113 @@
+#include "kit/strength_runs.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "kit/files.h"
+#include "kit/laminate_case.h"
+#include "kit/load.h"
+#include "kit/process.h"
+#include "kit/render.h"
+#include "kit/runner.h"
+
+namespace kit {
+
+namespace {
+constexpr std::size_t CASE_LIMIT = 1 << 20;
+
+int reportOf(const Results& r, const std::string& what) {
+    std::fprintf(stderr, "%s\n", r.end.report->c_str());
+    std::fprintf(stderr, "lamvis2-kit: %s ended in the report above: no strength numbers\n", what.c_str());
+    return 1;
+}
+}  // namespace
+
+int loadStrengthInput(const StrengthSource& source, StrengthInput& input) {
+    std::string error;
+    std::optional<CaseFile> theCase;
+    if (isCaseFile(source.answers)) {
+        std::optional<std::string> bytes = readSmallFile(source.answers, CASE_LIMIT, error);
+        if (bytes) theCase = readCase(*bytes, source.answers, error);
+        if (!theCase) return trouble(error);
+    }
+    // The strengths: a strengths file's, or the case's own.
+    std::vector<CaseSet> strengthSets;
+    std::string strengthsFile = source.strengths;
+    if (!source.strengths.empty()) {
+        std::optional<std::string> bytes = readSmallFile(source.strengths, CASE_LIMIT, error);
+        std::optional<StrengthsFile> file;
+        if (bytes) file = readStrengths(*bytes, source.strengths, error);
+        if (!file) return trouble(error);
+        strengthSets = file->sets;
+    } else if (theCase) {
+        strengthSets = theCase->sets;
+        strengthsFile = source.answers;
+    } else {
+        return trouble(source.answers + ":1: an answer file holds no strengths: give --strengths "
+                       "FILE, or a case file whose [[set]] tables have them");
+    }
+
+    std::optional<Laminate> lam = theCase ? laminateOfCase(*theCase) : std::nullopt;
+    if (source.needResults || !lam) {
+        LoadOptions load;
+        load.answers = source.answers;
+        load.program = source.program;
+        load.jobs = source.jobs;
+        if (!loadResults(source.results, load, input.results, error)) return trouble(error);
+        if (input.results.end.report && !input.results.find("ply[1].sigma-1"))
+            return reportOf(input.results, source.results.empty() ? "the run of " + source.answers : source.results);
+        std::string why;
+        lam = laminateOf(input.results, why);
+        if (!lam) return trouble(source.answers + ": " + why);
+    }
+    input.laminate = *lam;
+    std::vector<int> plySets;
+    for (const LayupPly& p : lam->plies) plySets.push_back(p.set);
+    if (std::string missing = missingStrengths(strengthsFile, strengthSets, plySets); !missing.empty())
+        return trouble(missing);
+    input.strengths = caseStrengths(strengthSets);
+    return 0;
+}
+
+std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& command,
+                                           const Laminate& laminate, std::string& error) {
+    return laminateRun(programRunner(command), laminate, error);
+}
+
+DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
+                        const SetStrengths& strengths, Criterion criterion,
+                        const std::optional<std::array<double, 6>>& fixed) {
+    return discountByRuns(programRunner(command), laminate, strengths, criterion, fixed);
+}
+
+RunProgram programRunner(const std::vector<std::string>& command) {
+    return [command](const std::string& answers) {
+        ProcessResult r = runCaptured(command, answers);
+        return ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
+    };
+}
+
+void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
+                const std::vector<std::string>& wanted, const std::vector<std::string>& command) {
+    std::vector<Criterion> criteria;
+    for (const std::string& name : wanted) {
+        constexpr std::string_view PREFIX = "last-ply.";
+        if (name.compare(0, PREFIX.size(), PREFIX) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(PREFIX.size());
+        auto c = criterionNamed(rest.substr(0, rest.find('.')));
+        if (c && std::find(criteria.begin(), criteria.end(), *c) == criteria.end()) criteria.push_back(*c);
+    }
+    if (criteria.empty()) return;
+    std::string error, why;
+    std::optional<CaseFile> c = readCase(caseText, caseFile, error);
+    std::optional<Laminate> lam = c ? laminateOf(results, why) : std::nullopt;
+    if (!lam) return;
+    SetStrengths strengths = caseStrengths(c->sets);
+    if (!checkStrengthsCover(*lam, strengths).empty()) return;
+    for (Criterion criterion : criteria) {
+        DiscountRun d = runDiscount(command, *lam, strengths, criterion);
+        for (Quantity& q : discountQuantities(d, *lam)) results.quantities.push_back(std::move(q));
+    }
+}
+
+}  // namespace kit
