@@ -2,9 +2,11 @@
 # The browser page (web/): `make web` builds build-web/lamvis2.html from the WebAssembly
 # module (installing Debian's toolchain, Node.js and binaryen when missing, and the page's
 # npm packages from web/package-lock.json), then
-# - the unit tests (node --test): the transcript reader on the case files' outputs, the
+# - the unit tests (node --test): the page's reading of results (the kit's library as its
+#   WebAssembly module, build-wasm/kit.wasm) on the case files' outputs, the
 #   stacking-sequence reader, the line discipline, and the WASI host running the module on
-#   every case file;
+#   every case file; and the kit's module against `lamvis2-kit read --json` on every case
+#   file's output (kit/test/read_cases.mjs);
 # - the page in headless Chromium (Debian's chromium, driven by playwright-core), opened from
 #   disk, with and without the browser's JavaScript promise integration: the README's session
 #   typed and pasted against the native program on a pseudo-terminal, the example answer
@@ -28,10 +30,12 @@ need "web.sh" nodejs:node@18 npm:npm python3:python3 cmake:cmake g++:g++ \
   xvfb:xvfb-run xauth:xauth poppler-utils:pdftotext
 
 make web JOBS="$JOBS"
-build build -- lamvis2
+build build -- lamvis2 lamvis2-kit
 
 echo "== unit tests (node --test)"
 node --test web/test/*.test.mjs
+echo "== the kit's WebAssembly module against the command line"
+node kit/test/read_cases.mjs build/lamvis2-kit tests/cases build-wasm/kit.wasm
 
 # Each browser's checks run even when those before them failed; the script fails after them.
 failed=""

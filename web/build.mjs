@@ -2,26 +2,29 @@
 // asyncify build) inlined as base64 and the example answer files (examples/*.txt) as text,
 // and writes one self-contained HTML file holding the project's version and the README's
 // departures from the legacy program.
-//   node web/build.mjs MODULE.wasm OUTPUT.html
+//   node web/build.mjs MODULE.wasm KIT.wasm OUTPUT.html
+// KIT.wasm is the kit's library built as a module of its own (kit/wasm_api.cc).
 import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import * as esbuild from 'esbuild';
 
 const here = dirname(fileURLToPath(import.meta.url));
-const [modulePath, outputPath] = process.argv.slice(2);
-if (!modulePath || !outputPath) {
-  console.error('usage: node web/build.mjs MODULE.wasm OUTPUT.html');
+const [modulePath, kitPath, outputPath] = process.argv.slice(2);
+if (!modulePath || !kitPath || !outputPath) {
+  console.error('usage: node web/build.mjs MODULE.wasm KIT.wasm OUTPUT.html');
   process.exit(2);
 }
 
-// The module, as the default export of the import 'lamvis2:module'.
+// The modules, as the default exports of the imports 'lamvis2:module' (the program) and
+// 'lamvis2:kit-module' (the kit's library), in base64.
+const modules = { module: modulePath, 'kit-module': kitPath };
 const inlineModule = {
   name: 'inline-module',
   setup(build) {
-    build.onResolve({ filter: /^lamvis2:module$/ }, () => ({ path: 'module', namespace: 'lamvis2' }));
-    build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, () => ({
-      contents: `export default ${JSON.stringify(readFileSync(modulePath).toString('base64'))};`,
+    build.onResolve({ filter: /^lamvis2:(kit-)?module$/ }, (args) => ({ path: args.path.slice(8), namespace: 'lamvis2' }));
+    build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, (args) => ({
+      contents: `export default ${JSON.stringify(readFileSync(modules[args.path]).toString('base64'))};`,
       loader: 'js',
     }));
   },

@@ -9,11 +9,16 @@ import { readStackingSequence } from './stacking.js';
 const NUMBER = /^\s*[+-]?(?:\d+\.?\d*|\.\d+)(?:[EeDd][+-]?\d+)?\s*$/;
 const INTEGER = /^\s*[+-]?\d+\s*$/;
 
+// What each field of a set is, for its accessible name.
+const SET_FIELD_NAMES = { e1: 'E1', e2: 'E2', nu12: 'nu12', g12: 'G12', thickness: 'thickness', creep: 'creep fraction' };
+
 export class LaminateForm {
-  // changed(): an edit was made.
-  constructor(root, changed) {
+  // changed(): an edit was made; stale(why): the form no longer describes the last run and
+  // will not run as it is (a stacking sequence that cannot be read).
+  constructor(root, changed, stale = () => {}) {
     this.root = root;
     this.changed = changed;
+    this.stale = stale;
     this.sets = root.querySelector('#sets tbody');
     this.plies = root.querySelector('#plies tbody');
     this.loads = root.querySelector('#loads');
@@ -34,8 +39,13 @@ export class LaminateForm {
         this.fillFromSequence();
       }
     });
+    // The stacking sequence is applied as it is typed: the plies are always the sequence's
+    // once one is written.
     root.addEventListener('input', (event) => {
-      if (event.target.id === 'sequence' || event.target.id === 'sequence-set') return;
+      if (event.target.id === 'sequence' || event.target.id === 'sequence-set') {
+        if (root.querySelector('#sequence').value.trim() !== '') this.fillFromSequence();
+        return;
+      }
       this.changed();
     });
   }
@@ -73,7 +83,7 @@ export class LaminateForm {
     for (const f of SET_FIELDS) {
       const cell = row.insertCell();
       const field = this.input(`set.${n}.${f}`, values[f] ?? '');
-      field.firstChild.setAttribute('aria-label', `set ${n} ${f}`);
+      field.firstChild.setAttribute('aria-label', `${SET_FIELD_NAMES[f]} of set ${n}`);
       cell.append(field);
     }
     row.insertCell().append(this.removeButton(`remove set ${n}`, () => this.removeRow(this.sets, row, 'set')));
@@ -87,7 +97,7 @@ export class LaminateForm {
     row.insertCell().textContent = String(n);
     for (const f of ['set', 'angle']) {
       const field = this.input(`ply.${n}.${f}`, values[f] ?? '');
-      field.firstChild.setAttribute('aria-label', `ply ${n} ${f}`);
+      field.firstChild.setAttribute('aria-label', f === 'set' ? `material set of ply ${n}` : `angle of ply ${n} (degrees)`);
       row.insertCell().append(field);
     }
     row.insertCell().append(this.removeButton(`remove ply ${n}`, () => this.removeRow(this.plies, row, 'ply')));
@@ -131,10 +141,12 @@ export class LaminateForm {
     const read = readStackingSequence(text);
     if (read.error !== undefined) {
       this.message('sequence', `Cannot read it at character ${read.at + 1}: ${read.error}.`, true);
+      this.stale('the stacking sequence cannot be read, so the form was not run');
       return;
     }
     if (read.angles.length > MAX_PLIES) {
       this.message('sequence', `That is ${read.angles.length} plies; the program takes at most 20.`, true);
+      this.stale('the stacking sequence has more plies than the program takes, so the form was not run');
       return;
     }
     this.message('sequence', `${read.angles.length} plies: ${read.angles.join(' / ')}`);
@@ -204,6 +216,10 @@ export class LaminateForm {
       if (NUMBER.test(s.e1) && firstNumber(s.e1) < 0) mark(`set.${i + 1}.e1`, 'a negative E1 would end the list of sets');
     });
     if (values.sets.length === 0) this.message('sets', 'No material set: the program will ask for the layup with none defined.');
+    if (values.plies.length === 0) {
+      bad += 1;
+      this.message('plies', 'No plies: write a stacking sequence or add a ply (a laminate without plies has no stiffness).', true);
+    }
     values.plies.forEach((p, i) => {
       const n = firstNumber(p.set);
       if (!INTEGER.test(p.set) || n < 1 || n > values.sets.length) {

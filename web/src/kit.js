@@ -1,0 +1,72 @@
+// The kit's library (kit/wasm_api.cc), built for WebAssembly: the one place where the page
+// reads a run's results, names its numbers and derives quantities, with the same code as
+// `lamvis2-kit read --json`. Texts go in as one character per byte; the JSON comes back.
+// The module imports a few WASI calls that it never makes (its C library's file layer):
+// each refuses.
+const ENOSYS = 52;
+
+let instance = null;
+let ready = null;
+
+// Starts compiling the module (its bytes: a Uint8Array or a WebAssembly.Module's source);
+// resolves once the library can be called.
+export function loadKit(bytes) {
+  ready ??= WebAssembly.compile(bytes)
+    .then((module) => {
+      const imports = {};
+      for (const { module: space, name, kind } of WebAssembly.Module.imports(module)) {
+        if (kind !== 'function') continue;
+        imports[space] ??= {};
+        imports[space][name] = () => ENOSYS;
+      }
+      return WebAssembly.instantiate(module, imports);
+    })
+    .then((made) => {
+      instance = made.exports;
+      instance._initialize();
+    });
+  return ready;
+}
+
+// Resolves once the library can be called (after loadKit).
+export const kitReady = () => ready;
+
+const utf8 = new TextDecoder();
+
+// Copies `text` (one character per byte) or an Int32Array into the module's memory.
+function place(value) {
+  const size = value instanceof Int32Array ? value.byteLength : value.length;
+  const at = instance.kit_alloc(size);
+  if (value instanceof Int32Array) new Int32Array(instance.memory.buffer, at, value.length).set(value);
+  else {
+    const bytes = new Uint8Array(instance.memory.buffer, at, size);
+    for (let i = 0; i < size; i++) bytes[i] = value.charCodeAt(i) & 0xff;
+  }
+  return { at, size };
+}
+
+// `lamvis2-kit read --json` of a run, as an object: `stdout` what it printed, `stderr` what
+// it wrote to standard error and `status` its exit status (null: not known, as for a results
+// file), `answers` the lines given to it with `asked` (one entry a line and one after: the
+// length of standard output when that line was asked for, -1 if never), `name` its name.
+// A text that is not a results file gives { error, line }.
+export function readRun({ stdout, stderr = null, status = null, answers = null, asked = null, name = '' }) {
+  if (instance === null) throw new Error('the kit library is not loaded yet');
+  const placed = [];
+  const put = (value) => {
+    const p = place(value);
+    placed.push(p);
+    return p;
+  };
+  const out = put(stdout);
+  const err = stderr === null ? null : put(stderr);
+  const ans = answers === null ? null : put(answers);
+  const pos = asked === null ? null : put(Int32Array.from(asked));
+  const label = put(name);
+  const size = instance.kit_read(out.at, out.size, err?.at ?? 0, err === null ? -1 : err.size,
+    status ?? -1, ans?.at ?? 0, ans?.size ?? 0, pos?.at ?? 0, asked === null ? 0 : asked.length,
+    label.at, label.size);
+  const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
+  for (const p of placed) instance.kit_free(p.at);
+  return JSON.parse(json);
+}
