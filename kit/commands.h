@@ -12,5 +12,7 @@ void addRead(CLI::App& app, int& status);
 void addCompare(CLI::App& app, int& status);
 void addRun(CLI::App& app, int& status);
 void addStudy(CLI::App& app, int& status);
+void addAnswers(CLI::App& app, int& status);
+void addCase(CLI::App& app, int& status);
 
 }  // namespace kit

@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include "kit/case_file.h"
 
 namespace kit {
 
@@ -46,6 +49,31 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
         return std::nullopt;
     }
     return bytes;
+}
+
+namespace {
+constexpr std::size_t ANSWERS_LIMIT = 1 << 20;
+}
+
+bool isCaseFile(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return ext == ".toml";
+}
+
+std::optional<std::string> caseFileAnswers(const std::string& path, std::string_view text,
+                                           std::string& error) {
+    std::optional<CaseFile> c = readCase(text, path, error);
+    if (!c) return std::nullopt;
+    if (c->answersFile.empty()) return caseAnswers(*c);
+    std::string own = (std::filesystem::path(path).parent_path() / c->answersFile).string();
+    return readSmallFile(own, ANSWERS_LIMIT, error);
+}
+
+std::optional<std::string> readAnswers(const std::string& path, std::string& error) {
+    std::optional<std::string> bytes = readSmallFile(path, ANSWERS_LIMIT, error);
+    if (!bytes || !isCaseFile(path)) return bytes;
+    return caseFileAnswers(path, *bytes, error);
 }
 
 bool writeFile(const std::string& path, const std::string& bytes, std::string& error) {

@@ -48,7 +48,7 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
         return true;
     }
-    std::optional<std::string> answers = readSmallFile(options.answers, ANSWER_FILE_LIMIT, error);
+    std::optional<std::string> answers = readAnswers(options.answers, error);
     if (!answers) return false;
     if (answerLines(*answers).size() > ANSWER_LINES_LIMIT) {
         error = options.answers + ":" + std::to_string(ANSWER_LINES_LIMIT + 1) +

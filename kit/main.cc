@@ -1,5 +1,5 @@
 // lamvis2-kit: the printed results of lamvis2 as data. Subcommands: read, compare, run,
-// study (each with --help). Exit status: 0 all well (compare: everything agrees), 1 a
+// study, answers, case (each with --help). Exit status: 0 all well (compare: everything agrees), 1 a
 // difference or a run that ended in a report, 2 trouble (bad input, no program).
 #include <CLI/CLI.hpp>
 
@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
     CLI::App app{"lamvis2-kit: the printed results of lamvis2 read as data, compared, run in "
-                 "batches and studies"};
+                 "batches and studies; a case file (.toml) is taken wherever an answer file is"};
     app.require_subcommand(1);
     // Options are --name on every platform: a Windows argument that starts with a slash is a
     // file name (a path under wine, say), not an option. Set before the subcommands, which
@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
     kit::addCompare(app, status);
     kit::addRun(app, status);
     kit::addStudy(app, status);
+    kit::addAnswers(app, status);
+    kit::addCase(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

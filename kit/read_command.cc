@@ -24,7 +24,7 @@ void addRead(CLI::App& app, int& status) {
         ->required();
     cmd->add_option("--answers", o->load.answers,
                     "the answer file of the run: adds each prompt with the answer it took, found "
-                    "by running the program on the answers");
+                    "by running the program on the answers (a .toml file is a case file: its answers)");
     cmd->add_option("--stderr", o->load.stderrFile,
                     "what the run wrote to standard error: its report, and so how it ended");
     cmd->add_option("--program", o->load.program,

@@ -51,6 +51,76 @@ nlohmann::ordered_json toJson(const Results& r) {
     return j;
 }
 
+namespace {
+nlohmann::ordered_json orNull(const std::optional<double>& v) {
+    return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
+}
+}  // namespace
+
+nlohmann::ordered_json toJson(const CaseFile& c) {
+    const bool own = c.answersFile.empty();
+    nlohmann::ordered_json j;
+    j["file"] = c.file;
+    j["title"] = c.title;
+    j["source"] = c.source;
+    j["description"] = c.description;
+    j["derivation"] = c.derivation;
+    if (own) j["answers-file"] = nullptr;
+    else j["answers-file"] = c.answersFile;
+    j["sets"] = nlohmann::ordered_json::array();
+    for (const CaseSet& s : c.sets) {
+        nlohmann::ordered_json set;
+        set["line"] = s.line;
+        if (own) {
+            set["e1"] = s.e1;
+            set["e2"] = s.e2;
+            set["nu12"] = s.nu12;
+            set["g12"] = orNull(s.g12);
+            set["g12-asked"] = s.g12Asked;
+            set["thickness"] = s.thickness;
+            set["creep-fraction"] = s.creepFraction;
+        }
+        if (s.strengths) {
+            const Strengths& t = *s.strengths;
+            set["strengths"] = {{"xt", t.xt}, {"xc", t.xc}, {"yt", t.yt}, {"yc", t.yc}, {"s", t.s},
+                                {"f12star", orNull(t.f12star)}, {"f12", orNull(t.f12)},
+                                {"st", orNull(t.st)}, {"e1t", orNull(t.e1t)}, {"e1c", orNull(t.e1c)},
+                                {"e2t", orNull(t.e2t)}, {"e2c", orNull(t.e2c)},
+                                {"g12u", orNull(t.g12u)}};
+        } else {
+            set["strengths"] = nullptr;
+        }
+        j["sets"].push_back(set);
+    }
+    if (own) {
+        j["plies"] = nlohmann::ordered_json::array();
+        for (const CasePly& p : c.plies)
+            j["plies"].push_back({{"line", p.line}, {"set", p.set}, {"angle", p.angle}});
+        nlohmann::ordered_json loads;
+        for (std::size_t i = 0; i < CASE_LOAD_KEYS.size(); ++i) loads[CASE_LOAD_KEYS[i]] = c.loads[i];
+        j["loads"] = loads;
+        j["relaxation-time"] = c.relaxationTime;
+    }
+    j["expect"] = nlohmann::ordered_json::array();
+    for (const CaseExpect& e : c.expect) {
+        nlohmann::ordered_json x;
+        x["line"] = e.line;
+        x["name"] = e.name;
+        x["value"] = e.value;
+        if (e.printed) x["printed"] = *e.printed;
+        else x["printed"] = nullptr;
+        x["unit"] = e.unit;
+        x["where"] = e.where;
+        x["note"] = e.note;
+        x["explained"] = e.explained;
+        x["structural-zero"] = e.structuralZero;
+        j["expect"].push_back(x);
+    }
+    j["notes"] = c.notes;
+    if (own) j["answers"] = caseAnswers(c);
+    return j;
+}
+
 std::string toText(const Results& r) {
     std::string out = "file:     " + r.file + "\nsha256:   " + r.sha256 + "\n";
     out += "end:      " + std::string(r.end.complete ? "complete" : "not complete") +

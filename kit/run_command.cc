@@ -25,7 +25,7 @@ void addRun(CLI::App& app, int& status) {
         bool jsonl = false;
     };
     auto o = std::make_shared<Options>();
-    cmd->add_option("ANSWERS", o->answers, "answer files")->required();
+    cmd->add_option("ANSWERS", o->answers, "answer files (a .toml file is a case file: its answers)")->required();
     cmd->add_option("-j,--jobs", o->jobs, "runs at a time (default: the number of processors)");
     cmd->add_option("--out", o->out, "folder of the results files and the summary (default: .)");
     cmd->add_option("-q,--quantity", o->quantities, "a quantity for the summary, by name (repeatable)");
@@ -58,6 +58,18 @@ void addRun(CLI::App& app, int& status) {
             taken[out] = a;
             outputs.push_back(out);
         }
+        // A case file's answers are written from it before any run, so that a bad one stops
+        // the batch with nothing written.
+        std::vector<std::optional<std::string>> caseAnswers(o->answers.size());
+        for (std::size_t i = 0; i < o->answers.size(); ++i) {
+            if (!isCaseFile(o->answers[i])) continue;
+            std::string error;
+            caseAnswers[i] = readAnswers(o->answers[i], error);
+            if (!caseAnswers[i]) {
+                status = trouble(error);
+                return;
+            }
+        }
         std::vector<std::string> command = programCommand(o->program);
         bool withInputs = needsInputs(o->quantities);
         struct Row {
@@ -69,7 +81,13 @@ void addRun(CLI::App& app, int& status) {
         Progress progress(rows.size());
         forEach(rows.size(), o->jobs, [&](std::size_t i) {
             Row& row = rows[i];
-            ProcessResult r = runWithFiles(command, o->answers[i], outputs[i]);
+            ProcessResult r;
+            if (caseAnswers[i]) {
+                r = runCaptured(command, *caseAnswers[i]);
+                if (r.error.empty() && !writeFile(outputs[i], r.out, r.error)) r.status = -1;
+            } else {
+                r = runWithFiles(command, o->answers[i], outputs[i]);
+            }
             progress.step();
             if (!r.error.empty()) {
                 row.error = r.error;
@@ -84,7 +102,7 @@ void addRun(CLI::App& app, int& status) {
             if (!o->quantities.empty()) {
                 if (withInputs) {
                     std::string error;
-                    if (auto answers = readSmallFile(o->answers[i], 1 << 20, error))
+                    if (auto answers = caseAnswers[i] ? caseAnswers[i] : readSmallFile(o->answers[i], 1 << 20, error))
                         addInputsAndDerived(results, *answers, true, command);
                 } else {
                     addInputsAndDerived(results, "", false, command);

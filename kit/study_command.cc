@@ -26,7 +26,7 @@ void addStudy(CLI::App& app, int& status) {
         bool jsonl = false;
     };
     auto o = std::make_shared<Options>();
-    cmd->add_option("TEMPLATE", o->templ, "answer file with {NAME} placeholders")->required();
+    cmd->add_option("TEMPLATE", o->templ, "answer file with {NAME} placeholders (a .toml file is a case file, read once filled)")->required();
     cmd->add_option("--vary", o->vary, "NAME=FROM:TO:STEP (repeatable; the first varies slowest)")
         ->required();
     cmd->add_option("-q,--quantity", o->quantities, "a quantity for the rows, by name (repeatable)");
@@ -78,6 +78,7 @@ void addStudy(CLI::App& app, int& status) {
         std::vector<std::vector<std::size_t>> points = grid(ranges);
         std::vector<std::string> command = programCommand(o->program);
         bool withInputs = needsInputs(o->quantities);
+        const bool caseTemplate = isCaseFile(o->templ);
         struct Row {
             std::vector<std::string> values;
             Results results;
@@ -89,6 +90,17 @@ void addStudy(CLI::App& app, int& status) {
             Row& row = rows[i];
             for (std::size_t k = 0; k < ranges.size(); ++k) row.values.push_back(ranges[k].values[points[i][k]]);
             std::string answers = fill(*templ, names, row.values);
+            // A case file template gives its answers once filled.
+            if (caseTemplate) {
+                std::string error;
+                std::optional<std::string> filled = caseFileAnswers(o->templ, answers, error);
+                if (!filled) {
+                    progress.step();
+                    row.error = error;
+                    return;
+                }
+                answers = std::move(*filled);
+            }
             ProcessResult r = runCaptured(command, answers);
             progress.step();
             if (!r.error.empty()) {
