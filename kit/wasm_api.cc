@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/case_file.h"
 #include "kit/derived.h"
 #include "kit/inputs.h"
 #include "kit/render.h"
@@ -101,6 +102,21 @@ __attribute__((export_name("kit_read"))) std::uint32_t kit_read(
     }
     for (kit::Quantity& q : kit::deriveQuantities(r)) r.quantities.push_back(std::move(q));
     result = kit::toJson(r).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return kit_result_size();
+}
+
+// `lamvis2-kit case --json` of the case file `text` (TOML), called `name` in messages: the
+// case as the kit reads it, its answers included; {"error": "NAME:LINE: what"} when it breaks
+// a rule of the case format. Returns the result's length.
+__attribute__((export_name("kit_case"))) std::uint32_t kit_case(const char* text, std::int32_t size,
+                                                                const char* name,
+                                                                std::int32_t nameSize) {
+    std::string error;
+    std::optional<kit::CaseFile> c = kit::readCase(bytes(text, size), std::string(bytes(name, nameSize)), error);
+    nlohmann::ordered_json j;
+    if (c) j = kit::toJson(*c);
+    else j["error"] = error;
+    result = j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     return kit_result_size();
 }
 

@@ -6,6 +6,7 @@
 // KIT.wasm is the kit's library built as a module of its own (kit/wasm_api.cc).
 import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
+import { gzipSync } from 'node:zlib';
 import { fileURLToPath } from 'node:url';
 import * as esbuild from 'esbuild';
 
@@ -17,14 +18,15 @@ if (!modulePath || !kitPath || !outputPath) {
 }
 
 // The modules, as the default exports of the imports 'lamvis2:module' (the program) and
-// 'lamvis2:kit-module' (the kit's library), in base64.
+// 'lamvis2:kit-module' (the kit's library): gzip-compressed (the page inflates them with the
+// browser's DecompressionStream), in base64.
 const modules = { module: modulePath, 'kit-module': kitPath };
 const inlineModule = {
   name: 'inline-module',
   setup(build) {
     build.onResolve({ filter: /^lamvis2:(kit-)?module$/ }, (args) => ({ path: args.path.slice(8), namespace: 'lamvis2' }));
     build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, (args) => ({
-      contents: `export default ${JSON.stringify(readFileSync(modules[args.path]).toString('base64'))};`,
+      contents: `export default ${JSON.stringify(gzipSync(readFileSync(modules[args.path]), { level: 9 }).toString('base64'))};`,
       loader: 'js',
     }));
   },

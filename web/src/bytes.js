@@ -8,6 +8,12 @@ export function decodeBase64(text) {
   return bytes;
 }
 
+// The bytes of gzip-compressed base64 text.
+export async function inflateBase64(text) {
+  const stream = new Blob([decodeBase64(text)]).stream().pipeThrough(new DecompressionStream('gzip'));
+  return new Uint8Array(await new Response(stream).arrayBuffer());
+}
+
 // One character per byte.
 export function bytesToText(bytes) {
   let text = '';

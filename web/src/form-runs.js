@@ -2,7 +2,8 @@
 // field it asks for, what was not asked said at the field), an edit run again at once, and
 // answer files loaded into the form as the program reads them.
 import { fieldKey, inputsOf, MAX_PLIES, MAX_SETS } from './dialogue.js';
-import { isText } from './bytes.js';
+import { baseName, isText, textToBytes } from './bytes.js';
+import { caseForForm } from './case-file.js';
 import { endText } from './runs.js';
 
 const $ = (id) => document.getElementById(id);
@@ -25,8 +26,8 @@ export function limitWarnings(reads) {
   const after = (index, what, limit) => {
     const next = reads.slice(index + 1, index + 5).map((r, i) => `line ${index + i + 2} “${r.text}” → ${answered(r.asked)}`);
     if (next.length > 0) {
-      warnings.push(`The program takes at most ${limit} ${what} and asks for no more: the lines after the ${limit}th ` +
-        `went on to the next questions (${next.join(', ')}${reads.length > index + 5 ? ', …' : ''}).`);
+      warnings.push(`The program asks for no more than ${limit} ${what}: the lines after the ${limit}th answer the next ` +
+        `questions (${next.join(', ')}${reads.length > index + 5 ? ', …' : ''}); lines meant for more ${what} are read as these.`);
     }
   };
   const lastPly = reads.findIndex((r) => r.asked.kind === 'ply' && r.asked.ply === MAX_PLIES && r.asked.field === 'angle');
@@ -102,8 +103,8 @@ export class FormRuns {
     const warnings = this.warnings;
     const onEnd = (finished) => {
       const notes = [...warnings];
-      if (warnings.length > 0) form.message('plies', warnings.join(' '), true);
-      for (const key of form.keys()) {
+      if (warnings.length > 0) form.message('plies', warnings.join(' '));
+      for (const key of form.keys().filter((k) => !k.startsWith('strength.'))) {
         if (again.has(key)) form.message(key, `asked again after: ${again.get(key)}`, true);
         else if (!asked.has(key)) form.message(key, key.endsWith('.g12') && finished.status === 0 ? G12_NOTE : 'not asked by the program in this run');
       }
@@ -123,7 +124,7 @@ export class FormRuns {
   // answered in a run of them) and runs it with the values as the program took them. A file
   // that is not text is refused, the form left as it was. Returns a promise of the run's
   // status (null when nothing ran).
-  async load(bytes, name) {
+  async load(bytes, name, { strengths = null, notes = [] } = {}) {
     if (!isText(bytes)) {
       $('form-notes').textContent = `${name} is not a text file (it holds control characters or NUL bytes): ` +
         'it was not loaded, and the form is as it was.';
@@ -131,11 +132,25 @@ export class FormRuns {
       return null;
     }
     const reads = await this.runs.readsOf(bytes);
-    this.form.fill(inputsOf(reads));
+    const inputs = inputsOf(reads);
+    if (strengths !== null) inputs.sets.forEach((s, i) => { s.strengths = strengths[i] ?? undefined; });
+    this.form.fill(inputs);
     this.name = name;
-    this.warnings = limitWarnings(reads);
+    this.warnings = [...notes, ...limitWarnings(reads)];
     const started = this.run({ name, loaded: true });
     return started === null ? null : started.finished;
+  }
+
+  // Loads a case file (TOML) read by the kit's case reader into the form and runs it; a case
+  // that breaks a rule of the format is refused with the reader's message (its line), the
+  // form left as it was. Returns a promise of the run's status (null when nothing ran).
+  async loadCase(text, name) {
+    const read = caseForForm(text, name);
+    if (read.error !== undefined) {
+      $('form-notes').textContent = `Not loaded, the form is as it was: ${read.error}`;
+      return null;
+    }
+    return this.load(textToBytes(read.answers), baseName(name), { strengths: read.strengths, notes: read.notes });
   }
 
   // The answer file that the last run of the form typed.

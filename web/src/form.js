@@ -3,6 +3,14 @@
 // the question of the dialogue that it answers (dialogue.js): set.2.e1, ply.3.angle,
 // load.Nx, relaxation.
 import { SET_FIELDS, LOADS, MAX_SETS, MAX_PLIES, firstNumber } from './dialogue.js';
+
+// The strengths of a set, as the case format names them: magnitudes, all positive; f12star
+// (Tsai-Wu's normalised interaction, |f12star| < 1) optional.
+export const STRENGTH_FIELDS = ['xt', 'xc', 'yt', 'yc', 's', 'f12star'];
+const STRENGTH_NAMES = {
+  xt: 'Xt, fibre tension strength', xc: 'Xc, fibre compression strength', yt: 'Yt, transverse tension strength',
+  yc: 'Yc, transverse compression strength', s: 'S, in-plane shear strength', f12star: 'F12*, Tsai-Wu interaction',
+};
 import { readStackingSequence } from './stacking.js';
 
 // A number as the program reads one: digits with an optional point and exponent.
@@ -20,6 +28,7 @@ export class LaminateForm {
     this.changed = changed;
     this.stale = stale;
     this.sets = root.querySelector('#sets tbody');
+    this.strengths = root.querySelector('#strengths tbody');
     this.plies = root.querySelector('#plies tbody');
     this.loads = root.querySelector('#loads');
     for (const load of LOADS) this.loads.append(this.labelled(load, `load.${load}`));
@@ -87,6 +96,14 @@ export class LaminateForm {
       cell.append(field);
     }
     row.insertCell().append(this.removeButton(`remove set ${n}`, () => this.removeRow(this.sets, row, 'set')));
+    // Its strengths, a row of their own table.
+    const strengths = this.strengths.insertRow();
+    strengths.insertCell().textContent = String(n);
+    for (const f of STRENGTH_FIELDS) {
+      const field = this.input(`strength.${n}.${f}`, values.strengths?.[f] ?? '');
+      field.firstChild.setAttribute('aria-label', `${STRENGTH_NAMES[f]} of set ${n}`);
+      strengths.insertCell().append(field);
+    }
     this.limits();
   }
 
@@ -161,6 +178,7 @@ export class LaminateForm {
     const sets = [];
     for (let n = 1; n <= this.sets.rows.length; n++) {
       sets.push(Object.fromEntries(SET_FIELDS.map((f) => [f, value(`set.${n}.${f}`)])));
+      sets.at(-1).strengths = Object.fromEntries(STRENGTH_FIELDS.map((f) => [f, value(`strength.${n}.${f}`)]));
     }
     const plies = [];
     for (let n = 1; n <= this.plies.rows.length; n++) plies.push({ set: value(`ply.${n}.set`), angle: value(`ply.${n}.angle`) });
@@ -170,6 +188,7 @@ export class LaminateForm {
   // Replaces the content; fields that `values` lacks are left empty (loads: 0).
   fill(values) {
     this.sets.replaceChildren();
+    this.strengths.replaceChildren();
     this.plies.replaceChildren();
     for (const s of values.sets.slice(0, MAX_SETS)) this.addSet(s);
     for (const p of values.plies.slice(0, MAX_PLIES)) this.addPly(p);
@@ -216,6 +235,16 @@ export class LaminateForm {
       if (NUMBER.test(s.e1) && firstNumber(s.e1) < 0) mark(`set.${i + 1}.e1`, 'a negative E1 would end the list of sets');
     });
     if (values.sets.length === 0) this.message('sets', 'No material set: the program will ask for the layup with none defined.');
+    // Strengths: none at all for a set, or the five, positive, with an F12* below 1 in size.
+    values.sets.forEach((s, i) => {
+      const given = STRENGTH_FIELDS.filter((f) => s.strengths[f].trim() !== '');
+      if (given.length === 0) return;
+      for (const f of STRENGTH_FIELDS.slice(0, 5)) {
+        if (!NUMBER.test(s.strengths[f]) || !(firstNumber(s.strengths[f]) > 0)) mark(`strength.${i + 1}.${f}`, 'a positive number (or no strengths for this set)');
+      }
+      const f12 = s.strengths.f12star;
+      if (f12.trim() !== '' && (!NUMBER.test(f12) || !(Math.abs(firstNumber(f12)) < 1))) mark(`strength.${i + 1}.f12star`, 'a number between -1 and 1 (empty: -0.5)');
+    });
     if (values.plies.length === 0) {
       bad += 1;
       this.message('plies', 'No plies: write a stacking sequence or add a ply (a laminate without plies has no stiffness).', true);

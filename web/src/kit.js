@@ -8,10 +8,10 @@ const ENOSYS = 52;
 let instance = null;
 let ready = null;
 
-// Starts compiling the module (its bytes: a Uint8Array or a WebAssembly.Module's source);
-// resolves once the library can be called.
+// Starts compiling the module (its bytes, or a promise of them); resolves once the library
+// can be called.
 export function loadKit(bytes) {
-  ready ??= WebAssembly.compile(bytes)
+  ready ??= Promise.resolve(bytes).then((b) => WebAssembly.compile(b))
     .then((module) => {
       const imports = {};
       for (const { module: space, name, kind } of WebAssembly.Module.imports(module)) {
@@ -68,5 +68,20 @@ export function readRun({ stdout, stderr = null, status = null, answers = null, 
     label.at, label.size);
   const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
   for (const p of placed) instance.kit_free(p.at);
+  return JSON.parse(json);
+}
+
+// `lamvis2-kit case --json` of a case file's text (TOML): the case as the kit reads it, with
+// the answers it gives the program; { error: 'NAME:LINE: what' } when it breaks a rule.
+export function readCase(text, name = 'case.toml') {
+  if (instance === null) throw new Error('the kit library is not loaded yet');
+  const bytes = new TextEncoder().encode(text);
+  const at = instance.kit_alloc(bytes.length);
+  new Uint8Array(instance.memory.buffer, at, bytes.length).set(bytes);
+  const label = place(name);
+  const size = instance.kit_case(at, bytes.length, label.at, label.size);
+  const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
+  instance.kit_free(at);
+  instance.kit_free(label.at);
   return JSON.parse(json);
 }

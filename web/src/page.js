@@ -5,21 +5,23 @@ import moduleBase64 from 'lamvis2:module';
 import kitModuleBase64 from 'lamvis2:kit-module';
 import examples from 'lamvis2:examples';
 import { preferredSuspension } from './wasi-host.js';
-import { loadKit, readRun } from './kit.js';
+import { loadKit, readCase, readRun } from './kit.js';
 import { quantitiesOf } from './results.js';
 import { createTerminal, screenText } from './terminal.js';
 import { Runs, endText, kitReadOf } from './runs.js';
 import { LaminateForm } from './form.js';
 import { FormRuns } from './form-runs.js';
 import { ReportPanel } from './report-panel.js';
-import { baseName, bytesToText, decodeBase64, fileBytes, save, textToBytes } from './bytes.js';
+import { caseText } from './case-file.js';
+import { baseName, bytesToText, fileBytes, inflateBase64, save, textToBytes } from './bytes.js';
 
 const $ = (id) => document.getElementById(id);
 const suspension = preferredSuspension();
 document.documentElement.dataset.suspension = suspension;
 
-const compiled = WebAssembly.compile(decodeBase64(moduleBase64));
-const kitLoaded = loadKit(decodeBase64(kitModuleBase64));
+// The program first; the kit's library, which only reads a run once it has ended, after it.
+const compiled = inflateBase64(moduleBase64).then((bytes) => WebAssembly.compile(bytes));
+const kitLoaded = loadKit(compiled.then(() => inflateBase64(kitModuleBase64)));
 const terminal = createTerminal($('terminal'), document.querySelector('.terminal-box'));
 const report = new ReportPanel();
 let formRuns = null;
@@ -132,8 +134,30 @@ $('open-form').addEventListener('click', () => $('form-file').click());
 $('form-file').addEventListener('change', async (event) => {
   const [file] = event.target.files;
   event.target.value = '';
-  if (file) formRuns.load(await fileBytes(file), baseName(file.name));
+  if (!file) return;
+  const bytes = await fileBytes(file);
+  // A case file by its name (.toml), or by its look: a TOML table or key first.
+  const text = bytesToText(bytes);
+  if (/\.toml$/i.test(file.name) || /^\s*(#.*\n\s*)*(\[\[?set\]|title\s*=|[a-z-]+\s*=\s*\S)/.test(text)) {
+    await kitLoaded;
+    formRuns.loadCase(new TextDecoder().decode(bytes), file.name);
+  } else {
+    formRuns.load(bytes, baseName(file.name));
+  }
 });
+// The form as a case file, checked by the kit's case reader before it is saved.
+function saveCase() {
+  const title = formRuns.name ?? 'laminate';
+  const made = caseText(form.read(), title);
+  const checked = made.error === undefined ? readCase(made.text, `${title}.toml`) : made;
+  if (checked.error !== undefined) {
+    $('form-notes').textContent = `Not saved: ${checked.error}.`;
+    return null;
+  }
+  save(`${title}.toml`, made.text, 'application/toml');
+  return made.text;
+}
+$('save-case').addEventListener('click', () => saveCase());
 $('save-form').addEventListener('click', () => {
   save(`${formRuns.last.name}-answers.txt`, formRuns.answersText(), 'text/plain');
 });
@@ -218,6 +242,10 @@ window.lamvis2 = {
   // formAnswers() is the answer file it saves.
   loadForm: (text, name = 'form') => formRuns.load(textToBytes(text), name),
   formAnswers: () => formRuns.answersText(),
+  // A case file (TOML) into the form, run (a promise of the status; null when refused), and
+  // the form as a case file.
+  loadCase: (text, name = 'case.toml') => kitLoaded.then(() => formRuns.loadCase(text, name)),
+  caseFile: () => caseText(form.read(), formRuns.name ?? 'laminate').text ?? null,
   screen: () => new Promise((resolve) => terminal.write('', () => resolve(screenText(terminal)))),
 };
 

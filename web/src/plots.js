@@ -7,8 +7,9 @@
 // text, and each plot its scales, so that what is drawn can be checked against the table.
 
 const SVG = 'http://www.w3.org/2000/svg';
-const WIDTH = 640;
-const HEIGHT = 340;
+// A plot is drawn narrower where the page is narrow (a phone), so that its text, at the same
+// size in the plot's units, is as large on the screen and its titles and labels still fit.
+const narrow = () => typeof matchMedia === 'function' && matchMedia('(max-width: 600px)').matches;
 const MARGIN = { left: 78, right: 30, top: 34, bottom: 70 };
 const COLOURS = ['#1f5fa8', '#c4561b', '#2a8a3e'];
 const MARKERS = ['circle', 'square', 'triangle'];
@@ -29,8 +30,8 @@ export function tickLabel(value) {
   return rounded.toExponential().replace('e+', 'e');
 }
 
-// Fewer ticks where the page is narrow (a phone), where the labels are drawn larger.
-const tickCount = () => (typeof matchMedia === 'function' && matchMedia('(max-width: 600px)').matches ? 3 : 5);
+// Fewer ticks where the plot is narrow.
+const tickCount = () => (narrow() ? 3 : 5);
 
 // A linear scale over the values, widened to round ticks.
 function linearScale(values) {
@@ -80,6 +81,8 @@ function marker(shape, x, y, colour) {
 // One plot: `series` are [{ name, points: [{ x, y, xText, yText }] }]; `yTicks` may give
 // the ticks of the vertical axis (ply numbers).
 function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints = true, steps = null, boundaries = [], note = '', fallbackX = null, caption = '' }) {
+  const WIDTH = narrow() ? 420 : 640;
+  const HEIGHT = narrow() ? 300 : 340;
   const all = series.flatMap((s) => s.points);
   const xs = (all.length > 0 ? all : fallbackX).map((p) => p.x);
   const xScale = xLog ? logScale(xs) : linearScale(xs);
@@ -148,7 +151,7 @@ function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints 
     }
     svg.append(group);
     // The legend, in a row under the axis label.
-    const lx = left + k * 150;
+    const lx = left + k * (WIDTH > 500 ? 150 : 110);
     const ly = HEIGHT - 12;
     const key = marker(MARKERS[k % MARKERS.length], lx, ly - 4, colour);
     svg.append(key);

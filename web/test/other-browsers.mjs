@@ -66,9 +66,32 @@ async function pageChecks(label, expectedSuspension, driver) {
     const saved = join(scratch, `${label.replace(' ', '-')}-${example}`);
     writeFileSync(saved, await driver.evaluate('window.lamvis2.formAnswers()'), 'latin1');
     check(label, `${example} in the form: the native bytes, every table, and its answer file replays them`,
-      formGot === native && formStatus === 0 && tables === 8 && nativeRedirected(saved) === native,
+      formGot === native && formStatus === 0 && tables === 9 && nativeRedirected(saved) === native,
       `${tables} tables, ${harness.difference(formGot, native)}`);
+    // Every number the page shows is the kit's: quantities() are lamvis2-kit read's.
+    const quantities = await driver.evaluate('JSON.stringify(window.lamvis2.quantities().map((q) => [q.name, q.value]))');
+    const expected = JSON.stringify(harness.kitRead(nativeProgram, file).quantities.map((q) => [q.name, q.value]));
+    check(label, `${example}: quantities() are lamvis2-kit read's names and values`, quantities === expected,
+      harness.difference(quantities, expected));
   }
+
+  // A case file (TOML) through the kit's case reader into the form, run, and saved again as
+  // a case file that the command line reads to the same answers; a case that breaks a rule
+  // is refused with its line, the form as it was.
+  const caseFile = join(root, 'verification/cases/jones_4_5_5.toml');
+  const caseStatus = await driver.evaluate(`window.lamvis2.loadCase(${JSON.stringify(readFileSync(caseFile, 'utf8'))}, 'jones.toml')`);
+  const answers = harness.kitAnswers(nativeProgram, caseFile);
+  const savedCase = join(scratch, `${label.replace(' ', '-')}-case.toml`);
+  writeFileSync(savedCase, await driver.evaluate('window.lamvis2.caseFile()'));
+  check(label, 'a case file loads through the kit, runs as the kit\'s answers do, and saves to the same answers',
+    caseStatus === 0 && (await driver.evaluate('window.lamvis2.transcript()')) === nativeTyped(answers.split('\n').slice(0, -1)) &&
+    harness.kitAnswers(nativeProgram, savedCase) === answers, answers.slice(0, 80));
+  const before = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
+  const refused = await driver.evaluate("window.lamvis2.loadCase('title = \"x\"\\n[[set]]\\ne1 = \"many\"\\n', 'bad.toml')");
+  const after = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
+  const note = await driver.evaluate("document.querySelector('#form-notes').textContent");
+  check(label, 'a case file of the wrong type is refused with its line, the form as it was',
+    refused === null && before === after && /bad\.toml:3:/.test(note), note);
 
   // A new run clears the last one's report; Save answers waits for something typed.
   await driver.evaluate('(window.lamvis2.restart(), true)');
