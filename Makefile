@@ -34,7 +34,7 @@ NEED_VERIFY := $(NEED_BUILD) python3:python3 chromium:chromium \
 
 FUZZ_SECONDS ?= 180
 FUZZ_BUILD_DIR ?= build-fuzz
-FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz
+FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz case_fuzz
 
 WEB_BUILD_DIR ?= build-web
 

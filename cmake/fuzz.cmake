@@ -7,7 +7,8 @@
 option(LAMVIS_FUZZ "Build the fuzz targets for libFuzzer (needs clang)" OFF)
 
 set(FUZZ_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/format_fuzz.cc ${CMAKE_SOURCE_DIR}/fuzz/input_fuzz.cc
-                 ${CMAKE_SOURCE_DIR}/fuzz/dialogue_fuzz.cc ${CMAKE_SOURCE_DIR}/fuzz/results_fuzz.cc)
+                 ${CMAKE_SOURCE_DIR}/fuzz/dialogue_fuzz.cc ${CMAKE_SOURCE_DIR}/fuzz/results_fuzz.cc
+                 ${CMAKE_SOURCE_DIR}/fuzz/case_fuzz.cc)
 set(FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard.cc)
 if(WIN32)
   list(APPEND FUZZ_SUPPORT_SOURCES ${CMAKE_SOURCE_DIR}/fuzz/fp_guard-win32.cc)
@@ -67,9 +68,11 @@ elseif(LAMVIS_TESTS)
   endif()
 endif()
 
-# The kit's reader: its target links the reader, which the fuzzer build instruments too.
+# The kit's readers (results, case files): their targets link the kit's library, which the
+# fuzzer build instruments too.
 if(TARGET results_fuzz AND TARGET kit_reader)
   target_link_libraries(results_fuzz PRIVATE kit_reader)
+  target_link_libraries(case_fuzz PRIVATE kit_reader)
   if(LAMVIS_FUZZ)
     target_compile_options(kit_reader PRIVATE -fsanitize=fuzzer-no-link,${FUZZ_SANITIZERS}
                            -fno-sanitize-recover=all -fno-omit-frame-pointer -g)

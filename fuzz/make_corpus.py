@@ -5,6 +5,7 @@ dialogue_fuzz: the example answer files and the standard input of every whole-pr
 each behind a first byte that chooses the console (terminals, pipe read size, failing
 output). input_fuzz: short typed lines for the scanner and the conversions, behind a first
 byte that chooses the console. format_fuzz: the program's format texts and small variations.
+case_fuzz: the verification case files.
 
 Run it again after adding cases or examples; --check only tells whether the corpora are
 current.
@@ -154,6 +155,16 @@ def results_seeds():
     return seeds
 
 
+def case_seeds():
+    """The verification case files (elastic, creep and strength cases), for the case and
+    strengths reader."""
+    seeds = {}
+    for folder in ("cases", "strength"):
+        for path in sorted((ROOT / "verification" / folder).glob("*.toml")):
+            seeds[f"{folder}_{path.stem}"] = path.read_bytes()
+    return seeds
+
+
 def format_seeds():
     return {f"format_{n:02d}": text for n, text in enumerate(FORMATS)}
 
@@ -164,7 +175,8 @@ def main():
     args = parser.parse_args()
     stale = []
     for target, seeds in (("dialogue_fuzz", dialogue_seeds()), ("input_fuzz", input_seeds()),
-                          ("format_fuzz", format_seeds()), ("results_fuzz", results_seeds())):
+                          ("format_fuzz", format_seeds()), ("results_fuzz", results_seeds()),
+                          ("case_fuzz", case_seeds())):
         folder = CORPUS / target
         wanted = {name: data for name, data in seeds.items()}
         present = {p.name: p.read_bytes() for p in folder.glob("*")} if folder.exists() else {}

@@ -15,7 +15,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:?usage: run_fuzz.sh BUILD_DIR [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(format_fuzz input_fuzz dialogue_fuzz results_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(format_fuzz input_fuzz dialogue_fuzz results_fuzz case_fuzz)
 seconds="${FUZZ_SECONDS:-180}"
 artifacts="${FUZZ_ARTIFACTS:-$build/fuzz-artifacts}"
 work="${FUZZ_WORK:-$build/fuzz-corpus}"
@@ -28,6 +28,7 @@ dictionary() {
   case "$1" in
     format_fuzz) echo "$here/format_fuzz.dict" ;;
     dialogue_fuzz) echo "$here/dialogue_fuzz.dict" ;;
+    case_fuzz) echo "$here/case_fuzz.dict" ;;
     *) echo "$here/input.dict" ;;
   esac
 }

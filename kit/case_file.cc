@@ -34,6 +34,29 @@ const char* typeName(toml::node_type t) {
     }
 }
 
+// Text from the file, for a one-line message: control characters written as escapes.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (char ch : text) {
+        unsigned char u = static_cast<unsigned char>(ch);
+        if (ch == '\n') out += "\\n";
+        else if (ch == '\r') out += "\\r";
+        else if (ch == '\t') out += "\\t";
+        else if (u < 0x20 || u == 0x7f) {
+            const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else out += ch;
+    }
+    return out;
+}
+
+std::string parseError(const std::string& file, const toml::parse_error& e) {
+    return file + ":" + std::to_string(std::max<std::uint32_t>(e.source().begin.line, 1)) + ": " +
+           printable(e.description());
+}
+
 std::string general6(double v) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 6);
@@ -142,7 +165,7 @@ CaseSet readSet(Checker& check, const toml::table& t, int n, bool elastic) {
     std::optional<double> strengths[STRENGTH_KEYS.size()];
     bool anyStrength = false;
     for (auto&& [key, node] : t) {
-        const std::string k(key.str());
+        const std::string k = printable(key.str());
         auto at = std::find_if(ELASTIC_KEYS.begin(), ELASTIC_KEYS.end(),
                                [&](const char* e) { return k == e; });
         if (elastic && at != ELASTIC_KEYS.end()) {
@@ -253,8 +276,7 @@ bool g12Asked(double e1, double e2) {
 std::optional<CaseFile> readCase(std::string_view text, const std::string& file, std::string& error) {
     toml::parse_result parsed = toml::parse(text, file);
     if (!parsed) {
-        error = file + ":" + std::to_string(parsed.error().source().begin.line) + ": " +
-                std::string(parsed.error().description());
+        error = parseError(file, parsed.error());
         return std::nullopt;
     }
     const toml::table& top = parsed.table();
@@ -267,7 +289,7 @@ std::optional<CaseFile> readCase(std::string_view text, const std::string& file,
     const toml::node* relaxation = nullptr;
     const toml::node* answers = nullptr;
     for (auto&& [key, node] : top) {
-        const std::string k(key.str());
+        const std::string k = printable(key.str());
         std::string* field = k == "title" ? &c.title : k == "source" ? &c.source
                            : k == "description" ? &c.description : k == "derivation" ? &c.derivation
                            : nullptr;
@@ -296,7 +318,7 @@ std::optional<CaseFile> readCase(std::string_view text, const std::string& file,
                 e.line = lineOf(*t);
                 bool hasName = false, hasValue = false;
                 for (auto&& [ekey, enode] : *t) {
-                    const std::string ek(ekey.str());
+                    const std::string ek = printable(ekey.str());
                     std::string* s = ek == "name" ? &e.name : ek == "where" ? &e.where
                                    : ek == "note" ? &e.note : ek == "explained" ? &e.explained
                                    : nullptr;
@@ -368,7 +390,7 @@ std::optional<CaseFile> readCase(std::string_view text, const std::string& file,
                                        " [[ply]]: the program takes twenty plies");
             bool hasSet = false;
             for (auto&& [pkey, pnode] : *t) {
-                const std::string pk(pkey.str());
+                const std::string pk = printable(pkey.str());
                 if (pk == "set") {
                     hasSet = true;
                     const auto* i = pnode.as_integer();
@@ -399,7 +421,7 @@ std::optional<CaseFile> readCase(std::string_view text, const std::string& file,
     if (own && loads) {
         if (const toml::table* t = loads->as_table()) {
             for (auto&& [lkey, lnode] : *t) {
-                const std::string lk(lkey.str());
+                const std::string lk = printable(lkey.str());
                 auto at = std::find_if(CASE_LOAD_KEYS.begin(), CASE_LOAD_KEYS.end(),
                                        [&](const char* l) { return lk == l; });
                 if (at == CASE_LOAD_KEYS.end())
@@ -434,15 +456,14 @@ std::optional<StrengthsFile> readStrengths(std::string_view text, const std::str
                                            std::string& error) {
     toml::parse_result parsed = toml::parse(text, file);
     if (!parsed) {
-        error = file + ":" + std::to_string(parsed.error().source().begin.line) + ": " +
-                std::string(parsed.error().description());
+        error = parseError(file, parsed.error());
         return std::nullopt;
     }
     Checker check(file);
     StrengthsFile f;
     f.file = file;
     for (auto&& [key, node] : parsed.table()) {
-        const std::string k(key.str());
+        const std::string k = printable(key.str());
         if (k == "title" || k == "source" || k == "description") {
             check.text(node, k);
         } else if (k == "set") {

@@ -27,12 +27,29 @@ def read_results(kit, results, answers):
     return {q["name"]: q for q in report["quantities"]}, report
 
 
+def has_command(kit, command):
+    """Whether KIT has the subcommand COMMAND (its --help lists it)."""
+    help_text = subprocess.run([str(kit), "--help"], capture_output=True, text=True).stdout
+    return re.search(rf"^\s+{re.escape(command)}\b", help_text, re.M) is not None
+
+
+def read_strength(kit, results, case):
+    """{name: quantity} of `lamvis2-kit strength RESULTS --answers CASE --json`: the faces'
+    stresses and strains, the criteria's strength ratios, the first-ply failures and the
+    Tsai-Wu coefficients, from the strengths of the case file."""
+    done = subprocess.run([str(kit), "strength", str(results), "--answers", str(case), "--json"],
+                          capture_output=True)
+    if done.returncode != 0:
+        raise ReadError(f"lamvis2-kit strength {results} --answers {case}: exit status "
+                        f"{done.returncode}: " + done.stderr.decode(errors="replace").strip())
+    report = json.loads(done.stdout)
+    return {q["name"]: q for q in report["quantities"]}
+
+
 def compare_results(kit, archived, new):
     """(exit status, report) of `lamvis2-kit compare ARCHIVED NEW`: 0 when every number is
     equal as printed. Where the kit has no compare, the files must be the same bytes."""
-    has_compare = re.search(r"^\s+compare\b", subprocess.run(
-        [str(kit), "--help"], capture_output=True, text=True).stdout, re.M)
-    if not has_compare:
+    if not has_command(kit, "compare"):
         same = open(archived, "rb").read() == open(new, "rb").read()
         return (0, "") if same else (1, f"{new} and {archived} differ")
     done = subprocess.run([str(kit), "compare", str(archived), str(new)], capture_output=True)

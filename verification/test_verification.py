@@ -1,6 +1,7 @@
 """Tests of the verification runner: the tolerance rules, the double-precision calculation,
 the creep closed forms, and a case written by hand picked up from its folder."""
 
+import html
 import os
 import pathlib
 import subprocess
@@ -145,11 +146,13 @@ sys.stdout.buffer.write(out)
 
 @unittest.skipUnless(PROGRAM.exists() and KIT.exists(), "the program and the kit are not built")
 class HandWrittenCase(unittest.TestCase):
-    def run_case(self, text, *options):
+    def run_case(self, text, *options, others=()):
         with tempfile.TemporaryDirectory() as tmp:
             cases = pathlib.Path(tmp) / "cases"
             cases.mkdir()
             (cases / "our_unit_ply.toml").write_text(text)
+            for name, other in others:
+                (cases / name).write_text(other)
             (pathlib.Path(tmp) / "other_platform.py").write_text(OTHER_PLATFORM)
             options = [o.replace("TMP", tmp) for o in options]
             done = subprocess.run([sys.executable, str(HERE / "verify.py"), "--program", str(PROGRAM),
@@ -178,11 +181,32 @@ class HandWrittenCase(unittest.TestCase):
     def test_a_wrong_value_fails_until_explained(self):
         done, _ = self.run_case(HAND_CASE.format(a11=106.0, explained=""))
         self.assertEqual(done.returncode, 1)
-        self.assertIn("stiffness[1,1]", done.stderr)
+        # 100 / 0.9375 = 106.667: the source's value is the one off.
+        self.assertIn("stiffness[1,1]: program .1067E+03, reference 106: outside its tolerance "
+                      "and not explained; double precision 106.667: source differs from it",
+                      done.stderr)
         done, manual = self.run_case(HAND_CASE.format(
             a11=106.0, explained='explained = "mistyped: 100 / 0.9375 is 106.67"\n'))
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn("mistyped: 100 / 0.9375 is 106.67", manual)
+
+    def test_a_bad_case_is_shown_failed_and_the_others_run(self):
+        good = HAND_CASE.format(a11=106.67, explained="")
+        for bad, message in ((good.replace("angle = 0.0", "angel = -45"),
+                              'a_bad.toml:13: unknown key "angel" in [[ply]] 1'),
+                             (good.replace("value = -0.025", 'value = "-0.025"'),
+                              "a_bad.toml:26: value must be a number, not a string"),
+                             (good.replace("structural-zero = true", 'structural-zero = "false"'),
+                              "a_bad.toml:32: structural-zero must be true or false"),
+                             (good.split("[[ply]]")[0] + "[[expect]]" + good.split("[[expect]]", 1)[1],
+                              "a_bad.toml:1: no [[ply]]")):
+            with self.subTest(message=message):
+                done, manual = self.run_case(good, others=[("a_bad.toml", bad)])
+                self.assertEqual(done.returncode, 1)
+                self.assertIn(message, done.stderr)
+                self.assertIn("3 numbers: 3 pass, 0 explained, 0 fail", done.stdout)
+                self.assertIn(html.escape(message), manual)
+                self.assertIn("<td>a_bad</td>", manual.replace("<a href='#a_bad'>", "").replace("</a>", ""))
 
     def test_a_stale_explanation_fails(self):
         done, _ = self.run_case(HAND_CASE.format(a11=106.67, explained='explained = "old"\n'))

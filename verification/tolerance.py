@@ -73,6 +73,31 @@ def derived_program_error(name, value, compliance_texts, compliance_values):
     raise ValueError(f"no error rule for the derived quantity {name}")
 
 
+STRENGTH_SPREAD = 4
+
+
+def is_strength_name(name):
+    """A quantity of `lamvis2-kit strength`: a face's stress, strain or strength ratio, a
+    first- or last-ply failure, or a set's Tsai-Wu coefficient."""
+    return bool(re.fullmatch(r"ply\[\d+\]\.(bottom|middle|top)\..+|(first|last)-ply\..+|"
+                             r"set\[\d+\]\.tsai-wu\..+", name))
+
+
+def strength_program_error(name, value, deformation_texts, deformation_values):
+    """The program's part for a quantity of `lamvis2-kit strength`. A set's Tsai-Wu
+    coefficient comes from the strengths alone: none. The others come from the printed
+    strains and curvatures through the plies' stiffness: the largest relative half unit of
+    those printed (at most 5e-4, four digits), counted STRENGTH_SPREAD times: a face's stress
+    sums a few terms of them, each with that relative error, and a strength ratio is at most
+    as sensitive to the stresses as a ratio of them."""
+    if re.fullmatch(r"set\[\d+\]\.tsai-wu\..+", name):
+        return 0.0
+    relative = max((printed_half_unit(t) / abs(deformation_values[n])
+                    for n, t in deformation_texts.items() if deformation_values.get(n)),
+                   default=0.0)
+    return abs(value) * STRENGTH_SPREAD * relative
+
+
 def equilibrated_condition(stiffness, compliance):
     """Infinity-norm condition number of D K D with D = diag(1 / sqrt(K_ii))."""
     n = len(stiffness)

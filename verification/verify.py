@@ -33,6 +33,19 @@ import results as reader  # noqa: E402
 import tolerance  # noqa: E402
 
 PASS, EXPLAINED, FAIL = "pass", "explained", "FAIL"
+STRENGTH = "strength"
+STRENGTH_CHAPTER = """
+The strength quantities of `lamvis2-kit strength` (each ply's stresses and strains at its
+faces, each criterion's strength ratio R, the first-ply failure, the Tsai-Wu coefficients of a
+set), from the program's own runs: published strength ratios and coefficients
+(`published/failure-cases.json`), and closed forms of a single ply at 0 degrees, of thickness
+1, loaded to one of its strengths alone, where every criterion must give R = 1 (the stress is
+the load, and R = strength / load).
+
+Their tolerance's program part comes from the printed strains and curvatures the stresses are
+derived from (tolerance.py, `strength_program_error`); a Tsai-Wu coefficient comes from the
+strengths alone, exactly.
+"""
 
 
 def run_program(program, emulator, answers_text, results_path):
@@ -43,6 +56,8 @@ def run_program(program, emulator, answers_text, results_path):
 
 
 def kind_of(name):
+    if tolerance.is_strength_name(name):
+        return "strength"
     if name.startswith("stiffness["):
         return "stiffness"
     if name.startswith("compliance["):
@@ -90,6 +105,9 @@ class Outcome:
         self.stderr = stderr
         self.rows = []
         self.problems = []
+        self.chapter = ""
+        self.inputs = None
+        self.condition = float("nan")
 
     def counts(self):
         c = {PASS: 0, EXPLAINED: 0, FAIL: 0}
@@ -136,6 +154,8 @@ def evaluate(case, got, report, status, stderr):
                         for i in range(1, 7) for j in range(1, 7) if f"compliance[{i},{j}]" in got}
     compliance_values = {(i, j): got[f"compliance[{i},{j}]"]["value"]
                          for i in range(1, 7) for j in range(1, 7) if f"compliance[{i},{j}]" in got}
+    deformation_texts = {n: got[n]["text"] for n in double.DEFORMATION_NAMES if n in got}
+    deformation_values = {n: got[n]["value"] for n in double.DEFORMATION_NAMES if n in got}
     for e in case.expect:
         name = e["name"]
         row = {"name": name, "expect": e, "kind": kind_of(name), "double": dbl.get(name)}
@@ -146,13 +166,22 @@ def evaluate(case, got, report, status, stderr):
             out.rows.append(row)
             continue
         value = q["value"]
-        if q.get("kind") == "derived":
+        if value is None:
+            row.update(verdict=FAIL, text=q.get("text", ""), value=None, tol=None, diff=None,
+                       ratio=None, parts=None, note="the kit gives no value (" +
+                       (q.get("text") or "none") + ")")
+            out.rows.append(row)
+            continue
+        if tolerance.is_strength_name(name):
+            program = tolerance.strength_program_error(name, value, deformation_texts,
+                                                       deformation_values)
+        elif q.get("kind") == "derived":
             program = tolerance.derived_program_error(name, value, compliance_texts, compliance_values)
         else:
             program = tolerance.printed_half_unit(q["text"])
         source = 0.5 * e["unit"]
         structural = bool(e.get("structural-zero")) or name.startswith("relaxation[") and not name.endswith(".time")
-        magnitude = scale(name, structural, dbl, h) if dbl else abs(value)
+        magnitude = scale(name, structural, dbl, h) if dbl and (name in dbl or structural) else abs(value)
         arithmetic = tolerance.ulps(name, len(plies), condition, relaxation_row(name)) * tolerance.U * magnitude
         tol = source + program + arithmetic
         diff = abs(value - e["value"])
@@ -322,21 +351,24 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     esc = html.escape
     commit = git("rev-parse", "HEAD") or "(not a git clone)"
     date = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime(source_epoch()))
-    dirty = " (with changes not committed)" if git("status", "--porcelain", "--untracked-files=no") else ""
+    # Any change not committed, a new file included (a case file not yet added, say).
+    dirty = " (with changes not committed)" if git("status", "--porcelain") else ""
     total = {PASS: 0, EXPLAINED: 0, FAIL: 0}
     for o in outcomes:
         for k, v in o.counts().items():
             total[k] += v
+    failed_cases = sum(1 for o in outcomes if o.problems or o.counts()[FAIL])
     parts = [f"<!DOCTYPE html><html lang='en'><head><meta charset='utf-8'>"
              f"<title>lamvis2 {esc(version())} verification manual</title><style>{CSS}</style></head><body>"]
     parts.append("<section>")
     parts.append(f"<h1>lamvis2 {esc(version())}<br>Verification manual</h1>")
-    parts.append("<p>Published worked examples of classical lamination theory and closed-form "
-                 "creep solutions, run with the program and compared number for number.</p>")
+    parts.append("<p>Published worked examples of classical lamination theory and of failure "
+                 "criteria, and closed-form creep and strength solutions, run with the program "
+                 "and compared number for number.</p>")
     parts.append("<table class='title'>")
     for k, v in (("Program version", version()), ("Commit", commit + dirty), ("Date (of the commit)", date),
                  ("Platform", platform_text()), ("Compiler", compiler(build_dir)),
-                 ("Cases", str(len(outcomes))),
+                 ("Cases", f"{len(outcomes)}" + (f", {failed_cases} failed" if failed_cases else "")),
                  ("Numbers", f"{sum(total.values())}: {total[PASS]} pass, {total[EXPLAINED]} "
                              f"explained, {total[FAIL]} fail")):
         parts.append(f"<tr><td><b>{esc(k)}</b></td><td>{esc(v)}</td></tr>")
@@ -345,7 +377,11 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     parts.append("<section class='page'><h2>Summary</h2><table><tr><th>Case</th><th>Source</th>"
                  "<th>Checks</th><th>Numbers</th><th>Pass</th><th>Explained</th><th>Fail</th>"
                  "<th>Result</th></tr>")
+    chapter = ""
     for o in outcomes:
+        if o.chapter != chapter:
+            chapter = o.chapter
+            parts.append("<tr><td colspan='8'><b>Strength cases</b></td></tr>")
         c = o.counts()
         result = "fail" if c[FAIL] or o.problems else ("pass, with explanations" if c[EXPLAINED] else "pass")
         parts.append(f"<tr><td><a href='#{esc(o.case.id)}'>{esc(o.case.id)}</a></td>"
@@ -369,7 +405,12 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     parts.append(markdown_html(tolerance_text()))
     parts.append("</section>")
 
+    chapter = ""
     for o in outcomes:
+        if getattr(o, "chapter", "") != chapter:
+            chapter = o.chapter
+            parts.append("<section class='page'><h2>Strength cases</h2>"
+                         + markdown_html(STRENGTH_CHAPTER) + "</section>")
         parts.append(case_page(o))
 
     parts.append("<section class='page'><h2>How to add a case</h2>")
@@ -397,6 +438,32 @@ def tolerance_text():
             "is reported as stale and fails too.")
 
 
+def inputs_html(o):
+    esc = html.escape
+    sets, plies, loads, tau = o.inputs
+    strengths = getattr(o.case, "strengths", [])
+    with_strengths = any(strengths)
+    keys = ("xt", "xc", "yt", "yc", "s", "f12star", "f12", "st")
+    p = ["<table><tr><th>Set</th><th>E1</th><th>E2</th><th>nu12</th><th>G12</th>"
+         "<th>thickness</th><th>creep fraction</th>"
+         + ("".join(f"<th>{k}</th>" for k in keys) if with_strengths else "") + "</tr>"]
+    for n, s in enumerate(sets, 1):
+        g12 = fmt(s["g12"]) if "g12" in s else f"({fmt(double.shear_modulus(s))}, derived)"
+        strength = strengths[n - 1] if n <= len(strengths) and strengths[n - 1] else {}
+        p.append(f"<tr><td>{n}</td>" + "".join(
+            f"<td class='n'>{v}</td>" for v in (fmt(s['e1']), fmt(s['e2']), fmt(s['nu12']),
+                                                 g12, fmt(s['thickness']), fmt(s['creep-fraction'])))
+                 + ("".join(f"<td class='n'>{fmt(strength.get(k))}</td>" for k in keys)
+                    if with_strengths else "") + "</tr>")
+    p.append("</table>")
+    p.append("<p><b>Plies</b> (bottom first, set/angle): " + esc(", ".join(
+        f"{m}/{fmt(a)}" for m, a in plies)) + ". <b>Loads</b> Nx, Ny, Nxy, Mx, My, Mxy: "
+        + esc(", ".join(fmt(v) for v in loads))
+        + f". <b>Relaxation time</b>: {esc(fmt(tau))}. "
+        f"Condition number of the equilibrated stiffness: {o.condition:.3g}.</p>")
+    return "\n".join(p)
+
+
 def case_page(o):
     esc = html.escape
     case = o.case
@@ -409,21 +476,8 @@ def case_page(o):
     if case.answers_file:
         p.append(f"<p><b>Answer file:</b> {esc(case.answers_file.name)} (its inputs as the kit "
                  "reads them below)</p>")
-    sets, plies, loads, tau = o.inputs
-    p.append("<table><tr><th>Set</th><th>E1</th><th>E2</th><th>nu12</th><th>G12</th>"
-             "<th>thickness</th><th>creep fraction</th></tr>")
-    for n, s in enumerate(sets, 1):
-        g12 = fmt(s["g12"]) if "g12" in s else f"({fmt(double.shear_modulus(s))}, derived)"
-        p.append(f"<tr><td>{n}</td>" + "".join(
-            f"<td class='n'>{v}</td>" for v in (fmt(s['e1']), fmt(s['e2']), fmt(s['nu12']),
-                                                 g12, fmt(s['thickness']), fmt(s['creep-fraction'])))
-                 + "</tr>")
-    p.append("</table>")
-    p.append("<p><b>Plies</b> (bottom first, set/angle): " + esc(", ".join(
-        f"{m}/{fmt(a)}" for m, a in plies)) + ". <b>Loads</b> Nx, Ny, Nxy, Mx, My, Mxy: "
-        + esc(", ".join(fmt(v) for v in loads))
-        + f". <b>Relaxation time</b>: {esc(fmt(tau))}. "
-        f"Condition number of the equilibrated stiffness: {o.condition:.3g}.</p>")
+    if o.inputs is not None:
+        p.append(inputs_html(o))
     for note in case.notes:
         p.append(f"<p>{esc(note)}</p>")
     for problem in o.problems:
@@ -520,22 +574,38 @@ def pdf_pages(pdf_path):
 # ---------------------------------------------------------------------------------------
 
 
-def run_cases(args, program, emulator, work):
+def run_cases(args, program, emulator, work, directory, chapter=""):
     outcomes = []
-    for case in case_files.load_all(args.cases):
+    for case in case_files.load_all(directory, args.kit):
+        if isinstance(case, case_files.BadCase):
+            outcomes.append(refused(case, chapter))
+            continue
         answers = work / f"{case.id}.answers.txt"
         answers.write_text(case.answers())
         results = work / f"{case.id}.results.txt"
         status, stderr = run_program(program, emulator, case.answers(), results)
-        got, report = read(args, results, answers, case)
-        outcomes.append(evaluate(case, got, report, status, stderr))
+        try:
+            got, report = reader.read_results(args.kit, results, answers)
+            if chapter == STRENGTH:
+                got.update(reader.read_strength(args.kit, results, case.path))
+        except reader.ReadError as error:
+            out = Outcome(case, {}, None, status, stderr)
+            out.problems.append(str(error))
+            out.inputs, out.condition, out.chapter = None, float("nan"), chapter
+            outcomes.append(out)
+            continue
+        out = evaluate(case, got, report, status, stderr)
+        out.chapter = chapter
+        outcomes.append(out)
     return outcomes
 
 
-def read(args, results, answers, case):
-    if not pathlib.Path(args.kit).exists():
-        raise reader.ReadError(f"no {args.kit}: build lamvis2-kit first (make verify does)")
-    return reader.read_results(args.kit, results, answers)
+def refused(case, chapter):
+    """The outcome of a case file the kit refuses: failed, with the kit's message."""
+    out = Outcome(case, {}, None, 0, "")
+    out.problems.append(f"the case file is refused: {case.error}")
+    out.inputs, out.condition, out.chapter = None, float("nan"), chapter
+    return out
 
 
 def summary_line(outcomes):
@@ -554,6 +624,8 @@ def main():
     parser.add_argument("--native", default=str(ROOT / "build" / "lamvis2"),
                         help="with --check: the native program whose results are required")
     parser.add_argument("--cases", default=str(HERE / "cases"))
+    parser.add_argument("--strength-cases", default=str(HERE / "strength"),
+                        help="the strength chapter's cases, read with lamvis2-kit strength")
     parser.add_argument("--out", default=str(ROOT / "build" / "verification"))
     parser.add_argument("--build-dir", default=str(ROOT / "build"))
     parser.add_argument("--check", action="store_true",
@@ -564,18 +636,27 @@ def main():
     out_dir = pathlib.Path(args.out)
     work = out_dir / ("check" if args.check else "runs")
     work.mkdir(parents=True, exist_ok=True)
-    try:
-        outcomes = run_cases(args, args.program, args.emulator, work)
-    except (case_files.CaseError, reader.ReadError) as error:
-        print(f"verify: {error}", file=sys.stderr)
+    if not pathlib.Path(args.kit).exists():
+        print(f"verify: no {args.kit}: build lamvis2-kit first (make verify does)", file=sys.stderr)
         return 1
+    outcomes = run_cases(args, args.program, args.emulator, work, args.cases)
+    if args.strength_cases and pathlib.Path(args.strength_cases).is_dir():
+        if reader.has_command(args.kit, "strength"):
+            outcomes += run_cases(args, args.program, args.emulator, work, args.strength_cases,
+                                  STRENGTH)
+        else:
+            print(f"verify: {args.kit} has no strength command: the strength cases of "
+                  f"{args.strength_cases} are not run", file=sys.stderr)
     total = summary_line(outcomes)
     failed = total[FAIL] + sum(len(o.problems) for o in outcomes)
     for o in outcomes:
         for r in o.rows:
             if r["verdict"] == FAIL:
+                double_text = ""
+                if r.get("double") is not None and r.get("side"):
+                    double_text = f"; double precision {fmt(r['double'])}: {r['side']}"
                 print(f"verify: {o.case.id}: {r['name']}: program {r['text']}, reference "
-                      f"{fmt(r['expect']['value'])}: {r['note']}", file=sys.stderr)
+                      f"{fmt(r['expect']['value'])}: {r['note']}{double_text}", file=sys.stderr)
         for problem in o.problems:
             print(f"verify: {o.case.id}: {problem}", file=sys.stderr)
 
@@ -583,6 +664,8 @@ def main():
         native = out_dir / "check-native"
         native.mkdir(parents=True, exist_ok=True)
         for o in outcomes:
+            if isinstance(o.case, case_files.BadCase):
+                continue
             reference = native / f"{o.case.id}.results.txt"
             run_program(args.native, "", o.case.answers(), reference)
             status, text = reader.compare_results(args.kit, reference, work / f"{o.case.id}.results.txt")
@@ -598,6 +681,11 @@ def main():
 
     stem = f"lamvis2-{version()}-verification"
     html_path = write_manual(outcomes, out_dir, args.build_dir, stem)
+    strength = [o for o in outcomes if o.chapter == STRENGTH]
+    if strength:
+        st = summary_line(strength)
+        print(f"verify: strength chapter: {len(strength)} cases, {sum(st.values())} numbers: "
+              f"{st[PASS]} pass, {st[EXPLAINED]} explained, {st[FAIL]} fail")
     print(f"verify: {len(outcomes)} cases, {sum(total.values())} numbers: {total[PASS]} pass, "
           f"{total[EXPLAINED]} explained, {total[FAIL]} fail; manual {html_path}")
     if not args.no_pdf:

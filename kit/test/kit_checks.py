@@ -5,7 +5,11 @@ and the examples:
 - run: each results file is the bytes of a direct run, and the summary has its exit status;
 - study: each row is what a direct run of the filled template prints;
 - compare --legacy: a results file of the legacy summation (the reference model's) differs
-  only as explained, and without --legacy it differs.
+  only as explained, and without --legacy it differs;
+- case files: the answers of each verification case are its values as read, one a line in
+  the program's order, each written as Python's repr writes it (an integral value below
+  10^15 as an integer), on every platform; run of a case file is the bytes of a direct run of
+  its answers; a bad case is exit status 2 with FILE:LINE and nothing written.
   python3 kit_checks.py KIT PROGRAM ROOT
 With KIT_CHECKS_EMULATOR set (the words of an emulator, such as wine or qemu-aarch64), the kit
 and the direct runs go through it; the kit itself finds the program as it does anywhere
@@ -137,6 +141,44 @@ with tempfile.TemporaryDirectory() as tmp:
               f"{example.stem}: --legacy explains what it should not")
         check(kit("compare", legacy, "--answers", example).returncode == 1,
               f"{example.stem}: the legacy table agrees without --legacy")
+
+    # Case files: the answers, a run, and bad cases.
+    def number(v):
+        return str(int(v)) if v == int(v) and abs(v) < 1e15 else repr(v)
+
+    case_files = sorted((ROOT / "verification" / "cases").glob("*.toml")) + \
+        sorted((ROOT / "verification" / "strength").glob("*.toml"))
+    for path in case_files:
+        c = json.loads(kit("case", "--json", path).stdout)
+        values = []
+        for s in c["sets"]:
+            values += [s["e1"], s["e2"], s["nu12"]] + ([s["g12"]] if s["g12-asked"] else []) + \
+                [s["thickness"], s["creep-fraction"]]
+        values += [-1.0] if len(c["sets"]) < 10 else []
+        for p in c["plies"]:
+            values += [p["set"], p["angle"]]
+        values += [-1.0] if len(c["plies"]) < 20 else []
+        values += [c["loads"][k] for k in ("nx", "ny", "nxy", "mx", "my", "mxy")] + [c["relaxation-time"]]
+        want = "".join(number(float(v)) + "\n" for v in values)
+        answers = kit("answers", path)
+        check(answers.stdout.decode() == want == c["answers"], f"{path.name}: answers")
+    out = tmp / "case-runs"
+    r = kit("run", "--out", out, *case_files[:3])
+    check(r.returncode == 0, f"run of case files: exit status {r.returncode}")
+    for path in case_files[:3]:
+        d = direct(kit("answers", path).stdout)
+        check((out / (path.stem + ".out")).read_bytes() == d.stdout, f"run {path.name}: not a direct run's bytes")
+    good = case_files[0].read_text()
+    for bad, line in ((good.replace("angle =", "angel =", 1), "unknown key \"angel\""),
+                      (good.replace("[[ply]]", "[[plies]]"), "unknown key \"plies\""),
+                      (good.replace("e1 = ", "e1 = -", 1), "e1 must be above zero")):
+        path = tmp / "bad.toml"
+        path.write_text(bad)
+        for args in (("answers", path), ("case", "--json", path), ("run", "--out", tmp / "bad-run", path)):
+            r = kit(*args)
+            check(r.returncode == 2 and not r.stdout and re.search(rf"bad.toml:\d+: .*{re.escape(line)}".encode(), r.stderr),
+                  f"{args[0]} of a bad case ({line}): {r.returncode} {r.stderr[:200]!r}")
+        check(not (tmp / "bad-run" / "bad.out").exists(), f"run of a bad case ({line}) wrote its results")
 
 for f in failures:
     print(f)
