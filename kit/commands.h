@@ -14,5 +14,6 @@ void addRun(CLI::App& app, int& status);
 void addStudy(CLI::App& app, int& status);
 void addAnswers(CLI::App& app, int& status);
 void addCase(CLI::App& app, int& status);
+void addStrength(CLI::App& app, int& status);
 
 }  // namespace kit

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     kit::addStudy(app, status);
     kit::addAnswers(app, status);
     kit::addCase(app, status);
+    kit::addStrength(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

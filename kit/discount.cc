@@ -1,0 +1,137 @@
+#include "kit/discount.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "kit/case_file.h"
+#include "kit/render.h"
+
+namespace kit {
+
+Discount startDiscount(Criterion criterion, std::size_t plies) {
+    Discount d;
+    d.criterion = criterion;
+    d.plies.assign(plies, PlyCondition::Intact);
+    return d;
+}
+
+std::optional<Laminate> degradedLaminate(const Laminate& original, const Discount& d,
+                                         const SetStrengths& strengths, SetStrengths& extended,
+                                         std::string& why) {
+    Laminate lam = original;
+    extended = strengths;
+    extended.resize(original.sets.size());
+    // One degraded set for each (set, condition) that a failed ply needs, in ply order.
+    std::vector<std::pair<int, PlyCondition>> made;
+    for (std::size_t k = 0; k < lam.plies.size(); ++k) {
+        const PlyCondition cond = d.plies[k];
+        if (cond == PlyCondition::Intact) continue;
+        const int m = original.plies[k].set;
+        auto at = std::find(made.begin(), made.end(), std::make_pair(m, cond));
+        if (at == made.end()) {
+            const MaterialSet& s = original.sets[m - 1];
+            MaterialSet g = s;
+            if (cond == PlyCondition::FibreFailed) g.e1 = s.e1 * DISCOUNT_FACTOR;
+            g.e2 = s.e2 * DISCOUNT_FACTOR;
+            g.g12 = s.g12 * DISCOUNT_FACTOR;
+            g.g12Derived = !g12Asked(g.e1, g.e2);
+            // Where the program does not ask G12 it takes e1 / (2 (1 + nu12)): only right
+            // when that is the degraded G12.
+            if (g.g12Derived && std::fabs(g.e1 / ((g.nu12 + 1.0) * 2.0) - g.g12) > 1e-6 * g.g12) {
+                why = "the degraded copy of material set " + std::to_string(m) +
+                      " has moduli within 0.1 % of each other, so the program would not take "
+                      "its shear modulus";
+                return std::nullopt;
+            }
+            if (lam.sets.size() >= 10) {
+                why = "the program's ten material sets run out: the answers have " +
+                      std::to_string(original.sets.size()) + " and the failed plies need " +
+                      std::to_string(made.size() + 1) + " or more degraded copies";
+                return std::nullopt;
+            }
+            lam.sets.push_back(g);
+            extended.push_back(strengths[m - 1]);
+            made.emplace_back(m, cond);
+            at = made.end() - 1;
+        }
+        lam.plies[k].set = static_cast<int>(original.sets.size() + (at - made.begin()) + 1);
+    }
+    return lam;
+}
+
+double loadWork(const std::array<double, 6>& loads, const std::array<double, 6>& e) {
+    double w = 0;
+    for (int i = 0; i < 6; ++i) w += loads[i] * e[i];
+    return w;
+}
+
+void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& extended,
+                     const std::vector<PlyState>& states, double work, const std::vector<PlyState>* base) {
+    const bool failedBefore = !d.steps.empty();
+    if (!d.intactWork) d.intactWork = work;
+    if (failedBefore && std::fabs(work) > COLLAPSE * std::fabs(*d.intactWork)) {
+        d.finished = true;
+        d.lastPly = d.loadFactor;
+        d.stop = "the laminate's stiffness against the loads is no more than its failed plies' (its "
+                 "deformation under them " + shortest(COLLAPSE) + " times the intact laminate's)";
+        return;
+    }
+    struct Candidate {
+        int ply;
+        Face face;
+        Failure failure;
+    };
+    std::vector<Candidate> candidates;
+    for (std::size_t k = 0; k < states.size(); ++k) {
+        if (d.plies[k] == PlyCondition::FibreFailed) continue;
+        const int m = degraded.plies[k].set;
+        const Allowables a = allowablesOf(*extended[m - 1], degraded.sets[m - 1]);
+        std::optional<Candidate> best;
+        for (int f = 0; f < 3; ++f) {
+            FaceLoad load{states[k].faces[f].sigma, states[k].faces[f].eps};
+            FaceLoad fixed;
+            if (base) fixed = FaceLoad{(*base)[k].faces[f].sigma, (*base)[k].faces[f].eps};
+            if (d.plies[k] == PlyCondition::MatrixFailed) {
+                // Only its fibres carry load: the transverse and shear parts are not held.
+                load.sigma[1] = load.sigma[2] = fixed.sigma[1] = fixed.sigma[2] = 0;
+                load.eps[1] = load.eps[2] = fixed.eps[1] = fixed.eps[2] = 0;
+            }
+            Failure x = failureFactor(d.criterion, a, fixed, load);
+            if (x.factor && (!best || *x.factor < *best->failure.factor))
+                best = Candidate{static_cast<int>(k + 1), static_cast<Face>(f), x};
+        }
+        if (best) candidates.push_back(*best);
+    }
+    if (candidates.empty()) {
+        d.finished = true;
+        if (failedBefore) {
+            d.lastPly = d.loadFactor;
+            d.stop = "no ply that still carries load fails at any factor";
+        } else {
+            d.stop = "no load factor makes any ply fail";
+        }
+        return;
+    }
+    double least = INFINITY;
+    for (const Candidate& c : candidates) least = std::min(least, *c.failure.factor);
+    DiscountStep step;
+    step.loadFactor = std::max(d.loadFactor, least);
+    step.sets = static_cast<int>(degraded.sets.size());
+    for (const Candidate& c : candidates) {
+        if (*c.failure.factor > least * (1 + 1e-6)) continue;
+        step.plies.push_back(c.ply);
+        step.modes.push_back(c.failure.mode);
+        step.faces.push_back(c.face);
+        PlyCondition& cond = d.plies[c.ply - 1];
+        cond = isFibreMode(c.failure.mode) ? PlyCondition::FibreFailed : PlyCondition::MatrixFailed;
+    }
+    d.loadFactor = step.loadFactor;
+    d.steps.push_back(step);
+    if (std::all_of(d.plies.begin(), d.plies.end(), [](PlyCondition c) { return c == PlyCondition::FibreFailed; })) {
+        d.finished = true;
+        d.lastPly = d.loadFactor;
+        d.stop = "every ply has failed in a fibre mode";
+    }
+}
+
+}  // namespace kit

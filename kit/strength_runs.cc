@@ -1,0 +1,187 @@
+#include "kit/strength_runs.h"
+
+#include <cstdio>
+
+#include "kit/files.h"
+#include "kit/laminate_case.h"
+#include "kit/load.h"
+#include "kit/render.h"
+#include "kit/runner.h"
+
+namespace kit {
+
+namespace {
+constexpr std::size_t CASE_LIMIT = 1 << 20;
+
+int reportOf(const Results& r, const std::string& what) {
+    std::fprintf(stderr, "%s\n", r.end.report->c_str());
+    std::fprintf(stderr, "lamvis2-kit: %s ended in the report above: no strength numbers\n", what.c_str());
+    return 1;
+}
+}  // namespace
+
+int loadStrengthInput(const StrengthSource& source, StrengthInput& input) {
+    std::string error;
+    std::optional<CaseFile> theCase;
+    if (isCaseFile(source.answers)) {
+        std::optional<std::string> bytes = readSmallFile(source.answers, CASE_LIMIT, error);
+        if (bytes) theCase = readCase(*bytes, source.answers, error);
+        if (!theCase) return trouble(error);
+    }
+    // The strengths: a strengths file's, or the case's own.
+    std::vector<CaseSet> strengthSets;
+    std::string strengthsFile = source.strengths;
+    if (!source.strengths.empty()) {
+        std::optional<std::string> bytes = readSmallFile(source.strengths, CASE_LIMIT, error);
+        std::optional<StrengthsFile> file;
+        if (bytes) file = readStrengths(*bytes, source.strengths, error);
+        if (!file) return trouble(error);
+        strengthSets = file->sets;
+    } else if (theCase) {
+        strengthSets = theCase->sets;
+        strengthsFile = source.answers;
+    } else {
+        return trouble(source.answers + ":1: an answer file holds no strengths: give --strengths "
+                       "FILE, or a case file whose [[set]] tables have them");
+    }
+
+    std::optional<Laminate> lam = theCase ? laminateOfCase(*theCase) : std::nullopt;
+    if (source.needResults || !lam) {
+        LoadOptions load;
+        load.answers = source.answers;
+        load.program = source.program;
+        load.jobs = source.jobs;
+        if (!loadResults(source.results, load, input.results, error)) return trouble(error);
+        if (input.results.end.report && !input.results.find("ply[1].sigma-1"))
+            return reportOf(input.results, source.results.empty() ? "the run of " + source.answers : source.results);
+        std::string why;
+        lam = laminateOf(input.results, why);
+        if (!lam) return trouble(source.answers + ": " + why);
+    }
+    input.laminate = *lam;
+    std::vector<int> plySets;
+    for (const LayupPly& p : lam->plies) plySets.push_back(p.set);
+    if (std::string missing = missingStrengths(strengthsFile, strengthSets, plySets); !missing.empty())
+        return trouble(missing);
+    input.strengths = caseStrengths(strengthSets);
+    return 0;
+}
+
+std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& command,
+                                           const Laminate& laminate, std::string& error) {
+    ProcessResult run = runCaptured(command, laminateAnswers(laminate));
+    if (!run.error.empty()) {
+        error = run.error;
+        return std::nullopt;
+    }
+    Results r = readResults("(run)", run.out, run.err, run.status);
+    if (!r.ok() || r.end.report || !r.find("ply[1].sigma-1")) {
+        error = "the program's run ended " +
+                (r.end.report ? "in the report \"" + oneLine(*r.end.report) + "\"" : r.end.where);
+        return std::nullopt;
+    }
+    // The inputs are known here, not paired: the check of the printed stresses uses them.
+    DerivedStresses d = deriveStresses(r, laminate);
+    if (!d.ok()) {
+        error = d.error;
+        return std::nullopt;
+    }
+    return d;
+}
+
+namespace {
+bool anyLoad(const std::array<double, 6>& loads) {
+    for (double v : loads)
+        if (v != 0) return true;
+    return false;
+}
+}  // namespace
+
+DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
+                        const SetStrengths& strengths, Criterion criterion,
+                        const std::optional<std::array<double, 6>>& fixed) {
+    DiscountRun out;
+    out.discount = startDiscount(criterion, laminate.plies.size());
+    const bool withBase = fixed && anyLoad(*fixed);
+    while (!out.discount.finished) {
+        SetStrengths extended;
+        std::string why;
+        std::optional<Laminate> degraded = degradedLaminate(laminate, out.discount, strengths, extended, why);
+        if (!degraded) {
+            out.discount.stop = why;
+            return out;
+        }
+        std::optional<DerivedStresses> base;
+        if (withBase) {
+            Laminate alone = *degraded;
+            alone.loads = *fixed;
+            ++out.runs;
+            base = runLaminate(command, alone, why);
+            if (!base) {
+                out.error = why;
+                return out;
+            }
+            for (std::size_t i = 0; i < 6; ++i) degraded->loads[i] += (*fixed)[i];
+        }
+        ++out.runs;
+        std::optional<DerivedStresses> run = runLaminate(command, *degraded, why);
+        if (!run) {
+            out.error = why;
+            return out;
+        }
+        if (base) {  // the scaled loads' own part: the run's less the fixed loads'
+            for (std::size_t k = 0; k < run->plies.size(); ++k)
+                for (int f = 0; f < 3; ++f)
+                    for (int i = 0; i < 3; ++i) {
+                        run->plies[k].faces[f].sigma[i] -= base->plies[k].faces[f].sigma[i];
+                        run->plies[k].faces[f].eps[i] -= base->plies[k].faces[f].eps[i];
+                    }
+            for (int i = 0; i < 6; ++i) run->deformation[i] -= base->deformation[i];
+        }
+        advanceDiscount(out.discount, *degraded, extended, run->plies,
+                        loadWork(laminate.loads, run->deformation), base ? &base->plies : nullptr);
+    }
+    return out;
+}
+
+std::string discountText(const DiscountRun& run) {
+    const Discount& d = run.discount;
+    std::string out = std::string("\nLast-ply failure by ply discount, ") + criterionName(d.criterion) +
+                      " (a failed ply's E2 and G12, or after a fibre failure all its moduli, times " +
+                      shortest(DISCOUNT_FACTOR) + ")\n\n step  load factor  sets  plies failed (mode, face)\n";
+    for (std::size_t s = 0; s < d.steps.size(); ++s) {
+        const DiscountStep& step = d.steps[s];
+        char head[64];
+        std::snprintf(head, sizeof head, "%5zu %12s %5d  ", s + 1, fiveDigits(step.loadFactor).c_str(), step.sets);
+        out += head;
+        for (std::size_t i = 0; i < step.plies.size(); ++i)
+            out += (i ? ", " : "") + std::to_string(step.plies[i]) + " (" + modeName(step.modes[i]) + ", " +
+                   FACE_NAMES[step.faces[i]] + ")";
+        out += "\n";
+    }
+    out += std::string("last-ply ") + criterionName(d.criterion) + ": ";
+    if (!run.error.empty()) out += "not found: " + run.error;
+    else if (d.lastPly) out += "R = " + fiveDigits(*d.lastPly) + " (" + d.stop + ")";
+    else out += "not reached: " + d.stop;
+    out += "; " + std::to_string(run.runs) + " run(s) of the program\n";
+    return out;
+}
+
+std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate) {
+    const Discount& d = run.discount;
+    const std::string base = std::string("last-ply.") + criterionName(d.criterion);
+    std::vector<Quantity> qs;
+    if (d.lastPly) {
+        qs.push_back(strengthQuantity(base, *d.lastPly));
+        for (int j = 0; j < 6; ++j) qs.push_back(strengthQuantity(base + "." + LOAD_NAMES[j], *d.lastPly * laminate.loads[j]));
+    } else {
+        qs.push_back(strengthQuantity(base, std::nullopt, "not reached"));
+    }
+    qs.push_back(strengthQuantity(base + ".steps", static_cast<double>(d.steps.size())));
+    qs.push_back(strengthQuantity(base + ".runs", run.runs));
+    qs.front().note = run.error.empty() ? d.stop : run.error;
+    for (std::size_t i = 1; i < qs.size(); ++i) qs[i].note = "derived";
+    return qs;
+}
+
+}  // namespace kit
