@@ -1,6 +1,7 @@
 // The kit's library as a WebAssembly reactor for the browser page (web/src/kit.js): a small
-// C ABI, bytes in and the JSON of `lamvis2-kit read --json` out, so that the page reads a
-// run, names its numbers and derives quantities with the kit's own code. Built only for
+// C ABI, bytes in and the JSON of `lamvis2-kit read --json`, `strength --json` and
+// `case --json` out, so that the page reads a run, names its numbers and derives quantities,
+// strength included, with the kit's own code. Built only for
 // WASI (kit/CMakeLists.txt); no exceptions there, and no file or process calls.
 //
 // The page runs the program once and sees each read of standard input; where the command
@@ -9,6 +10,7 @@
 // at the read that asks for line k + 1, having printed what this run had printed when it
 // asked for it. So the caller gives, for each k, how much standard output there was when
 // line k + 1 was asked for (or -1: never asked, the run ended before).
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -20,10 +22,17 @@
 #include "kit/inputs.h"
 #include "kit/render.h"
 #include "kit/results.h"
+#include "kit/strength.h"
 
 namespace {
 
 std::string result;
+
+// JSON as the command line writes it; a text that is not UTF-8 (an answer line of other bytes)
+// gets the replacement character, where the command line would stop.
+std::string dump(const nlohmann::ordered_json& j) {
+    return j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
 
 std::string_view bytes(const char* at, std::int32_t size) {
     return size <= 0 || at == nullptr ? std::string_view() : std::string_view(at, size);
@@ -41,6 +50,52 @@ std::vector<kit::PrefixRun> prefixRuns(std::string_view out, const std::int32_t*
         runs[k].out = std::string(wanted ? out.substr(0, asked[k]) : out);
     }
     return runs;
+}
+
+// The kit's reading of a run (see kit_read), or nullopt with `result` set to the error.
+std::optional<kit::Results> readRun(const char* out, std::int32_t outSize, const char* err,
+                                    std::int32_t errSize, std::int32_t status, const char* answers,
+                                    std::int32_t answersSize, const std::int32_t* asked,
+                                    std::int32_t askedCount, const char* name, std::int32_t nameSize) {
+    std::string_view outText = bytes(out, outSize);
+    std::optional<std::string_view> errText;
+    if (errSize >= 0) errText = bytes(err, errSize);
+    std::optional<int> exitStatus;
+    if (status >= 0) exitStatus = status;
+    kit::Results r = kit::readResults(std::string(bytes(name, nameSize)), outText, errText, exitStatus);
+    if (!r.ok()) {
+        nlohmann::ordered_json j;
+        j["error"] = r.error;
+        j["line"] = r.errorLine;
+        result = dump(j);
+        return std::nullopt;
+    }
+    if (askedCount > 0) {
+        std::vector<std::string> lines = kit::answerLines(bytes(answers, answersSize));
+        std::vector<kit::PrefixRun> runs = prefixRuns(outText, asked, askedCount);
+        kit::InputPairing pairing;
+        if (runs.size() == lines.size() + 1) pairing = kit::pairInputs(lines, runs);
+        else pairing.error = "one read position for each line and one after the last is needed";
+        if (!pairing.error.empty()) {
+            r.warnings.push_back("the inputs are not known: " + pairing.error);
+        } else {
+            for (kit::Quantity& q : pairing.inputs) r.quantities.push_back(std::move(q));
+            if (pairing.endedEarly)
+                r.warnings.push_back("the answers end while the program still asks");
+            if (pairing.unusedLines > 0)
+                r.warnings.push_back(std::to_string(pairing.unusedLines) +
+                                     " line(s) after the run's end are not read");
+        }
+    }
+    for (kit::Quantity& q : kit::deriveQuantities(r)) r.quantities.push_back(std::move(q));
+    return r;
+}
+
+std::uint32_t failWith(const std::string& why) {
+    nlohmann::ordered_json j;
+    j["error"] = why;
+    result = dump(j);
+    return static_cast<std::uint32_t>(result.size());
 }
 
 }  // namespace
@@ -70,38 +125,47 @@ __attribute__((export_name("kit_read"))) std::uint32_t kit_read(
         std::int32_t status, const char* answers, std::int32_t answersSize,
         const std::int32_t* asked, std::int32_t askedCount, const char* name,
         std::int32_t nameSize) {
-    std::string_view outText = bytes(out, outSize);
-    std::optional<std::string_view> errText;
-    if (errSize >= 0) errText = bytes(err, errSize);
-    std::optional<int> exitStatus;
-    if (status >= 0) exitStatus = status;
-    kit::Results r = kit::readResults(std::string(bytes(name, nameSize)), outText, errText, exitStatus);
-    if (!r.ok()) {
-        nlohmann::ordered_json j;
-        j["error"] = r.error;
-        j["line"] = r.errorLine;
-        result = j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-        return kit_result_size();
-    }
-    if (askedCount > 0) {
-        std::vector<std::string> lines = kit::answerLines(bytes(answers, answersSize));
-        std::vector<kit::PrefixRun> runs = prefixRuns(outText, asked, askedCount);
-        kit::InputPairing pairing;
-        if (runs.size() == lines.size() + 1) pairing = kit::pairInputs(lines, runs);
-        else pairing.error = "one read position for each line and one after the last is needed";
-        if (!pairing.error.empty()) {
-            r.warnings.push_back("the inputs are not known: " + pairing.error);
-        } else {
-            for (kit::Quantity& q : pairing.inputs) r.quantities.push_back(std::move(q));
-            if (pairing.endedEarly)
-                r.warnings.push_back("the answers end while the program still asks");
-            if (pairing.unusedLines > 0)
-                r.warnings.push_back(std::to_string(pairing.unusedLines) +
-                                     " line(s) after the run's end are not read");
-        }
-    }
-    for (kit::Quantity& q : kit::deriveQuantities(r)) r.quantities.push_back(std::move(q));
-    result = kit::toJson(r).dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
+                                            asked, askedCount, name, nameSize);
+    if (r) result = dump(kit::toJson(*r));
+    return kit_result_size();
+}
+
+// `lamvis2-kit strength --json` of a run (the arguments of kit_read) with `strengths`, a
+// strengths file (TOML: a [[set]] table a set, in order), `criteria` a list as --criteria
+// takes it ("all", "tsai-wu,hashin") and `factor` the load factor (not a number: none).
+// {"error": ...} when there are no strength numbers, and why.
+__attribute__((export_name("kit_strength"))) std::uint32_t kit_strength(
+        const char* out, std::int32_t outSize, const char* err, std::int32_t errSize,
+        std::int32_t status, const char* answers, std::int32_t answersSize,
+        const std::int32_t* asked, std::int32_t askedCount, const char* name,
+        std::int32_t nameSize, const char* strengths, std::int32_t strengthsSize,
+        const char* criteria, std::int32_t criteriaSize, double factor) {
+    std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
+                                            asked, askedCount, name, nameSize);
+    if (!r) return kit_result_size();
+    std::string bad;
+    std::optional<std::vector<kit::Criterion>> list = kit::criteriaNamed(bytes(criteria, criteriaSize), bad);
+    if (!list) return failWith("unknown criterion \"" + bad + "\"");
+    std::string error;
+    std::optional<kit::StrengthsFile> file = kit::readStrengths(bytes(strengths, strengthsSize), "strengths", error);
+    if (!file) return failWith(error);
+    if (r->end.report && !r->find("ply[1].sigma-1"))
+        return failWith("the run ended in its report: " + kit::oneLine(*r->end.report));
+    std::string why;
+    std::optional<kit::Laminate> laminate = kit::laminateOf(*r, why);
+    if (!laminate) return failWith(why);
+    std::vector<int> plySets;
+    for (const kit::LayupPly& p : laminate->plies) plySets.push_back(p.set);
+    if (std::string missing = kit::missingStrengths("strengths", file->sets, plySets); !missing.empty())
+        return failWith(missing);
+    kit::StrengthOptions options;
+    options.criteria = *list;
+    if (std::isfinite(factor)) options.factor = factor;
+    kit::StrengthReport report = kit::strengthOf(*r, *laminate, kit::caseStrengths(file->sets), options);
+    if (!report.ok()) return failWith(report.error);
+    for (kit::Quantity& q : report.quantities) r->quantities.push_back(std::move(q));
+    result = dump(kit::toJson(*r));
     return kit_result_size();
 }
 
@@ -116,7 +180,7 @@ __attribute__((export_name("kit_case"))) std::uint32_t kit_case(const char* text
     nlohmann::ordered_json j;
     if (c) j = kit::toJson(*c);
     else j["error"] = error;
-    result = j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    result = dump(j);
     return kit_result_size();
 }
 

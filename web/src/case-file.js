@@ -49,6 +49,15 @@ export function caseText(values, title) {
   return { text: `${lines.join('\n')}\n` };
 }
 
+// The strengths of the form's sets as a strengths file (a [[set]] table a set, in order, empty
+// for a set without them), or null when no set has strengths.
+export function strengthsText(values) {
+  const given = values.sets.map((s) => STRENGTH_FIELDS.filter((f) => s.strengths[f].trim() !== '')
+    .map((f) => `${f} = ${tomlNumber(s.strengths[f])}`));
+  if (given.every((g) => g.length === 0)) return null;
+  return given.map((g) => ['[[set]]', ...g].join('\n')).join('\n\n') + '\n';
+}
+
 // Reads a case file's text with the kit: { answers, strengths: [per set, or null], title }
 // or { error: 'NAME:LINE: what' }.
 export function caseForForm(text, name) {

@@ -1,9 +1,11 @@
 // The form's runs: the program run on the laminate form (each question answered from the
 // field it asks for, what was not asked said at the field), an edit run again at once, and
 // answer files loaded into the form as the program reads them.
-import { fieldKey, inputsOf, MAX_PLIES, MAX_SETS } from './dialogue.js';
+import { fieldKey, firstNumber, inputsOf, MAX_PLIES, MAX_SETS } from './dialogue.js';
 import { baseName, isText, textToBytes } from './bytes.js';
-import { caseForForm } from './case-file.js';
+import { caseForForm, strengthsText } from './case-file.js';
+import { kitRunOf } from './runs.js';
+import { readStrength } from './kit.js';
 import { endText } from './runs.js';
 
 const $ = (id) => document.getElementById(id);
@@ -116,6 +118,8 @@ export class FormRuns {
       if (fromButton) this.page.showReport();
     };
     self = this.runs.startTerminal({ answer, kind: 'form', name: name ?? this.name, onEnd });
+    self.formValues = values;
+    self.criteria = form.criteria();
     this.last = self;
     return self;
   }
@@ -124,7 +128,7 @@ export class FormRuns {
   // answered in a run of them) and runs it with the values as the program took them. A file
   // that is not text is refused, the form left as it was. Returns a promise of the run's
   // status (null when nothing ran).
-  async load(bytes, name, { strengths = null, notes = [] } = {}) {
+  async load(bytes, name, { strengths = null, notes = [], warnLimits = true } = {}) {
     if (!isText(bytes)) {
       $('form-notes').textContent = `${name} is not a text file (it holds control characters or NUL bytes): ` +
         'it was not loaded, and the form is as it was.';
@@ -136,7 +140,7 @@ export class FormRuns {
     if (strengths !== null) inputs.sets.forEach((s, i) => { s.strengths = strengths[i] ?? undefined; });
     this.form.fill(inputs);
     this.name = name;
-    this.warnings = [...notes, ...limitWarnings(reads)];
+    this.warnings = [...notes, ...(warnLimits ? limitWarnings(reads) : [])];
     const started = this.run({ name, loaded: true });
     return started === null ? null : started.finished;
   }
@@ -150,7 +154,17 @@ export class FormRuns {
       $('form-notes').textContent = `Not loaded, the form is as it was: ${read.error}`;
       return null;
     }
-    return this.load(textToBytes(read.answers), baseName(name), { strengths: read.strengths, notes: read.notes });
+    // The kit wrote the answers, within the program's limits: no line goes astray.
+    return this.load(textToBytes(read.answers), baseName(name), { strengths: read.strengths, notes: read.notes, warnLimits: false });
+  }
+
+  // The kit's strength of a run of the form, with the strengths, criteria and load factor the
+  // form held when it ran; null when no set has strengths.
+  strengthOf(run) {
+    const strengths = run.formValues === undefined ? null : strengthsText(run.formValues);
+    if (strengths === null) return null;
+    const factor = run.formValues.factor.trim() === '' ? null : firstNumber(run.formValues.factor);
+    return readStrength(kitRunOf(run), { strengths, criteria: run.criteria.join(','), factor });
   }
 
   // The answer file that the last run of the form typed.

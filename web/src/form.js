@@ -7,6 +7,7 @@ import { SET_FIELDS, LOADS, MAX_SETS, MAX_PLIES, firstNumber } from './dialogue.
 // The strengths of a set, as the case format names them: magnitudes, all positive; f12star
 // (Tsai-Wu's normalised interaction, |f12star| < 1) optional.
 export const STRENGTH_FIELDS = ['xt', 'xc', 'yt', 'yc', 's', 'f12star'];
+export const CRITERIA = ['max-stress', 'max-strain', 'tsai-hill', 'tsai-wu', 'hoffman', 'hashin'];
 const STRENGTH_NAMES = {
   xt: 'Xt, fibre tension strength', xc: 'Xc, fibre compression strength', yt: 'Yt, transverse tension strength',
   yc: 'Yc, transverse compression strength', s: 'S, in-plane shear strength', f12star: 'F12*, Tsai-Wu interaction',
@@ -33,6 +34,16 @@ export class LaminateForm {
     this.loads = root.querySelector('#loads');
     for (const load of LOADS) this.loads.append(this.labelled(load, `load.${load}`));
     this.loads.append(this.labelled('relaxation time', 'relaxation'));
+    const factor = this.input('strength.factor', '');
+    factor.firstChild.setAttribute('aria-label', 'load factor');
+    root.querySelector('#factor-field').append(factor);
+    for (const c of CRITERIA) {
+      const label = document.createElement('label');
+      const box = Object.assign(document.createElement('input'), { type: 'checkbox', name: 'criterion', value: c, checked: true });
+      box.setAttribute('aria-label', c);
+      label.append(box, ` ${c}`);
+      root.querySelector('#criteria').append(label);
+    }
     root.querySelector('#add-set').addEventListener('click', () => {
       this.addSet({});
       this.changed();
@@ -182,7 +193,15 @@ export class LaminateForm {
     }
     const plies = [];
     for (let n = 1; n <= this.plies.rows.length; n++) plies.push({ set: value(`ply.${n}.set`), angle: value(`ply.${n}.angle`) });
-    return { sets, plies, loads: Object.fromEntries(LOADS.map((l) => [l, value(`load.${l}`)])), relaxation: value('relaxation') };
+    return {
+      sets, plies, loads: Object.fromEntries(LOADS.map((l) => [l, value(`load.${l}`)])), relaxation: value('relaxation'),
+      factor: value('strength.factor'),
+    };
+  }
+
+  // The failure criteria ticked.
+  criteria() {
+    return CRITERIA.filter((c) => this.root.querySelector(`input[name="criterion"][value="${c}"]`)?.checked);
   }
 
   // Replaces the content; fields that `values` lacks are left empty (loads: 0).
@@ -242,6 +261,7 @@ export class LaminateForm {
       for (const f of STRENGTH_FIELDS.slice(0, 5)) {
         if (!NUMBER.test(s.strengths[f]) || !(firstNumber(s.strengths[f]) > 0)) mark(`strength.${i + 1}.${f}`, 'a positive number (or no strengths for this set)');
       }
+      if (this.criteria().length === 0) mark('strength.factor', 'tick at least one criterion');
       const f12 = s.strengths.f12star;
       if (f12.trim() !== '' && (!NUMBER.test(f12) || !(Math.abs(firstNumber(f12)) < 1))) mark(`strength.${i + 1}.f12star`, 'a number between -1 and 1 (empty: -0.5)');
     });
@@ -257,6 +277,9 @@ export class LaminateForm {
       if (!NUMBER.test(p.angle)) mark(`ply.${i + 1}.angle`, 'not a number');
     });
     for (const l of LOADS) if (!NUMBER.test(values.loads[l])) mark(`load.${l}`, 'not a number');
+    if (values.factor.trim() !== '' && (!NUMBER.test(values.factor) || !(firstNumber(values.factor) > 0))) {
+      mark('strength.factor', 'a positive number (ultimate over limit load), or empty');
+    }
     if (!NUMBER.test(values.relaxation)) mark('relaxation', 'not a number');
     return bad;
   }

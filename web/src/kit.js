@@ -50,7 +50,19 @@ function place(value) {
 // file), `answers` the lines given to it with `asked` (one entry a line and one after: the
 // length of standard output when that line was asked for, -1 if never), `name` its name.
 // A text that is not a results file gives { error, line }.
-export function readRun({ stdout, stderr = null, status = null, answers = null, asked = null, name = '' }) {
+export function readRun(run) {
+  return call('kit_read', run);
+}
+
+// `lamvis2-kit strength --json` of a run (the arguments of readRun) with `strengths`, a
+// strengths file's text (TOML: a [[set]] table a set, in order), `criteria` a list as
+// --criteria takes it ('all', 'tsai-wu,hashin') and `factor` the load factor (null: none).
+// { error } when there are no strength numbers, and why.
+export function readStrength(run, { strengths, criteria = 'all', factor = null }) {
+  return call('kit_strength', run, [strengths, criteria], factor ?? NaN);
+}
+
+function call(entry, { stdout, stderr = null, status = null, answers = null, asked = null, name = '' }, texts = [], number = null) {
   if (instance === null) throw new Error('the kit library is not loaded yet');
   const placed = [];
   const put = (value) => {
@@ -63,13 +75,20 @@ export function readRun({ stdout, stderr = null, status = null, answers = null, 
   const ans = answers === null ? null : put(answers);
   const pos = asked === null ? null : put(Int32Array.from(asked));
   const label = put(name);
-  const size = instance.kit_read(out.at, out.size, err?.at ?? 0, err === null ? -1 : err.size,
+  const extra = texts.flatMap((t) => {
+    const p = put(utf8Bytes(t));
+    return [p.at, p.size];
+  });
+  const size = instance[entry](out.at, out.size, err?.at ?? 0, err === null ? -1 : err.size,
     status ?? -1, ans?.at ?? 0, ans?.size ?? 0, pos?.at ?? 0, asked === null ? 0 : asked.length,
-    label.at, label.size);
+    label.at, label.size, ...extra, ...(number === null ? [] : [number]));
   const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
   for (const p of placed) instance.kit_free(p.at);
   return JSON.parse(json);
 }
+
+// A text as one character per byte of its UTF-8 form.
+const utf8Bytes = (text) => String.fromCharCode(...new TextEncoder().encode(text));
 
 // `lamvis2-kit case --json` of a case file's text (TOML): the case as the kit reads it, with
 // the answers it gives the program; { error: 'NAME:LINE: what' } when it breaks a rule.

@@ -70,7 +70,7 @@ const runs = new Runs({
       $('pause-note').classList.remove('active');
       setStatus(endText(run), run.status !== 0);
       updateButtons();
-      report.show(kitReadOf(run), 'this run', run);
+      report.show(kitReadOf(run), 'this run', run, run.kind === 'form' ? formRuns.strengthOf(run) : null);
     },
     linesChanged: () => updateButtons(),
   },
@@ -236,7 +236,7 @@ window.lamvis2 = {
   },
   // The names and values of the run shown, as `lamvis2-kit read --json` gives them, and the
   // kit's whole reading of it.
-  quantities: () => (report.read === null ? [] : quantitiesOf(report.read)),
+  quantities: () => (report.read === null ? [] : quantitiesOf(report.strength?.error === undefined && report.strength ? report.strength : report.read)),
   read: () => report.read,
   // The form: loads an answer file's text into it and runs it (a promise of the status);
   // formAnswers() is the answer file it saves.

@@ -5,18 +5,21 @@ import { renderReport } from './report.js';
 import { tableToCsv } from './csv.js';
 import { baseName, save } from './bytes.js';
 import { endText } from './runs.js';
+import { strengthParts } from './strength-report.js';
 
 const $ = (id) => document.getElementById(id);
 
 export class ReportPanel {
   constructor() {
     this.read = null;       // the kit's reading of what the panel shows
+    this.strength = null;   // and its strength, when the form has strengths
     this.source = '';
     window.addEventListener('beforeprint', () => this.datePrint());
   }
 
   clear() {
     this.read = null;
+    this.strength = null;
     this.setStale(null);
     $('results-message').textContent = 'The tables and plots appear here when a run has printed them.';
     $('csv-buttons').replaceChildren();
@@ -50,9 +53,10 @@ export class ReportPanel {
 
   // Shows the kit's reading of a run or of a results file: `from` the run (null for a
   // results file), `source` what it is called.
-  show(read, source, from) {
+  show(read, source, from, strength = null) {
     this.clear();
     this.read = read;
+    this.strength = strength;
     const found = resultTables(read);
     const message = $('results-message');
     if (!found.transcript) {
@@ -89,6 +93,7 @@ export class ReportPanel {
     print.addEventListener('click', () => window.print());
     buttons.append(print);
     $('plots').append(...renderReport($('report'), found, found.inputs, tables));
+    if (strength !== null) $('report').append(...strengthParts(strength));
     performance.mark('lamvis2-report');
   }
 }

@@ -253,6 +253,11 @@ export class Runs {
 // it read with where it asked for each (a run of more lines than were noted is read without
 // its inputs).
 export function kitReadOf(r) {
+  return readRun(kitRunOf(r));
+}
+
+// What the kit is given of a run (kit.js: readRun, readStrength).
+export function kitRunOf(r) {
   let count = 0;
   let answers = null;
   if (r.kind === 'answers') {
@@ -267,12 +272,12 @@ export function kitReadOf(r) {
   }
   const known = count < NOTED_READS;
   const asked = Array.from({ length: count + 1 }, (_, k) => r.asked[k] ?? -1);
-  return readRun({
+  return {
     stdout: r.stdout,
     stderr: r.stderr,
     status: r.status >= 0 && r.status !== INTERRUPTED_STATUS ? r.status : null,
     answers: known ? answers : null,
     asked: known ? asked : null,
     name: r.name,
-  });
+  };
 }

@@ -65,6 +65,11 @@ export function kitRead(program, answersFile) {
   rmSync(dir, { recursive: true });
   return JSON.parse(run.stdout);
 }
+// `strength --json CASE` (the JSON), and its names and values.
+export function kitStrength(program, caseFile, args = []) {
+  return JSON.parse(spawnSync(kitOf(program), ['strength', '--json', ...args, caseFile], { encoding: 'utf8' }).stdout);
+}
+export const namesAndValues = (quantities) => JSON.stringify(quantities.map((q) => [q.name, q.value]));
 export const kitAnswers = (program, caseFile) => spawnSync(kitOf(program), ['answers', caseFile], { encoding: 'latin1' }).stdout;
 
 export const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];

@@ -86,6 +86,15 @@ async function pageChecks(label, expectedSuspension, driver) {
   check(label, 'a case file loads through the kit, runs as the kit\'s answers do, and saves to the same answers',
     caseStatus === 0 && (await driver.evaluate('window.lamvis2.transcript()')) === nativeTyped(answers.split('\n').slice(0, -1)) &&
     harness.kitAnswers(nativeProgram, savedCase) === answers, answers.slice(0, 80));
+  // Strength through the kit's library: the names and values of `strength --json`, the
+  // tables shown.
+  const strengthCase = join(root, 'verification/strength/aerospatiale_C6_tsai_hill.toml');
+  await driver.evaluate(`window.lamvis2.loadCase(${JSON.stringify(readFileSync(strengthCase, 'utf8'))}, 'c6.toml')`);
+  const strength = await driver.evaluate('JSON.stringify(window.lamvis2.quantities().map((q) => [q.name, q.value]))');
+  const expectedStrength = harness.namesAndValues(harness.kitStrength(nativeProgram, strengthCase).quantities);
+  const strengthTables = await driver.evaluate("document.querySelectorAll('table[data-table=\"strength\"] tbody tr, table[data-table=\"first-ply\"] tr.first-ply').length");
+  check(label, 'strength: lamvis2-kit strength\'s names and values, the first-ply failure highlighted',
+    strength === expectedStrength && strengthTables === 61, `${strengthTables} rows; ${harness.difference(strength, expectedStrength)}`);
   const before = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
   const refused = await driver.evaluate("window.lamvis2.loadCase('title = \"x\"\\n[[set]]\\ne1 = \"many\"\\n', 'bad.toml')");
   const after = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
