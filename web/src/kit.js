@@ -7,11 +7,22 @@ const ENOSYS = 52;
 
 let instance = null;
 let ready = null;
+let source = null;
 
-// Starts compiling the module (its bytes, or a promise of them); resolves once the library
-// can be called.
+// Loads the module from `bytes` (or a promise of them); returns kitReady().
 export function loadKit(bytes) {
-  ready ??= Promise.resolve(bytes).then((b) => WebAssembly.compile(b))
+  source = () => bytes;
+  return kitReady();
+}
+
+// Where the module's bytes will come from: `bytes()`, called when the library is first
+// wanted (kitReady).
+export function kitSource(bytes) {
+  source = bytes;
+}
+
+function start() {
+  return Promise.resolve(source()).then((b) => WebAssembly.compile(b))
     .then((module) => {
       const imports = {};
       for (const { module: space, name, kind } of WebAssembly.Module.imports(module)) {
@@ -28,8 +39,11 @@ export function loadKit(bytes) {
   return ready;
 }
 
-// Resolves once the library can be called (after loadKit).
-export const kitReady = () => ready;
+// Resolves once the library can be called (after loadKit), starting to load it if need be.
+export function kitReady() {
+  ready ??= start();
+  return ready;
+}
 
 const utf8 = new TextDecoder();
 

@@ -5,7 +5,7 @@ import moduleBase64 from 'lamvis2:module';
 import kitModuleBase64 from 'lamvis2:kit-module';
 import examples from 'lamvis2:examples';
 import { preferredSuspension } from './wasi-host.js';
-import { loadKit, readCase, readRun } from './kit.js';
+import { kitReady, kitSource, readCase, readRun } from './kit.js';
 import { quantitiesOf } from './results.js';
 import { createTerminal, screenText } from './terminal.js';
 import { Runs, endText, kitReadOf } from './runs.js';
@@ -19,9 +19,12 @@ const $ = (id) => document.getElementById(id);
 const suspension = preferredSuspension();
 document.documentElement.dataset.suspension = suspension;
 
-// The program first; the kit's library, which only reads a run once it has ended, after it.
+// The program first; the kit's library, which only reads a run once it has ended, once the
+// first prompt is shown (or sooner, when it is wanted first).
 const compiled = inflateBase64(moduleBase64).then((bytes) => WebAssembly.compile(bytes));
-const kitLoaded = loadKit(compiled.then(() => inflateBase64(kitModuleBase64)));
+kitSource(() => inflateBase64(kitModuleBase64));
+let kitLoaded = null;
+const kit = () => (kitLoaded ??= kitReady());
 const terminal = createTerminal($('terminal'), document.querySelector('.terminal-box'));
 const report = new ReportPanel();
 let formRuns = null;
@@ -35,7 +38,10 @@ let firstPromptMarked = false;
 function markFirstPrompt() {
   if (firstPromptMarked) return;
   firstPromptMarked = true;
-  terminal.write('', () => requestAnimationFrame(() => performance.mark('lamvis2-first-prompt')));
+  terminal.write('', () => requestAnimationFrame(() => {
+    performance.mark('lamvis2-first-prompt');
+    setTimeout(kit, 0);
+  }));
 }
 
 // What is shown is of the last run; when the form no longer describes it, the report, the
@@ -114,14 +120,14 @@ async function openAnswers(file) {
 
 async function openResults(file) {
   const text = bytesToText(await fileBytes(file));
-  await kitLoaded;
+  await kit();
   report.show(readRun({ stdout: text, name: file.name }), file.name, null);
 }
 
 // A dropped file is shown when it is a transcript, and run as answers otherwise.
 async function openDropped(file) {
   const bytes = await fileBytes(file);
-  await kitLoaded;
+  await kit();
   const read = readRun({ stdout: bytesToText(bytes), name: file.name });
   if (read.error === undefined) report.show(read, file.name, null);
   else if (mayDiscard()) runs.startAnswers(bytes, baseName(file.name));
@@ -139,7 +145,7 @@ $('form-file').addEventListener('change', async (event) => {
   // A case file by its name (.toml), or by its look: a TOML table or key first.
   const text = bytesToText(bytes);
   if (/\.toml$/i.test(file.name) || /^\s*(#.*\n\s*)*(\[\[?set\]|title\s*=|[a-z-]+\s*=\s*\S)/.test(text)) {
-    await kitLoaded;
+    await kit();
     formRuns.loadCase(new TextDecoder().decode(bytes), file.name);
   } else {
     formRuns.load(bytes, baseName(file.name));
@@ -244,7 +250,7 @@ window.lamvis2 = {
   formAnswers: () => formRuns.answersText(),
   // A case file (TOML) into the form, run (a promise of the status; null when refused), and
   // the form as a case file.
-  loadCase: (text, name = 'case.toml') => kitLoaded.then(() => formRuns.loadCase(text, name)),
+  loadCase: (text, name = 'case.toml') => kit().then(() => formRuns.loadCase(text, name)),
   caseFile: () => caseText(form.read(), formRuns.name ?? 'laminate').text ?? null,
   screen: () => new Promise((resolve) => terminal.write('', () => resolve(screenText(terminal)))),
 };
