@@ -38,7 +38,18 @@ FUZZ_TARGETS ?= format_fuzz input_fuzz dialogue_fuzz results_fuzz case_fuzz
 
 WEB_BUILD_DIR ?= build-web
 
-.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page verify clean
+# The Python package's wheel: Debian's Python (with numpy and pandas), its headers, pybind11,
+# setuptools, wheel and pip; no other package index is reached.
+PYTHON ?= /usr/bin/python3
+NEED_WHEEL := $(NEED_BUILD) python3-dev:/usr/include/python3.11/Python.h \
+              pybind11-dev:/usr/include/pybind11/pybind11.h \
+              python3-setuptools:/usr/lib/python3/dist-packages/setuptools/__init__.py \
+              python3-wheel:/usr/lib/python3/dist-packages/wheel/__init__.py \
+              python3-pip:/usr/lib/python3/dist-packages/pip/__init__.py \
+              python3-numpy:/usr/lib/python3/dist-packages/numpy/__init__.py \
+              python3-pandas:/usr/lib/python3/dist-packages/pandas/__init__.py
+
+.PHONY: all configure build run test install dist sanitize bench fuzz wasm web web-page verify wheel clean
 
 all: build
 
@@ -83,6 +94,18 @@ verify: configure
 	@LAMVIS2_BUILD_DIR=$(BUILD_DIR) python3 -m unittest discover -s verification -p 'test_*.py'
 	@python3 verification/verify.py --program $(BUILD_DIR)/lamvis2 --kit $(BUILD_DIR)/lamvis2-kit \
 	  --build-dir $(BUILD_DIR) --out $(BUILD_DIR)/verification
+
+# The Python package as a wheel, $(BUILD_DIR)/wheel/lamvis2-VERSION-cpXY-cpXY-PLATFORM.whl: the
+# kit's library bound as lamvis2._kit and the program it runs, made from the package staged
+# by the build (target python-package) with Debian's setuptools, offline. Its time stamps are
+# SOURCE_DATE_EPOCH's when set.
+wheel: configure
+	@sh tools/need.sh "make wheel" $(NEED_WHEEL)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target python-package
+	@rm -rf $(BUILD_DIR)/python/build $(BUILD_DIR)/python/lamvis2.egg-info $(BUILD_DIR)/wheel
+	@cd $(BUILD_DIR)/python && $(PYTHON) -m pip wheel --quiet --no-build-isolation --no-deps --no-index \
+	  --wheel-dir ../wheel .
+	@ls $(BUILD_DIR)/wheel/*.whl
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLAMVIS_SANITIZE=ON

@@ -53,4 +53,8 @@ command -v node >/dev/null && KIT_CHECKS_EMULATOR=qemu-aarch64 \
 KIT_CHECKS_EMULATOR=qemu-aarch64 LAMVIS2_EMULATOR=qemu-aarch64 \
   LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
   python3 kit/test/kit_checks.py "$PWD/build-aarch64/lamvis2-kit" "$PWD/build-aarch64/lamvis2" .
+# Strength and envelopes: the aarch64 kit's output byte for byte the native kit's.
+KIT_CHECKS_EMULATOR=qemu-aarch64 LAMVIS2_EMULATOR=qemu-aarch64 \
+  LAMVIS2_PROGRAM="$PWD/build-aarch64/lamvis2" \
+  python3 kit/test/strength_same.py build/lamvis2-kit "$PWD/build-aarch64/lamvis2-kit" .
 elapsed

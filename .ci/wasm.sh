@@ -43,7 +43,7 @@ node -e '
 ' "$module"
 
 # The native build runs the cases and the terminal tests against the module.
-build build -- lamvis2 program_tests lamvis2-kit
+build build -- lamvis2 program_tests lamvis2-kit kit_strength_json
 
 echo "== case files, terminal tests and a dialogue through web/run-wasi.mjs"
 LAMVIS2_EMULATOR="$runner" LAMVIS2_PROGRAM="$module" \
@@ -56,4 +56,14 @@ echo "== differential: $RUNS dialogues through web/run-wasi.mjs, the model and b
 python3 tests/model/differential.py --runs "$RUNS" --seed wasm --jobs "$JOBS" --verbose \
   --emulator "$runner" --timeout 60 --also build/lamvis2 "$module"
 
+
+echo "== the kit's library: strength of the strength cases under Node, byte for byte the native"
+cmake --build build-wasm -j "$JOBS" --target kit_strength_json
+for c in verification/strength/*.toml; do
+  input=$(mktemp)
+  { cat "$c"; printf '%%%%\n'; build/lamvis2-kit answers "$c" | build/lamvis2; } >"$input"
+  cmp <(build/kit_strength_json <"$input") <(node web/run-wasi.mjs build-wasm/kit/kit_strength_json.wasm <"$input") ||
+    { echo "kit_strength_json: $c differs under Node" >&2; rm -f "$input"; exit 1; }
+  rm -f "$input"
+done
 elapsed

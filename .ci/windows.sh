@@ -62,6 +62,8 @@ if command -v node >/dev/null; then
   again env KIT_CHECKS_EMULATOR=wine node kit/test/read_cases.mjs "$kit" tests/cases
 fi
 again env KIT_CHECKS_EMULATOR=wine python3 kit/test/kit_checks.py "$kit" "$program" .
+# Strength and envelopes: the Windows kit's output byte for byte the native kit's.
+again env KIT_CHECKS_EMULATOR=wine python3 kit/test/strength_same.py build/lamvis2-kit "$kit" .
 
 # The verification cases: the Windows program's results must be the native program's.
 again python3 verification/verify.py --check --program "$program" --emulator wine

@@ -6,20 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "kit/derived.h"
+#include "kit/render.h"
 #include "kit/results.h"
 
 namespace kit {
 
-// Whether any of `names` is an input or a quantity derived from the inputs: those need the
-// pairing runs of the answer file (runner.h), the others only the results.
-bool needsInputs(const std::vector<std::string>& names);
-
-// Adds the inputs (from pairing runs of `answers`) and the derived quantities to `r`.
+// Adds the inputs (from pairing runs of `answers`) and the derived quantities to `r`; with
+// the text of the case file that gave the answers, its strength quantities too.
 void addInputsAndDerived(Results& r, const std::string& answers, bool withInputs,
-                         const std::vector<std::string>& command);
-
-// The text of quantity `name` in `r` as a summary cell ("" when it is not there).
-std::string cell(const Results& r, const std::string& name);
+                         const std::vector<std::string>& command, std::string_view caseText = {},
+                         const std::string& caseFile = "");
 
 // A progress bar on standard error, drawn only when standard error is a terminal.
 class Progress {

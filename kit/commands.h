@@ -15,5 +15,6 @@ void addStudy(CLI::App& app, int& status);
 void addAnswers(CLI::App& app, int& status);
 void addCase(CLI::App& app, int& status);
 void addStrength(CLI::App& app, int& status);
+void addEnvelope(CLI::App& app, int& status);
 
 }  // namespace kit

@@ -10,35 +10,6 @@
 #include "kit/runner.h"
 
 namespace kit {
-namespace {
-
-nlohmann::ordered_json differenceJson(const Difference& d) {
-    nlohmann::ordered_json j;
-    j["name"] = d.name;
-    j["table"] = d.table;
-    auto side = [](const std::string& text, std::optional<double> v, int line) {
-        nlohmann::ordered_json s;
-        if (line == 0) return nlohmann::ordered_json(nullptr);
-        s["text"] = text;
-        if (v) s["value"] = *v;
-        else s["value"] = nullptr;
-        s["line"] = line;
-        return s;
-    };
-    j["archived"] = side(d.archivedText, d.archived, d.archivedLine);
-    j["new"] = side(d.newText, d.fresh, d.newLine);
-    if (d.absolute) j["absolute"] = *d.absolute;
-    if (d.relative) {
-        if (std::isinf(*d.relative)) j["relative"] = nullptr;
-        else j["relative"] = *d.relative;
-    }
-    j["marks"] = d.marks;
-    if (!d.why.empty()) j["explained"] = d.why;
-    return j;
-}
-
-}  // namespace
-
 void addCompare(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "compare", "Compare a results file with another or with a new run of its answers, number "
@@ -79,7 +50,7 @@ void addCompare(CLI::App& app, int& status) {
             return;
         }
         if (!o->answers.empty()) {
-            std::optional<std::string> answers = readSmallFile(o->answers, 1 << 20, error);
+            std::optional<std::string> answers = readAnswers(o->answers, error);
             if (!answers) {
                 status = trouble(error);
                 return;
@@ -106,33 +77,7 @@ void addCompare(CLI::App& app, int& status) {
         Comparison c = compareResults(archived, fresh, o->compare);
         std::string out;
         if (o->json) {
-            nlohmann::ordered_json j;
-            j["archived"] = {{"file", archived.file}, {"sha256", archived.sha256}};
-            j["new"] = {{"file", fresh.file}, {"sha256", fresh.sha256}};
-            j["agree"] = c.agree();
-            j["tolerance"] = {{"relative", o->compare.relative}, {"absolute", o->compare.absolute},
-                              {"legacy", o->compare.legacy}};
-            j["tables"] = nlohmann::ordered_json::array();
-            for (const TableTally& t : c.tables)
-                j["tables"].push_back({{"name", t.name}, {"count", t.count}, {"agree", t.agree},
-                                       {"differ", t.differ}, {"explained", t.explained}});
-            j["differences"] = nlohmann::ordered_json::array();
-            for (const Difference& d : c.differences) j["differences"].push_back(differenceJson(d));
-            j["explained"] = nlohmann::ordered_json::array();
-            for (const Difference& d : c.explained) j["explained"].push_back(differenceJson(d));
-            if (c.parting) {
-                auto line = [](const DialogueLine& l) {
-                    return l.line ? nlohmann::ordered_json{{"text", l.text}, {"line", l.line}}
-                                  : nlohmann::ordered_json(nullptr);
-                };
-                j["parting"] = {{"after", c.parting->after}, {"archived", line(c.parting->archived)},
-                                {"new", line(c.parting->fresh)}};
-                if (!c.parting->why.empty()) j["parting"]["explained"] = c.parting->why;
-            } else {
-                j["parting"] = nullptr;
-            }
-            j["end"] = {{"archived", c.archivedEnd}, {"new", c.newEnd}, {"differ", c.endsDiffer}};
-            out = j.dump(1) + "\n";
+            out = toJson(c, archived, fresh, o->compare).dump(1) + "\n";
         } else {
             out = comparisonText(c, archived, fresh, o->compare);
         }

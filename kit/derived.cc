@@ -96,4 +96,19 @@ std::vector<Quantity> deriveQuantities(const Results& r) {
     return out;
 }
 
+bool needsInputs(const std::vector<std::string>& names) {
+    static const char* const FROM_INPUTS[] = {"thickness", "Ex", "Ey", "Gxy", "Efx", "Efy", "Gfxy"};
+    for (const std::string& n : names) {
+        for (const char* d : FROM_INPUTS)
+            if (n == d) return true;
+        bool printed = n.rfind("stiffness[", 0) == 0 || n.rfind("compliance[", 0) == 0 ||
+                       n.rfind("eps-", 0) == 0 || n.rfind("kappa-", 0) == 0 ||
+                       n.rfind("relaxation[", 0) == 0 || n == "nuxy" || n == "nuyx" ||
+                       (n.rfind("ply[", 0) == 0 && n.find("].sigma-") != std::string::npos) ||
+                       (n.rfind("ply[", 0) == 0 && n.find("].number") != std::string::npos);
+        if (!printed) return true;
+    }
+    return false;
+}
+
 }  // namespace kit

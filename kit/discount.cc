@@ -97,7 +97,7 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
                 load.eps[1] = load.eps[2] = fixed.eps[1] = fixed.eps[2] = 0;
             }
             Failure x = failureFactor(d.criterion, a, fixed, load);
-            if (x.factor && (!best || *x.factor < *best->failure.factor))
+            if (x.factor && (!best || *x.factor < *best->failure.factor * (1 - 1e-6)))  // ties: the first face
                 best = Candidate{static_cast<int>(k + 1), static_cast<Face>(f), x};
         }
         if (best) candidates.push_back(*best);

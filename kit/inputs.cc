@@ -81,6 +81,21 @@ std::vector<std::string> answerLines(std::string_view answers) {
     return lines;
 }
 
+std::vector<std::size_t> answerPrefixEnds(std::string_view answers) {
+    std::vector<std::size_t> ends{0};
+    std::size_t lines = answerLines(answers).size();
+    for (std::size_t at = 0, k = 0; k < lines; ++k) {
+        at = answers.find('\n', at);
+        at = at == std::string_view::npos ? answers.size() : at + 1;
+        ends.push_back(at);
+    }
+    return ends;
+}
+
+bool wantedInput(int status, std::string_view err) {
+    return status == 1 && err.find("F6501") != std::string_view::npos;
+}
+
 InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector<PrefixRun>& runs) {
     InputPairing pairing;
     if (runs.size() != lines.size() + 1) {

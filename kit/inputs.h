@@ -32,6 +32,14 @@ struct InputPairing {
     std::string error;              // the runs do not agree with one another
 };
 
+// Where the first k lines of `answers` end, each with its line end as the file has it:
+// element k is the length of the prefix of k lines (k = 0 .. answerLines(answers).size()).
+std::vector<std::size_t> answerPrefixEnds(std::string_view answers);
+
+// Whether a run that ended with `status`, having written `err` to standard error, stopped at
+// a read for want of input (the end-of-input report F6501).
+bool wantedInput(int status, std::string_view err);
+
 // `runs[k]` is the run on the first k lines (runs.size() == lines.size() + 1).
 InputPairing pairInputs(const std::vector<std::string>& lines, const std::vector<PrefixRun>& runs);
 

@@ -5,6 +5,7 @@
 #include "kit/derived.h"
 #include "kit/files.h"
 #include "kit/runner.h"
+#include "kit/strength.h"
 
 namespace kit {
 
@@ -87,6 +88,11 @@ bool loadResults(const std::string& path, const LoadOptions& options, Results& r
         results.warnings.push_back(options.answers + ": " + std::to_string(run.pairing.unusedLines) +
                                    " line(s) after the run's end are not read");
     for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
+    // A case file's strengths give the strength quantities too.
+    if (isCaseFile(options.answers))
+        if (std::optional<std::string> text = readSmallFile(options.answers, ANSWER_FILE_LIMIT, error))
+            addCaseStrength(results, *text, options.answers);
+    error.clear();
     return true;
 }
 

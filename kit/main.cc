@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     kit::addAnswers(app, status);
     kit::addCase(app, status);
     kit::addStrength(app, status);
+    kit::addEnvelope(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

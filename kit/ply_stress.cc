@@ -145,6 +145,12 @@ Mat3 strainTransformation(double angle) {
     return {{{c2, s2, sc}, {s2, c2, -sc}, {-2 * sc, 2 * sc, c2 - s2}}};
 }
 
+Mat3 stressTransformation(double angle) {
+    const CosSin cs = cosSinDegrees(angle);
+    const double c2 = cs.cos * cs.cos, s2 = cs.sin * cs.sin, sc = cs.sin * cs.cos;
+    return {{{c2, s2, 2 * sc}, {s2, c2, -2 * sc}, {-sc, sc, c2 - s2}}};
+}
+
 std::vector<PlyState> plyStates(const Laminate& lam, const std::array<double, 6>& e) {
     const auto z = faceHeights(lam);
     std::vector<PlyState> out;
@@ -190,8 +196,12 @@ DerivedStresses deriveStresses(const Results& r, const Laminate& lam) {
     const char* const stressNames[3] = {"sigma-1", "sigma-2", "sigma-12"};
     for (std::size_t k = 0; k < lam.plies.size(); ++k) {
         const FaceState& mid = out.plies[k].faces[Middle];
-        const Mat3 m = times(reducedStiffness(lam.sets[lam.plies[k].set - 1]),
-                             strainTransformation(lam.plies[k].angle));
+        const Mat3 stiffness = reducedStiffness(lam.sets[lam.plies[k].set - 1]);
+        const Mat3 te = strainTransformation(lam.plies[k].angle);
+        const Mat3 m = times(stiffness, te);
+        // T, turning laminate-axis stresses to material axes, and Q-bar = T^-1 Q Te.
+        const Mat3 t = stressTransformation(lam.plies[k].angle);
+        const Mat3 qbar = times(stressTransformation(-lam.plies[k].angle), m);
         const double z = std::fabs(mid.z);
         for (int i = 0; i < 3; ++i) {
             const std::string name = "ply[" + std::to_string(k + 1) + "]." + stressNames[i];
@@ -202,18 +212,26 @@ DerivedStresses deriveStresses(const Results& r, const Laminate& lam) {
                 return out;
             }
             double rounding = *h, magnitude = 0;
-            for (int j = 0; j < 3; ++j) {
-                rounding += std::fabs(m[i][j]) * (half[j] + z * half[j + 3]);
-                magnitude += std::fabs(m[i][j]) *
-                             (std::fabs(out.deformation[j]) + z * std::fabs(out.deformation[j + 3]));
+            for (int j = 0; j < 3; ++j) rounding += std::fabs(m[i][j]) * (half[j] + z * half[j + 3]);
+            // The program sums Q-bar e0 and Q-bar k0 z in laminate axes and turns the sum with
+            // T, in single precision: its rounding is relative to the terms' sizes on that path
+            // (a stress across the fibres can be a small difference of large ones).
+            for (int l = 0; l < 3; ++l) {
+                double row = 0;
+                for (int j = 0; j < 3; ++j)
+                    row += std::fabs(qbar[l][j]) * (std::fabs(out.deformation[j]) + z * std::fabs(out.deformation[j + 3]));
+                magnitude += std::fabs(t[i][l]) * row;
             }
             // The program turns the angle into radians with 3.14159 in single precision:
-            // its plies sit off the exact angle by up to dtheta, which turns the stresses by
-            // at most 2 dtheta times their size.
+            // its plies sit off the exact angle by up to dtheta. The stresses are Q Te e, and
+            // each entry of Te changes by at most 2 per radian, so they move by at most
+            // dtheta times the row of |Q| times 2 (|e-x| + |e-y| + |gamma-xy|) at the middle.
             const double theta = std::fabs(lam.plies[k].angle) * RADIANS_PER_DEGREE;
             const double dtheta = theta * (1 - PROGRAM_PI / EXACT_PI) + 0x1p-23 * (theta + 1);
-            const double turned = 2 * dtheta *
-                                  (std::fabs(mid.sigma[0]) + std::fabs(mid.sigma[1]) + 2 * std::fabs(mid.sigma[2]));
+            const double strain = std::fabs(out.deformation[0] + mid.z * out.deformation[3]) +
+                                  std::fabs(out.deformation[1] + mid.z * out.deformation[4]) +
+                                  std::fabs(out.deformation[2] + mid.z * out.deformation[5]);
+            const double turned = dtheta * (std::fabs(stiffness[i][0]) + std::fabs(stiffness[i][1]) + std::fabs(stiffness[i][2])) * 2 * strain;
             const double tolerance = rounding + 1e-5 * magnitude + turned;
             const double difference = std::fabs(mid.sigma[i] - *q->value);
             if (!(difference <= tolerance)) {

@@ -48,6 +48,9 @@ Mat3 reducedStiffness(const MaterialSet& set);
 // Laminate-axis strains (eps-xx, eps-yy, gamma-xy) to material-axis strains (eps-1, eps-2,
 // gamma-12) of a ply at `angle` degrees from x to the fibres.
 Mat3 strainTransformation(double angle);
+// Laminate-axis stresses to material-axis stresses (sigma-1, sigma-2, sigma-12); its inverse
+// is the transformation of the negated angle.
+Mat3 stressTransformation(double angle);
 
 enum Face { Bottom = 0, Middle = 1, Top = 2 };
 extern const char* const FACE_NAMES[3];  // "bottom", "middle", "top"
@@ -76,7 +79,7 @@ struct DerivedStresses {
 // From the printed deformation of `results`, checked against its printed middle stresses.
 // The tolerance of each stress is the printed strains' and curvatures' half units carried
 // through the ply's stiffness, plus the printed stress's half unit, plus 1e-5 of the terms'
-// magnitude for the program's single-precision arithmetic, plus the turn of the stresses by
+// magnitude on the program's path (Q-bar in laminate axes, then T) for its single precision, plus the turn of the stresses by
 // the program's angle error (it takes pi as 3.14159 in single precision).
 DerivedStresses deriveStresses(const Results& results, const Laminate& laminate);
 

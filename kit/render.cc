@@ -1,9 +1,38 @@
 #include "kit/render.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace kit {
+namespace {
+
+nlohmann::ordered_json differenceJson(const Difference& d) {
+    nlohmann::ordered_json j;
+    j["name"] = d.name;
+    j["table"] = d.table;
+    auto side = [](const std::string& text, std::optional<double> v, int line) {
+        nlohmann::ordered_json s;
+        if (line == 0) return nlohmann::ordered_json(nullptr);
+        s["text"] = text;
+        if (v) s["value"] = *v;
+        else s["value"] = nullptr;
+        s["line"] = line;
+        return s;
+    };
+    j["archived"] = side(d.archivedText, d.archived, d.archivedLine);
+    j["new"] = side(d.newText, d.fresh, d.newLine);
+    if (d.absolute) j["absolute"] = *d.absolute;
+    if (d.relative) {
+        if (std::isinf(*d.relative)) j["relative"] = nullptr;
+        else j["relative"] = *d.relative;
+    }
+    j["marks"] = d.marks;
+    if (!d.why.empty()) j["explained"] = d.why;
+    return j;
+}
+
+}  // namespace
 
 std::string shortest(double v) {
     char buf[64];
@@ -181,6 +210,45 @@ std::string toCsv(const Results& r) {
                csvField(q.answer) + "\n";
     }
     return out;
+}
+
+std::string cell(const Results& r, const std::string& name) {
+    const Quantity* q = r.find(name);
+    if (q == nullptr) return "";
+    if (q->kind == QuantityKind::Printed) return q->text;
+    if (q->kind == QuantityKind::Input) return q->answer;
+    return q->value ? shortest(*q->value) : q->text;
+}
+
+nlohmann::ordered_json toJson(const Comparison& c, const Results& archived, const Results& fresh,
+                              const CompareOptions& options) {
+    nlohmann::ordered_json j;
+    j["archived"] = {{"file", archived.file}, {"sha256", archived.sha256}};
+    j["new"] = {{"file", fresh.file}, {"sha256", fresh.sha256}};
+    j["agree"] = c.agree();
+    j["tolerance"] = {{"relative", options.relative}, {"absolute", options.absolute},
+                      {"legacy", options.legacy}};
+    j["tables"] = nlohmann::ordered_json::array();
+    for (const TableTally& t : c.tables)
+        j["tables"].push_back({{"name", t.name}, {"count", t.count}, {"agree", t.agree},
+                               {"differ", t.differ}, {"explained", t.explained}});
+    j["differences"] = nlohmann::ordered_json::array();
+    for (const Difference& d : c.differences) j["differences"].push_back(differenceJson(d));
+    j["explained"] = nlohmann::ordered_json::array();
+    for (const Difference& d : c.explained) j["explained"].push_back(differenceJson(d));
+    if (c.parting) {
+        auto line = [](const DialogueLine& l) {
+            return l.line ? nlohmann::ordered_json{{"text", l.text}, {"line", l.line}}
+                          : nlohmann::ordered_json(nullptr);
+        };
+        j["parting"] = {{"after", c.parting->after}, {"archived", line(c.parting->archived)},
+                        {"new", line(c.parting->fresh)}};
+        if (!c.parting->why.empty()) j["parting"]["explained"] = c.parting->why;
+    } else {
+        j["parting"] = nullptr;
+    }
+    j["end"] = {{"archived", c.archivedEnd}, {"new", c.newEnd}, {"differ", c.endsDiffer}};
+    return j;
 }
 
 }  // namespace kit

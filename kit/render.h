@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kit/case_file.h"
+#include "kit/compare.h"
 #include "kit/results.h"
 
 namespace kit {
@@ -14,10 +15,16 @@ nlohmann::ordered_json toJson(const Quantity& q);
 // A case file as the kit read it, with the answers it writes (`lamvis2-kit case --json`).
 nlohmann::ordered_json toJson(const CaseFile& c);
 std::string toText(const Results& r);
+// A comparison as `lamvis2-kit compare --json` writes it.
+nlohmann::ordered_json toJson(const Comparison& c, const Results& archived, const Results& fresh,
+                              const CompareOptions& options);
 std::string toCsv(const Results& r);
 std::string csvField(const std::string& s);
 // A report of two lines on one, for a table cell.
 std::string oneLine(std::string s);
+// The text of quantity `name` in `r` as a summary cell of run and study: printed numbers as
+// printed, inputs as answered, derived ones shortest ("" when it is not there).
+std::string cell(const Results& r, const std::string& name);
 // The shortest text that reads back as `v`.
 std::string shortest(double v);
 

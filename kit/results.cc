@@ -120,6 +120,57 @@ const char* kindName(QuantityKind kind) {
     return "printed";
 }
 
+namespace {
+
+// "[N]" with N a whole number from 1, written without leading zeros; "[last]" too when allowed.
+// Returns what follows it, or nullopt.
+std::optional<std::string_view> index(std::string_view s, bool last) {
+    if (s.empty() || s[0] != '[') return std::nullopt;
+    std::size_t close = s.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    std::string_view n = s.substr(1, close - 1);
+    bool number = !n.empty() && n.size() <= 9 && n[0] != '0' && allDigits(n);
+    if (!number && !(last && n == "last")) return std::nullopt;
+    return s.substr(close + 1);
+}
+
+bool oneOf(std::string_view s, std::initializer_list<std::string_view> names) {
+    for (std::string_view n : names)
+        if (s == n) return true;
+    return false;
+}
+
+}  // namespace
+
+bool isQuantityName(std::string_view name) {
+    const std::initializer_list<std::string_view> DEFORMATION = {
+        "eps-xx", "eps-yy", "eps-xy", "kappa-xx", "kappa-yy", "kappa-xy"};
+    if (oneOf(name, DEFORMATION)) return true;
+    if (oneOf(name, {"nx", "ny", "nxy", "mx", "my", "mxy", "relaxation-time", "pause",
+                     "thickness", "Ex", "Ey", "Gxy", "nuxy", "nuyx", "Efx", "Efy", "Gfxy"}))
+        return true;
+    for (std::string_view matrix : {"stiffness", "compliance"})
+        if (name.substr(0, matrix.size()) == matrix) {
+            std::string_view rest = name.substr(matrix.size());
+            return rest.size() == 5 && rest[0] == '[' && rest[1] >= '1' && rest[1] <= '6' &&
+                   rest[2] == ',' && rest[3] >= '1' && rest[3] <= '6' && rest[4] == ']';
+        }
+    auto indexed = [&](std::string_view prefix, bool last) -> std::optional<std::string_view> {
+        if (name.substr(0, prefix.size()) != prefix) return std::nullopt;
+        return index(name.substr(prefix.size()), last);
+    };
+    if (auto rest = indexed("ply", false))
+        return oneOf(*rest, {".number", ".sigma-1", ".sigma-2", ".sigma-12", ".set", ".angle"});
+    if (auto rest = indexed("relaxation", true)) {
+        if (*rest == ".time") return true;
+        return !rest->empty() && (*rest)[0] == '.' && oneOf(rest->substr(1), DEFORMATION);
+    }
+    if (auto rest = indexed("set", false))
+        return oneOf(*rest, {".e1", ".e2", ".nu12", ".g12", ".thickness", ".creep-fraction"});
+    if (auto rest = indexed("answer", false)) return rest->empty();
+    return false;
+}
+
 int Results::relaxationRows() const {
     for (const TableSummary& t : tables)
         if (t.name == "relaxation") return t.count / 7;

@@ -120,4 +120,8 @@ Results readResults(std::string file, std::string_view bytes,
 
 const char* kindName(QuantityKind kind);
 
+// Whether `name` is one of the names of doc/names.md (printed, input or derived), whether or
+// not a given file holds it: "ply[3].sigma-1", "relaxation[last].time", "Ex".
+bool isQuantityName(std::string_view name);
+
 }  // namespace kit

@@ -102,8 +102,12 @@ void addRun(CLI::App& app, int& status) {
             if (!o->quantities.empty()) {
                 if (withInputs) {
                     std::string error;
-                    if (auto answers = caseAnswers[i] ? caseAnswers[i] : readSmallFile(o->answers[i], 1 << 20, error))
-                        addInputsAndDerived(results, *answers, true, command);
+                    if (auto answers = caseAnswers[i] ? caseAnswers[i] : readSmallFile(o->answers[i], 1 << 20, error)) {
+                        // A case file's strengths give the strength quantities.
+                        std::optional<std::string> caseText;
+                        if (caseAnswers[i]) caseText = readSmallFile(o->answers[i], 1 << 20, error);
+                        addInputsAndDerived(results, *answers, true, command, caseText.value_or(""), o->answers[i]);
+                    }
                 } else {
                     addInputsAndDerived(results, "", false, command);
                 }

@@ -50,12 +50,7 @@ AnsweredRun runAnswers(const std::vector<std::string>& command, const std::strin
     AnsweredRun result;
     std::vector<std::string> lines = answerLines(answers);
     // The prefixes: the first k lines, each with its line end, as the file has them.
-    std::vector<std::size_t> ends{0};
-    for (std::size_t at = 0, k = 0; k < lines.size(); ++k) {
-        at = answers.find('\n', at);
-        at = at == std::string::npos ? answers.size() : at + 1;
-        ends.push_back(at);
-    }
+    std::vector<std::size_t> ends = answerPrefixEnds(answers);
     std::vector<PrefixRun> runs(lines.size() + 1);
     std::vector<std::string> errors(lines.size() + 1);
     forEach(runs.size() + 1, jobs, [&](std::size_t i) {
@@ -66,7 +61,7 @@ AnsweredRun runAnswers(const std::vector<std::string>& command, const std::strin
         ProcessResult r = runCaptured(command, std::string_view(answers).substr(0, ends[i]));
         errors[i] = r.error;
         runs[i].out = std::move(r.out);
-        runs[i].wantedInput = r.status == 1 && r.err.find("F6501") != std::string::npos;
+        runs[i].wantedInput = wantedInput(r.status, r.err);
     });
     for (const std::string& e : errors)
         if (!e.empty()) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "kit/case_file.h"
 #include "kit/render.h"
 
 namespace kit {
@@ -64,6 +65,22 @@ FirstPly firstPlyOf(const std::vector<std::array<std::vector<Failure>, 3>>& fail
     return first;
 }
 
+FirstPly firstPlyFailure(const Laminate& lam, const SetStrengths& strengths, Criterion c,
+                         const std::vector<PlyState>& scaled, const std::vector<PlyState>* base) {
+    std::vector<std::array<std::vector<Failure>, 3>> failures(scaled.size());
+    for (std::size_t k = 0; k < scaled.size(); ++k) {
+        const int m = lam.plies[k].set;
+        const Allowables a = allowablesOf(*strengths[m - 1], lam.sets[m - 1]);
+        for (int f = 0; f < 3; ++f) {
+            FaceLoad fixed;
+            if (base) fixed = FaceLoad{(*base)[k].faces[f].sigma, (*base)[k].faces[f].eps};
+            failures[k][f].push_back(
+                failureFactor(c, a, fixed, FaceLoad{scaled[k].faces[f].sigma, scaled[k].faces[f].eps}));
+        }
+    }
+    return firstPlyOf(failures, 0);
+}
+
 StrengthReport strengthOf(const Results& results, const Laminate& lam,
                           const SetStrengths& strengths, const StrengthOptions& options) {
     StrengthReport rep;
@@ -82,6 +99,9 @@ StrengthReport strengthOf(const Results& results, const Laminate& lam,
     for (std::size_t i = 0; i < rep.criteria.size(); ++i) rep.firstPly.push_back(firstPlyOf(rep.failures, i));
 
     auto& qs = rep.quantities;
+    // Reserved at once: a quantity holds several strings, and regrowing moves them all.
+    qs.reserve(rep.plies.size() * 3 * (6 + 3 * rep.criteria.size()) + rep.criteria.size() * 11 +
+               lam.sets.size() * 6);
     const char* const stressNames[3] = {"sigma-1", "sigma-2", "sigma-12"};
     const char* const strainNames[3] = {"eps-1", "eps-2", "gamma-12"};
     for (std::size_t k = 0; k < rep.plies.size(); ++k)
@@ -131,6 +151,24 @@ StrengthReport strengthOf(const Results& results, const Laminate& lam,
     }
     for (Quantity& q : qs) q.note = "derived";
     return rep;
+}
+
+void addCaseStrength(Results& results, std::string_view caseText, const std::string& caseFile) {
+    std::string error;
+    std::optional<CaseFile> c = readCase(caseText, caseFile, error);
+    if (!c) return;  // the case's answers were refused already
+    SetStrengths strengths = caseStrengths(c->sets);
+    bool any = false;
+    for (const auto& s : strengths) any = any || s.has_value();
+    if (!any) return;
+    std::string why;
+    std::optional<Laminate> lam = laminateOf(results, why);
+    if (lam) {
+        StrengthReport rep = strengthOf(results, *lam, strengths, StrengthOptions{});
+        why = rep.error;
+        for (Quantity& q : rep.quantities) results.quantities.push_back(std::move(q));
+    }
+    if (!why.empty()) results.warnings.push_back(caseFile + ": no strength numbers: " + why);
 }
 
 namespace {

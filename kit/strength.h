@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kit/criteria.h"
@@ -55,8 +56,18 @@ std::vector<std::array<std::vector<Failure>, 3>> plyFailures(
 // The least R over plies and faces (the first ply, then face, on a tie) for criterion i.
 FirstPly firstPlyOf(const std::vector<std::array<std::vector<Failure>, 3>>& failures, std::size_t i);
 
+// The first-ply failure of one criterion when the loads of `scaled` are multiplied on top of
+// those of `base` (none: no fixed loads): the least factor over plies and faces.
+FirstPly firstPlyFailure(const Laminate& laminate, const SetStrengths& strengths, Criterion c,
+                         const std::vector<PlyState>& scaled, const std::vector<PlyState>* base);
+
 StrengthReport strengthOf(const Results& results, const Laminate& laminate,
                           const SetStrengths& strengths, const StrengthOptions& options);
+
+// Adds the strength quantities of every criterion to `results` (whose inputs must be there)
+// when `caseText`, a case file called `caseFile`, gives strengths for the sets of its plies;
+// otherwise, where strengths are given but there can be no numbers, a warning says why.
+void addCaseStrength(Results& results, std::string_view caseText, const std::string& caseFile);
 
 // The report as text: a table of stresses and strains per ply and face, one of each
 // criterion's R and mode, and the first-ply failures.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "kit/envelope.h"
 #include "kit/files.h"
 #include "kit/laminate_case.h"
 #include "kit/load.h"
@@ -88,14 +89,6 @@ std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& comma
     }
     return d;
 }
-
-namespace {
-bool anyLoad(const std::array<double, 6>& loads) {
-    for (double v : loads)
-        if (v != 0) return true;
-    return false;
-}
-}  // namespace
 
 DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
                         const SetStrengths& strengths, Criterion criterion,

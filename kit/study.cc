@@ -19,16 +19,13 @@ bool number(const std::string& s, double& v) {
     return end == s.c_str() + s.size() && std::isfinite(v);
 }
 
-std::string text(double v) {
+}  // namespace
+
+std::string valueText(double v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
 }
-
-}  // namespace
-
-// Grids larger than this are surely a mistake in the step.
-constexpr std::size_t MAX_VALUES = 1000000;
 
 bool parseRange(const std::string& spec, Range& range, std::string& error) {
     std::size_t eq = spec.find('=');
@@ -68,7 +65,7 @@ bool parseRange(const std::string& spec, Range& range, std::string& error) {
         error = "--vary " + spec + ": more than " + std::to_string(MAX_VALUES) + " values";
         return false;
     }
-    for (long i = 0; i <= long(count); ++i) range.values.push_back(text(from + double(i) * step));
+    for (long i = 0; i <= long(count); ++i) range.values.push_back(valueText(from + double(i) * step));
     return true;
 }
 
@@ -115,20 +112,40 @@ std::string fill(const std::string& t, const std::vector<std::string>& names,
     return out;
 }
 
-std::vector<std::vector<std::size_t>> grid(const std::vector<Range>& ranges) {
-    std::vector<std::vector<std::size_t>> points;
-    if (ranges.empty()) return {{}};
-    std::vector<std::size_t> at(ranges.size(), 0);
-    for (;;) {
-        points.push_back(at);
-        std::size_t k = ranges.size();
-        while (k > 0) {
-            --k;
-            if (++at[k] < ranges[k].values.size()) break;
-            at[k] = 0;
-            if (k == 0) return points;
+bool gridSize(const std::vector<Range>& ranges, std::size_t& size, std::string& error) {
+    size = 1;
+    for (const Range& r : ranges) {
+        if (r.values.empty()) {
+            error = r.name + ": no values to vary over";
+            return false;
         }
+        if (r.values.size() > MAX_GRID_POINTS / size) {
+            error = "the grid has more than " + std::to_string(MAX_GRID_POINTS) + " points";
+            return false;
+        }
+        size *= r.values.size();
     }
+    return true;
+}
+
+std::vector<std::size_t> gridPoint(const std::vector<Range>& ranges, std::size_t i) {
+    std::vector<std::size_t> at(ranges.size(), 0);
+    for (std::size_t k = ranges.size(); k > 0; --k) {
+        std::size_t n = ranges[k - 1].values.size();
+        at[k - 1] = i % n;
+        i /= n;
+    }
+    return at;
+}
+
+std::vector<std::vector<std::size_t>> grid(const std::vector<Range>& ranges) {
+    std::size_t size;
+    std::string error;
+    if (!gridSize(ranges, size, error)) return {};
+    std::vector<std::vector<std::size_t>> points;
+    points.reserve(size);
+    for (std::size_t i = 0; i < size; ++i) points.push_back(gridPoint(ranges, i));
+    return points;
 }
 
 }  // namespace kit

@@ -28,7 +28,23 @@ std::vector<Placeholder> placeholders(const std::string& text);
 std::string fill(const std::string& text, const std::vector<std::string>& names,
                  const std::vector<std::string>& values);
 
-// The grid points in order, the first range outermost: indices into each range's values.
+// The most values a range may yield, and the most points a grid may have: more is surely a
+// mistake in a step.
+constexpr std::size_t MAX_VALUES = 1000000;
+constexpr std::size_t MAX_GRID_POINTS = 1000000;
+
+// The number of points of the grid of `ranges`; false, with `error`, when a range has no
+// value or the grid has more than MAX_GRID_POINTS points.
+bool gridSize(const std::vector<Range>& ranges, std::size_t& size, std::string& error);
+
+// Grid point `i` (0 <= i < the grid's size), the first range outermost: indices into each
+// range's values.
+std::vector<std::size_t> gridPoint(const std::vector<Range>& ranges, std::size_t i);
+
+// The grid points in order (gridPoint of 0, 1, ...).
 std::vector<std::vector<std::size_t>> grid(const std::vector<Range>& ranges);
+
+// The text of a value of a range, as parseRange writes FROM + i STEP.
+std::string valueText(double v);
 
 }  // namespace kit

@@ -75,6 +75,11 @@ void addStudy(CLI::App& app, int& status) {
                 return;
             }
         }
+        std::size_t size;
+        if (!gridSize(ranges, size, error)) {
+            status = trouble("study: " + error);
+            return;
+        }
         std::vector<std::vector<std::size_t>> points = grid(ranges);
         std::vector<std::string> command = programCommand(o->program);
         bool withInputs = needsInputs(o->quantities);
@@ -90,8 +95,10 @@ void addStudy(CLI::App& app, int& status) {
             Row& row = rows[i];
             for (std::size_t k = 0; k < ranges.size(); ++k) row.values.push_back(ranges[k].values[points[i][k]]);
             std::string answers = fill(*templ, names, row.values);
+            std::string caseText;  // a filled case file, for its strengths
             // A case file template gives its answers once filled.
             if (caseTemplate) {
+                caseText = answers;
                 std::string error;
                 std::optional<std::string> filled = caseFileAnswers(o->templ, answers, error);
                 if (!filled) {
@@ -112,7 +119,7 @@ void addStudy(CLI::App& app, int& status) {
                 row.error = "the program's output is not a results file: " + row.results.error;
                 return;
             }
-            addInputsAndDerived(row.results, answers, withInputs, command);
+            addInputsAndDerived(row.results, answers, withInputs, command, caseText, o->templ);
             // Only what the rows show is kept.
             row.results.dialogue.clear();
         });

@@ -8,6 +8,8 @@
 #   lamvis2_VERSION_amd64.deb              /usr/bin/lamvis2 and lamvis2-kit, their manual
 #   lamvis2_VERSION_arm64.deb              pages, README and examples in /usr/share/doc/lamvis2/
 #   lamvis2-VERSION.html                   the browser page, when the tree has one
+#   lamvis2-VERSION-cp3XY-cp3XY-linux_x86_64.whl
+#                                          the Python package (the x86-64 program inside)
 #   lamvis2-VERSION-verification.pdf       the verification manual (make verify)
 #   SHA256SUMS
 # The files are reproducible: built from the same commit they are the same bytes wherever
@@ -139,6 +141,12 @@ deb() {
 }
 deb x86_64 amd64
 deb aarch64 arm64
+
+# The Python package's wheel, from the x86-64 build (its program is the archive's, stripped).
+echo "dist: the Python wheel"
+make --no-print-directory wheel BUILD_DIR="$work/linux-x86_64" >"$work/wheel.log" 2>&1 ||
+  { cat "$work/wheel.log" >&2; exit 1; }
+install -m 0644 "$work"/linux-x86_64/wheel/lamvis2-"$version"-*.whl "$out/"
 
 # The browser page, where the tree has one.
 if [ -f web/package.json ]; then

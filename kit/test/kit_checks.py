@@ -180,6 +180,117 @@ with tempfile.TemporaryDirectory() as tmp:
                   f"{args[0]} of a bad case ({line}): {r.returncode} {r.stderr[:200]!r}")
         check(not (tmp / "bad-run" / "bad.out").exists(), f"run of a bad case ({line}) wrote its results")
 
+    # strength: the derived middle stresses agree with the printed ones on every case file
+    # that reaches the stress table (answers that are not plain numbers are refused as such),
+    # and answers of another laminate are refused.
+    generic = tmp / "strengths.toml"
+    generic.write_text("[[set]]\nxt = 1000.0\nxc = 800.0\nyt = 40.0\nyc = 150.0\ns = 60.0\n\n" * 10)
+    refused_checked = 0
+    for case in cases:
+        out = case_output_section(case)
+        if b" ply     sigma-1" not in out:
+            continue
+        answers, results = tmp / "strength-answers.txt", tmp / "strength-results.txt"
+        answers.write_bytes(case_input_sections(case))
+        results.write_bytes(out)
+        r = kit("strength", results, "--answers", answers, "--strengths", generic, "--json")
+        if r.returncode == 2 and b"not a plain number" in r.stderr:
+            continue
+        check(r.returncode == 0, f"{case.stem}: strength gives {r.returncode}: {r.stderr[:300]!r}")
+        if r.returncode != 0:
+            continue
+        q = {x["name"]: x for x in json.loads(r.stdout)["quantities"]}
+        k = 1
+        while f"ply[{k}].sigma-1" in q:
+            printed = [q[f"ply[{k}].{n}"]["value"] for n in ("sigma-1", "sigma-2", "sigma-12")]
+            derived = [q[f"ply[{k}].middle.{n}"]["value"] for n in ("sigma-1", "sigma-2", "sigma-12")]
+            # The kit holds them to the printed digits' rounding carried through the stiffness
+            # (under bending, a difference of large terms can make that a few per cent);
+            # here only a gross fault (a sign, a transformation) is looked for.
+            size = max(abs(v) for v in printed)
+            check(all(abs(a - b) <= 0.05 * size + 1e-30 for a, b in zip(printed, derived)),
+                  f"{case.stem}: ply {k}'s middle stresses {derived} against the printed {printed}")
+            k += 1
+        # Another laminate's answers: the first modulus 3 % higher.
+        lines = answers.read_bytes().split(b"\n")
+        plain = all(re.fullmatch(rb"\d+(\.\d*)?", x) for x in lines[:2])
+        # (A set whose moduli are within 0.1 % would change the dialogue, not only the value.)
+        if refused_checked < 3 and plain and abs(float(lines[0]) / float(lines[1]) - 1) > 0.1:
+            lines[0] = repr(float(lines[0]) * 1.03).encode()
+            answers.write_bytes(b"\n".join(lines))
+            r = kit("strength", results, "--answers", answers, "--strengths", generic)
+            check(r.returncode == 2 and b"do not belong" in r.stderr and not r.stdout,
+                  f"{case.stem}: another laminate's answers give {r.returncode} {r.stderr[:200]!r}")
+            refused_checked += 1
+    check(refused_checked == 3, "strength: answers of another laminate tried on three cases")
+
+    # A glass cross-ply [0/90]s case under nx alone, with strengths.
+    glass_case = tmp / "glass.toml"
+    glass_case.write_text(
+        "[[set]]\ne1 = 38600.0\ne2 = 8270.0\nnu12 = 0.26\ng12 = 4140.0\nthickness = 0.25\n"
+        "creep-fraction = 0.1\nxt = 1062.0\nxc = 610.0\nyt = 31.0\nyc = 118.0\ns = 72.0\n\n"
+        + "".join(f"[[ply]]\nset = 1\nangle = {a}\n\n" for a in (0.0, 90.0, 90.0, 0.0))
+        + "[loads]\nnx = 50.0\nny = 0.0\nnxy = 0.0\nmx = 0.0\nmy = 0.0\nmxy = 0.0\n")
+    r = kit("strength", glass_case, "--last-ply", "--criteria", "max-stress,tsai-wu", "--factor", "1.5", "--json")
+    check(r.returncode == 0, f"strength --last-ply gives {r.returncode}: {r.stderr[:300]!r}")
+    q = {x["name"]: x for x in json.loads(r.stdout)["quantities"]} if r.returncode == 0 else {}
+    for c in ("max-stress", "tsai-wu") if q else ():
+        first, last = q[f"first-ply.{c}"]["value"], q[f"last-ply.{c}"]["value"]
+        # The 90 plies crack first; the 0 plies' fibres then carry nx.
+        check(q[f"first-ply.{c}.mode"]["text"] == "matrix-tension" and q[f"first-ply.{c}.ply"]["value"] == 2,
+              f"glass [0/90]s under nx: first-ply {c} is not ply 2 in matrix tension")
+        check(last is not None and last > 3 * first, f"glass [0/90]s: last-ply {c} {last} against first {first}")
+        check(q[f"last-ply.{c}.runs"]["value"] == q[f"last-ply.{c}.steps"]["value"] + 1,
+              f"glass [0/90]s: last-ply {c}: runs and steps")
+        check(abs(q[f"first-ply.{c}.margin"]["value"] - (first / 1.5 - 1)) <= 1e-12,
+              f"glass [0/90]s: {c} margin")
+        # The envelope's direction 0 is the same run: the same first-ply load.
+        e = kit("envelope", glass_case, "--plane", "nx,ny", "--points", "4", "--criteria", c)
+        rows = list(csv.DictReader(e.stdout.decode().splitlines()))
+        check(e.returncode == 0 and len(rows) == 4 and float(rows[0]["nx"]) == q[f"first-ply.{c}.nx"]["value"],
+              f"envelope direction 0 against strength's first-ply {c}: {e.returncode} {rows[:1]}")
+
+    # The strength names in run -q and study -q of a case file, and compare --answers CASE.
+    if q:
+        r = kit("run", "--out", tmp / "strength-run", glass_case, "-q", "first-ply.tsai-wu", "-q", "ply[2].top.hashin.mode")
+        row = next(csv.DictReader(open(tmp / "strength-run" / "summary.csv", newline="")))
+        check(r.returncode == 0 and float(row["first-ply.tsai-wu"]) == q["first-ply.tsai-wu"]["value"]
+              and row["ply[2].top.hashin.mode"] == "matrix-tension", f"run -q of strength names: {row}")
+        template = tmp / "glass-template.toml"
+        template.write_text(glass_case.read_text().replace("angle = 90.0", "angle = {A}"))
+        r = kit("study", template, "--vary", "A=90:90:1", "-q", "first-ply.tsai-wu")
+        rows = list(csv.DictReader(r.stdout.decode().splitlines()))
+        check(r.returncode == 0 and float(rows[0]["first-ply.tsai-wu"]) == q["first-ply.tsai-wu"]["value"],
+              f"study -q of a strength name: {rows}")
+        archived = tmp / "glass.out"
+        archived.write_bytes(direct(kit("answers", glass_case).stdout).stdout)
+        check(kit("compare", archived, "--answers", glass_case).returncode == 0, "compare --answers CASE")
+
+    # Bad input: exit status 2, the file and line, nothing written.
+    no_strengths = tmp / "no-strengths.toml"
+    no_strengths.write_text(re.sub(r"xt = .*?s = 72.0\n", "", glass_case.read_text(), flags=re.S))
+    svg = tmp / "envelope.svg"
+    for args, wanted in (((glass_case, "--criteria", "tsai-wo"), b"tsai-wo"),
+                         ((no_strengths,), b"no-strengths.toml:1: set 1"),
+                         ((glass_case, "--factor", "0"), b"--factor"),
+                         (("envelope", glass_case, "--plane", "nx,nx", "--svg", svg), b"nx,nx"),
+                         (("envelope", glass_case, "--plane", "nx,nz", "--svg", svg), b"nx,nz")):
+        r = kit(*(args if args[0] == "envelope" else ("strength", *args)))
+        check(r.returncode == 2 and not r.stdout and wanted in r.stderr,
+              f"strength/envelope {args[1:]}: {r.returncode} {r.stderr[:200]!r}")
+    check(not svg.exists(), "a refused envelope wrote its plot")
+    # A run that ends in a report gives the report, not a table: e2 = 0 divides by zero.
+    zero_lines = kit("answers", glass_case).stdout.split(b"\n")
+    zero_lines[1] = b"0"
+    zero_answers, zero_results = tmp / "zero.txt", tmp / "zero.out"
+    zero_answers.write_bytes(b"\n".join(zero_lines))
+    zero_results.write_bytes(direct(zero_answers.read_bytes()).stdout)
+    glass_strengths = tmp / "glass-strengths.toml"
+    glass_strengths.write_text("[[set]]\nxt = 1062.0\nxc = 610.0\nyt = 31.0\nyc = 118.0\ns = 72.0\n")
+    r = kit("strength", zero_results, "--answers", zero_answers, "--strengths", glass_strengths)
+    check(r.returncode == 1 and not r.stdout and b"M6103" in r.stderr,
+          f"strength of a run that ends in a report: {r.returncode} {r.stderr[:200]!r}")
+
 for f in failures:
     print(f)
 print(f"{len(failures)} failures")
