@@ -19,6 +19,8 @@
 
 #include "kit/case_file.h"
 #include "kit/derived.h"
+#include "kit/envelope.h"
+#include "kit/laminate_case.h"
 #include "kit/inputs.h"
 #include "kit/render.h"
 #include "kit/results.h"
@@ -98,6 +100,84 @@ std::uint32_t failWith(const std::string& why) {
     return static_cast<std::uint32_t>(result.size());
 }
 
+struct StrengthSetup {
+    kit::Laminate laminate;
+    std::vector<kit::Criterion> criteria;
+    kit::StrengthsFile file;
+};
+
+// The laminate of a run (its inputs), the strengths file's sets and the criteria, checked as
+// the command line checks them; nullopt with `result` set to the error.
+std::optional<StrengthSetup> strengthSetup(const kit::Results& r, std::string_view strengths,
+                                           std::string_view criteria) {
+    StrengthSetup out;
+    std::string bad;
+    std::optional<std::vector<kit::Criterion>> list = kit::criteriaNamed(criteria, bad);
+    if (!list) return failWith("unknown criterion \"" + bad + "\""), std::nullopt;
+    out.criteria = *list;
+    std::string error;
+    std::optional<kit::StrengthsFile> file = kit::readStrengths(strengths, "strengths", error);
+    if (!file) return failWith(error), std::nullopt;
+    out.file = *file;
+    if (r.end.report && !r.find("ply[1].sigma-1"))
+        return failWith("the run ended in its report: " + kit::oneLine(*r.end.report)), std::nullopt;
+    std::string why;
+    std::optional<kit::Laminate> laminate = kit::laminateOf(r, why);
+    if (!laminate) return failWith(why), std::nullopt;
+    out.laminate = *laminate;
+    std::vector<int> plySets;
+    for (const kit::LayupPly& p : laminate->plies) plySets.push_back(p.set);
+    if (std::string missing = kit::missingStrengths("strengths", file->sets, plySets); !missing.empty())
+        return failWith(missing), std::nullopt;
+    return out;
+}
+
+// An envelope in the making: the laminate, its strengths, the plane and its directions, the
+// run under the loads held fixed (when any), and the points found so far. The caller runs
+// the program on each answer file that kit_envelope_start gives and hands each run back.
+struct EnvelopeJob {
+    kit::Laminate laminate;
+    kit::SetStrengths strengths;
+    std::vector<kit::Criterion> criteria;
+    kit::EnvelopePlane plane;
+    int points = 72;
+    double scale = 1;
+    std::array<double, 6> fixed{};
+    std::optional<kit::DerivedStresses> base;
+    std::vector<std::vector<kit::EnvelopePoint>> found;  // per direction
+};
+std::optional<EnvelopeJob> envelope;
+
+// The ply states of a run of `laminate`, as the command line's runs take them.
+std::optional<kit::DerivedStresses> statesOf(const kit::Laminate& laminate, std::string_view out,
+                                             std::string_view err, int status, std::string& why) {
+    kit::Results r = kit::readResults("(run)", out, err, status);
+    if (!r.ok() || r.end.report || !r.find("ply[1].sigma-1")) {
+        why = "the program's run ended " +
+              (r.end.report ? "in the report \"" + kit::oneLine(*r.end.report) + "\"" : r.end.where);
+        return std::nullopt;
+    }
+    kit::DerivedStresses d = kit::deriveStresses(r, laminate);
+    if (!d.ok()) {
+        why = d.error;
+        return std::nullopt;
+    }
+    return d;
+}
+
+// The laminate of direction i's run (i < 0: the loads held fixed alone).
+kit::Laminate directionLaminate(const EnvelopeJob& job, int i) {
+    kit::Laminate run = job.laminate;
+    if (i < 0) {
+        run.loads = job.fixed;
+        return run;
+    }
+    const std::array<double, 6> scaled =
+        kit::directionLoads(job.plane, kit::envelopeDirection(i, job.points), job.scale);
+    for (int j = 0; j < 6; ++j) run.loads[j] = job.fixed[j] + scaled[j];
+    return run;
+}
+
 }  // namespace
 
 extern "C" {
@@ -144,28 +224,112 @@ __attribute__((export_name("kit_strength"))) std::uint32_t kit_strength(
     std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
                                             asked, askedCount, name, nameSize);
     if (!r) return kit_result_size();
-    std::string bad;
-    std::optional<std::vector<kit::Criterion>> list = kit::criteriaNamed(bytes(criteria, criteriaSize), bad);
-    if (!list) return failWith("unknown criterion \"" + bad + "\"");
-    std::string error;
-    std::optional<kit::StrengthsFile> file = kit::readStrengths(bytes(strengths, strengthsSize), "strengths", error);
-    if (!file) return failWith(error);
-    if (r->end.report && !r->find("ply[1].sigma-1"))
-        return failWith("the run ended in its report: " + kit::oneLine(*r->end.report));
-    std::string why;
-    std::optional<kit::Laminate> laminate = kit::laminateOf(*r, why);
-    if (!laminate) return failWith(why);
-    std::vector<int> plySets;
-    for (const kit::LayupPly& p : laminate->plies) plySets.push_back(p.set);
-    if (std::string missing = kit::missingStrengths("strengths", file->sets, plySets); !missing.empty())
-        return failWith(missing);
+    std::optional<StrengthSetup> setup = strengthSetup(*r, bytes(strengths, strengthsSize), bytes(criteria, criteriaSize));
+    if (!setup) return kit_result_size();
     kit::StrengthOptions options;
-    options.criteria = *list;
+    options.criteria = setup->criteria;
     if (std::isfinite(factor)) options.factor = factor;
-    kit::StrengthReport report = kit::strengthOf(*r, *laminate, kit::caseStrengths(file->sets), options);
+    kit::StrengthReport report =
+        kit::strengthOf(*r, setup->laminate, kit::caseStrengths(setup->file.sets), options);
     if (!report.ok()) return failWith(report.error);
     for (kit::Quantity& q : report.quantities) r->quantities.push_back(std::move(q));
     result = dump(kit::toJson(*r));
+    return kit_result_size();
+}
+
+// Starts an envelope of the run (the arguments of kit_strength) in the plane `plane` ("nx,ny")
+// with `points` directions: {"runs": [answer file, ...]}, the answer files of the runs the
+// caller makes, in order: the loads held fixed alone (when any are not zero: "base": true),
+// then each direction. {"error": ...} when it cannot be made.
+__attribute__((export_name("kit_envelope_start"))) std::uint32_t kit_envelope_start(
+        const char* out, std::int32_t outSize, const char* err, std::int32_t errSize,
+        std::int32_t status, const char* answers, std::int32_t answersSize,
+        const std::int32_t* asked, std::int32_t askedCount, const char* name,
+        std::int32_t nameSize, const char* strengths, std::int32_t strengthsSize,
+        const char* criteria, std::int32_t criteriaSize, const char* plane,
+        std::int32_t planeSize, std::int32_t points) {
+    envelope.reset();
+    std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
+                                            asked, askedCount, name, nameSize);
+    if (!r) return kit_result_size();
+    std::optional<StrengthSetup> setup = strengthSetup(*r, bytes(strengths, strengthsSize), bytes(criteria, criteriaSize));
+    if (!setup) return kit_result_size();
+    std::string bad;
+    std::optional<kit::EnvelopePlane> p = kit::planeNamed(bytes(plane, planeSize), bad);
+    if (!p) return failWith("unknown plane \"" + bad + "\" (two of nx, ny, nxy, mx, my, mxy)");
+    if (points < 4 || points > 720) return failWith("the points of an envelope are 4 to 720");
+    EnvelopeJob job;
+    job.laminate = setup->laminate;
+    job.strengths = kit::caseStrengths(setup->file.sets);
+    job.criteria = setup->criteria;
+    job.plane = *p;
+    job.points = points;
+    job.fixed = kit::fixedLoads(job.laminate.loads, job.plane);
+    job.scale = kit::envelopeScale(job.laminate.loads, job.plane);
+    job.found.resize(points);
+    nlohmann::ordered_json j;
+    j["runs"] = nlohmann::ordered_json::array();
+    const bool withBase = kit::anyLoad(job.fixed);
+    for (int i = withBase ? -1 : 0; i < points; ++i)
+        j["runs"].push_back({{"direction", i < 0 ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(kit::envelopeDirection(i, points))},
+                             {"answers", kit::laminateAnswers(directionLaminate(job, i))}});
+    envelope = std::move(job);
+    result = dump(j);
+    return kit_result_size();
+}
+
+// One of the envelope's runs: direction `i` (-1: the loads held fixed alone) and what the
+// program wrote. {} when taken; {"error": ...} when the run gives no ply states.
+__attribute__((export_name("kit_envelope_run"))) std::uint32_t kit_envelope_run(
+        std::int32_t i, const char* out, std::int32_t outSize, const char* err,
+        std::int32_t errSize, std::int32_t status) {
+    if (!envelope || i < -1 || i >= envelope->points) return failWith("no such run of an envelope");
+    EnvelopeJob& job = *envelope;
+    std::string why;
+    std::optional<kit::DerivedStresses> states =
+        statesOf(directionLaminate(job, i), bytes(out, outSize), bytes(err, errSize), status, why);
+    if (!states) return failWith((i < 0 ? std::string("the loads held fixed: ") : "direction " + kit::shortest(kit::envelopeDirection(i, job.points)) + ": ") + why);
+    if (i < 0) {
+        job.base = std::move(states);
+        result = "{}\n";
+        return kit_result_size();
+    }
+    if (job.base)
+        for (std::size_t k = 0; k < states->plies.size(); ++k)
+            for (int f = 0; f < 3; ++f)
+                for (int m = 0; m < 3; ++m) {
+                    states->plies[k].faces[f].sigma[m] -= job.base->plies[k].faces[f].sigma[m];
+                    states->plies[k].faces[f].eps[m] -= job.base->plies[k].faces[f].eps[m];
+                }
+    const double degrees = kit::envelopeDirection(i, job.points);
+    job.found[i].clear();
+    for (kit::Criterion c : job.criteria) {
+        kit::FirstPly fp = kit::firstPlyFailure(job.laminate, job.strengths, c, states->plies,
+                                                job.base ? &job.base->plies : nullptr);
+        kit::EnvelopePoint p = kit::envelopePoint(c, job.plane, degrees, job.scale, fp.failure.factor);
+        p.ply = fp.ply, p.face = fp.face, p.mode = fp.failure.mode;
+        if (fp.failure.alreadyFailed)
+            return failWith(std::string("the loads held fixed fail the laminate by themselves (") + kit::criterionName(c) + ")");
+        job.found[i].push_back(p);
+    }
+    result = "{}\n";
+    return kit_result_size();
+}
+
+// The envelope once every run is in: {"csv": ..., "svg": ...}, as `lamvis2-kit envelope`
+// writes them, each criterion's points in order of direction.
+__attribute__((export_name("kit_envelope_finish"))) std::uint32_t kit_envelope_finish(const char* title,
+                                                                                      std::int32_t titleSize) {
+    if (!envelope) return failWith("no envelope was started");
+    std::vector<kit::EnvelopePoint> ordered;
+    for (kit::Criterion c : envelope->criteria)
+        for (const auto& direction : envelope->found)
+            for (const kit::EnvelopePoint& p : direction)
+                if (p.criterion == c) ordered.push_back(p);
+    nlohmann::ordered_json j;
+    j["csv"] = kit::envelopeCsv(envelope->plane, ordered);
+    j["svg"] = kit::envelopeSvg(envelope->plane, ordered, envelope->laminate.loads, std::string(bytes(title, titleSize)));
+    result = dump(j);
     return kit_result_size();
 }
 

@@ -5,7 +5,7 @@ import { fieldKey, firstNumber, inputsOf, MAX_PLIES, MAX_SETS } from './dialogue
 import { baseName, isText, textToBytes } from './bytes.js';
 import { caseForForm, strengthsText } from './case-file.js';
 import { kitRunOf } from './runs.js';
-import { readStrength } from './kit.js';
+import { envelope, readStrength } from './kit.js';
 import { endText } from './runs.js';
 
 const $ = (id) => document.getElementById(id);
@@ -165,6 +165,14 @@ export class FormRuns {
     if (strengths === null) return null;
     const factor = run.formValues.factor.trim() === '' ? null : firstNumber(run.formValues.factor);
     return readStrength(kitRunOf(run), { strengths, criteria: run.criteria.join(','), factor });
+  }
+
+  // The envelope of a run of the form (strengthOf's strengths and criteria) in `plane`, with
+  // `points` directions, each a run of the program.
+  envelopeOf(run, plane, points) {
+    return envelope(kitRunOf(run), {
+      strengths: strengthsText(run.formValues), criteria: run.criteria.join(','), plane, points, title: run.name,
+    }, (answers) => this.runs.runQuietly(answers));
   }
 
   // The answer file that the last run of the form typed.

@@ -76,7 +76,7 @@ export function readStrength(run, { strengths, criteria = 'all', factor = null }
   return call('kit_strength', run, [strengths, criteria], factor ?? NaN);
 }
 
-function call(entry, { stdout, stderr = null, status = null, answers = null, asked = null, name = '' }, texts = [], number = null) {
+function call(entry, { stdout, stderr = null, status = null, answers = null, asked = null, name = '' }, texts = [], number = null, numbers = []) {
   if (instance === null) throw new Error('the kit library is not loaded yet');
   const placed = [];
   const put = (value) => {
@@ -95,7 +95,33 @@ function call(entry, { stdout, stderr = null, status = null, answers = null, ask
   });
   const size = instance[entry](out.at, out.size, err?.at ?? 0, err === null ? -1 : err.size,
     status ?? -1, ans?.at ?? 0, ans?.size ?? 0, pos?.at ?? 0, asked === null ? 0 : asked.length,
-    label.at, label.size, ...extra, ...(number === null ? [] : [number]));
+    label.at, label.size, ...extra, ...(number === null ? [] : [number]), ...numbers);
+  const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
+  for (const p of placed) instance.kit_free(p.at);
+  return JSON.parse(json);
+}
+
+// The first-ply failure envelope of a run (the arguments of readRun) in `plane` ('nx,ny'),
+// with `points` directions, each point a run of the program: `runProgram(answers)` runs it on
+// an answer file's text and gives a promise of { stdout, stderr, status }. Resolves to
+// { csv, svg } as `lamvis2-kit envelope` writes them, or { error }.
+export async function envelope(run, { strengths, criteria = 'all', plane = 'nx,ny', points = 72, title = '' }, runProgram) {
+  const started = call('kit_envelope_start', run, [strengths, criteria, plane], null, [points]);
+  if (started.error !== undefined) return started;
+  const base = started.runs[0].direction === null ? 1 : 0;
+  for (let i = 0; i < started.runs.length; i++) {
+    const { stdout, stderr, status } = await runProgram(started.runs[i].answers);
+    const taken = callRaw('kit_envelope_run', [i - base], [stdout, stderr], [status]);
+    if (taken.error !== undefined) return taken;
+  }
+  return callRaw('kit_envelope_finish', [], [title], []);
+}
+
+// An entry of the module with numbers and texts (each as address and size) in this order:
+// `before` numbers, the texts, `after` numbers.
+function callRaw(entry, before, texts, after) {
+  const placed = texts.map((t) => place(t));
+  const size = instance[entry](...before, ...placed.flatMap((p) => [p.at, p.size]), ...after);
   const json = utf8.decode(new Uint8Array(instance.memory.buffer, instance.kit_result(), size));
   for (const p of placed) instance.kit_free(p.at);
   return JSON.parse(json);

@@ -76,7 +76,10 @@ const runs = new Runs({
       $('pause-note').classList.remove('active');
       setStatus(endText(run), run.status !== 0);
       updateButtons();
-      report.show(kitReadOf(run), 'this run', run, run.kind === 'form' ? formRuns.strengthOf(run) : null);
+      report.show(kitReadOf(run), 'this run', run, run.kind === 'form' ? formRuns.strengthOf(run) : null, {
+        draw: (plane, points) => formRuns.envelopeOf(run, plane, points),
+        saveCsv: (name, text) => save(`${run.name}-${name}`, text, 'text/csv'),
+      });
     },
     linesChanged: () => updateButtons(),
   },
@@ -244,6 +247,15 @@ window.lamvis2 = {
   // kit's whole reading of it.
   quantities: () => (report.read === null ? [] : quantitiesOf(report.strength?.error === undefined && report.strength ? report.strength : report.read)),
   read: () => report.read,
+  // The first-ply failure envelope of the form's run shown (with strengths), as `lamvis2-kit
+  // envelope` gives it: a promise of { csv, svg } or { error }.
+  envelope: (plane = 'nx,ny', points = 72) => {
+    const run = runs.current;
+    if (run === null || run.kind !== 'form' || report.strength === null || report.strength.error !== undefined) {
+      return Promise.resolve({ error: 'the run shown is not a run of the form with strengths' });
+    }
+    return formRuns.envelopeOf(run, plane, points);
+  },
   // The form: loads an answer file's text into it and runs it (a promise of the status);
   // formAnswers() is the answer file it saves.
   loadForm: (text, name = 'form') => formRuns.load(textToBytes(text), name),

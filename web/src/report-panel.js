@@ -53,7 +53,7 @@ export class ReportPanel {
 
   // Shows the kit's reading of a run or of a results file: `from` the run (null for a
   // results file), `source` what it is called.
-  show(read, source, from, strength = null) {
+  show(read, source, from, strength = null, envelope = null) {
     this.clear();
     this.read = read;
     this.strength = strength;
@@ -93,7 +93,9 @@ export class ReportPanel {
     print.addEventListener('click', () => window.print());
     buttons.append(print);
     $('plots').append(...renderReport($('report'), found, found.inputs, tables));
-    if (strength !== null) $('report').append(...strengthParts(strength));
+    if (strength !== null) {
+      $('report').append(...strengthParts(strength, strength.error === undefined ? envelope : null));
+    }
     performance.mark('lamvis2-report');
   }
 }

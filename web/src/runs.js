@@ -231,6 +231,35 @@ export class Runs {
     return reads;
   }
 
+  // A run of the program on `text` as its redirected standard input, not shown: a promise of
+  // { stdout, stderr, status } (the runs of an envelope).
+  async runQuietly(text) {
+    const module = await this.compiled;
+    const bytes = Uint8Array.from(text, (c) => c.charCodeAt(0) & 0xff);
+    let offset = 0;
+    let stdout = '';
+    let stderr = '';
+    const status = await runModule(module, {
+      stdin: {
+        isTerminal: false,
+        read(count) {
+          const piece = bytes.subarray(offset, offset + count);
+          offset += piece.length;
+          return piece;
+        },
+      },
+      stdout: {
+        isTerminal: false,
+        write(fd, b) {
+          if (fd === 1) stdout += bytesToText(b);
+          else stderr += bytesToText(b);
+        },
+      },
+      suspension: this.suspension,
+    });
+    return { stdout, stderr, status };
+  }
+
   // The lines that Resume types: those the program read before the one that ended the run
   // (all of them when the run ended at the end of the input or by Ctrl-C).
   resumeLines() {

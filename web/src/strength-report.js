@@ -38,8 +38,46 @@ function table(caption, heads, rows, name) {
   return node('div', { class: 'table-box' }, t);
 }
 
-// The parts of the report for `strength` (the kit's JSON, or { error }).
-export function strengthParts(strength) {
+const PLANES = ['nx,ny', 'nx,nxy', 'ny,nxy', 'mx,my', 'mx,mxy', 'my,mxy', 'nx,mx', 'ny,my', 'nxy,mxy', 'nx,my', 'ny,mx'];
+
+// The first-ply failure envelope on request: a plane, a number of directions, and a button;
+// `draw(plane, points)` gives a promise of the kit's { csv, svg } or { error }. The kit's
+// plot (its axes named, the origin and the current load marked) goes into the report, with
+// its CSV file.
+function envelopeParts(draw, saveCsv) {
+  const plane = node('select', { id: 'envelope-plane', 'aria-label': 'envelope plane' }, ...PLANES.map((p) => node('option', { value: p, text: p })));
+  const points = node('input', { id: 'envelope-points', 'aria-label': 'envelope directions', value: '72', inputmode: 'numeric', size: '4' });
+  const button = node('button', { type: 'button', id: 'envelope-draw', text: 'Draw the first-ply envelope' });
+  const out = node('div', { id: 'envelope', class: 'envelope' });
+  button.addEventListener('click', async () => {
+    const n = Number(points.value);
+    if (!Number.isInteger(n) || n < 4 || n > 720) {
+      out.replaceChildren(node('p', { class: 'strength-error', text: 'The directions of an envelope are a whole number from 4 to 720.' }));
+      return;
+    }
+    button.disabled = true;
+    out.replaceChildren(node('p', { class: 'note', text: `Running the program ${n} times…` }));
+    const made = await draw(plane.value, n);
+    button.disabled = false;
+    if (made.error !== undefined) {
+      out.replaceChildren(node('p', { class: 'strength-error', text: `No envelope: ${made.error}` }));
+      return;
+    }
+    const figure = node('figure', { class: 'plot-figure envelope-figure' });
+    figure.innerHTML = made.svg;
+    figure.append(node('figcaption', { class: 'plot-caption', text: `First-ply failure envelope in the plane ${plane.value} (the other loads as given), ${n} directions, each a run of the program; the current load marked.` }));
+    const csv = node('button', { type: 'button', text: 'CSV: envelope', 'data-table': 'envelope' });
+    csv.addEventListener('click', () => saveCsv(`envelope-${plane.value.replace(',', '-')}.csv`, made.csv));
+    out.replaceChildren(figure, csv);
+    performance.mark('lamvis2-envelope');
+  });
+  return [node('h3', { text: 'First-ply failure envelope' }),
+    node('p', { class: 'envelope-controls' }, 'Plane ', plane, ' directions ', points, ' ', button), out];
+}
+
+// The parts of the report for `strength` (the kit's JSON, or { error }); `envelope` (when
+// given): { draw(plane, points), saveCsv(name, text) }.
+export function strengthParts(strength, envelope = null) {
   const parts = [node('h3', { text: 'Strength (derived from the printed strains and curvatures)' })];
   if (strength.error !== undefined) {
     parts.push(node('p', { class: 'strength-error', text: `No strength numbers: ${strength.error}` }));
@@ -78,6 +116,7 @@ export function strengthParts(strength) {
   }
   parts.push(table('Per ply and face: stresses in the material axes (derived) and each criterion\'s R and mode',
     ['ply', 'face', 'sigma-1', 'sigma-2', 'sigma-12', ...criteria.map((c) => `${c} R, mode`)], rows, 'strength'));
+  if (envelope !== null) parts.push(...envelopeParts(envelope.draw, envelope.saveCsv));
   parts.push(node('p', { class: 'note', text: 'Highlighted: the first-ply failure (the least R) of each criterion; in the first table, the criterion with the least R. Stresses at each ply\'s bottom, middle and top faces are derived from the printed mid-plane strains and curvatures and each ply\'s stiffness; the middle ones agree with the printed stresses to their rounding.' }));
   return parts;
 }

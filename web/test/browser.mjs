@@ -493,6 +493,22 @@ async function pageChecks(context, freshPage) {
   const expectedFactored = harness.kitStrength(nativeProgram, strengthCase, ['--factor', '1.5', '--criteria', 'max-stress,tsai-hill,tsai-wu,hoffman,hashin']).quantities;
   check(label('strength: a load factor and a choice of criteria, as --factor and --criteria give them'),
     namesAndValues(factored) === namesAndValues(expectedFactored), difference(namesAndValues(factored), namesAndValues(expectedFactored)));
+  // The envelope, each point a run of the page's module: the bytes of lamvis2-kit envelope.
+  await page.fill('input[data-key="strength.factor"]', '');
+  await page.check('input[name="criterion"][value="max-strain"]');
+  await page.waitForFunction(() => window.lamvis2.exitStatus() !== null && !window.lamvis2.quantities().some((q) => q.name.endsWith('.margin')));
+  await page.selectOption('#envelope-plane', 'nx,nxy');
+  await page.fill('#envelope-points', '24');
+  const drawn = performance.now();
+  await page.click('#envelope-draw');
+  await page.waitForSelector('#envelope svg', { timeout: 60000 });
+  figures.push(`[jspi] the C6 case's first-ply envelope, 24 directions and 6 criteria: ${(performance.now() - drawn).toFixed(0)} ms`);
+  const envelopeCsv = await download(page, 'button[data-table="envelope"]');
+  const cliEnvelope = spawnSync(join(dirname(nativeProgram), 'lamvis2-kit'), ['envelope', strengthCase, '--plane', 'nx,nxy', '--points', '24',
+    '--criteria', 'max-stress,max-strain,tsai-hill,tsai-wu,hoffman,hashin'], { encoding: 'latin1' }).stdout;
+  check(label('strength: the envelope drawn on request is lamvis2-kit envelope\'s, byte for byte, and in the report'),
+    envelopeCsv === cliEnvelope && cliEnvelope.split('\n').length > 100 && (await page.locator('#report #envelope svg').count()) === 1,
+    difference(envelopeCsv, cliEnvelope));
   const beforeBad = await runsEnded(page);
   const marked = [];
   for (const bad of ['0', '-5', 'x', '']) {

@@ -5,11 +5,11 @@
 // each example answer file, plotted; no network request in Firefox.
 //   xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
 // Prints one line per check and "N passed, N failed".
-import { spawn } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import * as harness from './harness.mjs';
 import { EXAMPLES, README_SESSION, latin1, readmeScreen, root } from './harness.mjs';
@@ -95,6 +95,11 @@ async function pageChecks(label, expectedSuspension, driver) {
   const strengthTables = await driver.evaluate("document.querySelectorAll('table[data-table=\"strength\"] tbody tr, table[data-table=\"first-ply\"] tr.first-ply').length");
   check(label, 'strength: lamvis2-kit strength\'s names and values, the first-ply failure highlighted',
     strength === expectedStrength && strengthTables === 61, `${strengthTables} rows; ${harness.difference(strength, expectedStrength)}`);
+  const drawn = await driver.evaluate("window.lamvis2.envelope('nx,ny', 12).then((e) => e.csv ?? e.error)");
+  const cliEnvelope = spawnSync(join(dirname(nativeProgram), 'lamvis2-kit'), ['envelope', strengthCase, '--plane', 'nx,ny', '--points', '12', '--criteria',
+    'max-stress,max-strain,tsai-hill,tsai-wu,hoffman,hashin'], { encoding: 'latin1' }).stdout;
+  check(label, 'strength: the envelope, each point a run of the page\'s module, is lamvis2-kit envelope\'s byte for byte',
+    drawn === cliEnvelope && cliEnvelope.length > 1000, harness.difference(String(drawn), cliEnvelope));
   const before = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
   const refused = await driver.evaluate("window.lamvis2.loadCase('title = \"x\"\\n[[set]]\\ne1 = \"many\"\\n', 'bad.toml')");
   const after = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
