@@ -80,4 +80,16 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
 // The work of `loads` on `deformation` (eps-xx ... kappa-xy).
 double loadWork(const std::array<double, 6>& loads, const std::array<double, 6>& deformation);
 
+// A discount with its runs counted and the trouble of a run, when one could not be made (the
+// runs are the caller's: the command line's processes, the page's module).
+struct DiscountRun {
+    Discount discount;
+    int runs = 0;
+    std::string error;  // a run that could not be made or ended in a report
+};
+
+// The discount's table of steps as text, and as quantities last-ply.CRITERION...
+std::string discountText(const DiscountRun& run);
+std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate);
+
 }  // namespace kit

@@ -1,6 +1,5 @@
 #include "kit/strength_runs.h"
 
-#include <cstdio>
 
 #include "kit/envelope.h"
 #include "kit/files.h"
@@ -135,46 +134,6 @@ DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate&
                         loadWork(laminate.loads, run->deformation), base ? &base->plies : nullptr);
     }
     return out;
-}
-
-std::string discountText(const DiscountRun& run) {
-    const Discount& d = run.discount;
-    std::string out = std::string("\nLast-ply failure by ply discount, ") + criterionName(d.criterion) +
-                      " (a failed ply's E2 and G12, or after a fibre failure all its moduli, times " +
-                      shortest(DISCOUNT_FACTOR) + ")\n\n step  load factor  sets  plies failed (mode, face)\n";
-    for (std::size_t s = 0; s < d.steps.size(); ++s) {
-        const DiscountStep& step = d.steps[s];
-        char head[64];
-        std::snprintf(head, sizeof head, "%5zu %12s %5d  ", s + 1, fiveDigits(step.loadFactor).c_str(), step.sets);
-        out += head;
-        for (std::size_t i = 0; i < step.plies.size(); ++i)
-            out += (i ? ", " : "") + std::to_string(step.plies[i]) + " (" + modeName(step.modes[i]) + ", " +
-                   FACE_NAMES[step.faces[i]] + ")";
-        out += "\n";
-    }
-    out += std::string("last-ply ") + criterionName(d.criterion) + ": ";
-    if (!run.error.empty()) out += "not found: " + run.error;
-    else if (d.lastPly) out += "R = " + fiveDigits(*d.lastPly) + " (" + d.stop + ")";
-    else out += "not reached: " + d.stop;
-    out += "; " + std::to_string(run.runs) + " run(s) of the program\n";
-    return out;
-}
-
-std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate) {
-    const Discount& d = run.discount;
-    const std::string base = std::string("last-ply.") + criterionName(d.criterion);
-    std::vector<Quantity> qs;
-    if (d.lastPly) {
-        qs.push_back(strengthQuantity(base, *d.lastPly));
-        for (int j = 0; j < 6; ++j) qs.push_back(strengthQuantity(base + "." + LOAD_NAMES[j], *d.lastPly * laminate.loads[j]));
-    } else {
-        qs.push_back(strengthQuantity(base, std::nullopt, "not reached"));
-    }
-    qs.push_back(strengthQuantity(base + ".steps", static_cast<double>(d.steps.size())));
-    qs.push_back(strengthQuantity(base + ".runs", run.runs));
-    qs.front().note = run.error.empty() ? d.stop : run.error;
-    for (std::size_t i = 1; i < qs.size(); ++i) qs[i].note = "derived";
-    return qs;
 }
 
 }  // namespace kit

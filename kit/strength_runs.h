@@ -41,21 +41,11 @@ int loadStrengthInput(const StrengthSource& source, StrengthInput& input);
 std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& command,
                                            const Laminate& laminate, std::string& error);
 
-struct DiscountRun {
-    Discount discount;
-    int runs = 0;
-    std::string error;  // a run that could not be made or ended in a report
-};
-
 // Last-ply failure by ply discount: each step a run on the degraded laminate. With `fixed`
 // (loads that stay as they are while the laminate's own loads are scaled), each step also
 // runs the degraded laminate under them alone.
 DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
                         const SetStrengths& strengths, Criterion criterion,
                         const std::optional<std::array<double, 6>>& fixed = std::nullopt);
-
-// The discount's table of steps as text, and as quantities last-ply.CRITERION...
-std::string discountText(const DiscountRun& run);
-std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate);
 
 }  // namespace kit

@@ -19,6 +19,7 @@
 
 #include "kit/case_file.h"
 #include "kit/derived.h"
+#include "kit/discount.h"
 #include "kit/envelope.h"
 #include "kit/laminate_case.h"
 #include "kit/inputs.h"
@@ -163,6 +164,42 @@ std::optional<kit::DerivedStresses> statesOf(const kit::Laminate& laminate, std:
         return std::nullopt;
     }
     return d;
+}
+
+// Last-ply failure in the making: the laminate, its strengths, the discount so far and the
+// degraded laminate of the run the caller is to make.
+struct LastPlyJob {
+    kit::Laminate laminate;
+    kit::SetStrengths strengths;
+    kit::DiscountRun run;
+    kit::SetStrengths extended;
+    std::optional<kit::Laminate> degraded;
+};
+std::optional<LastPlyJob> lastPly;
+
+// The discount's next run, {"answers": ...}, or its end: {"done": true, "text": ...,
+// "quantities": [...]}, as `lamvis2-kit strength --last-ply` gives them.
+std::uint32_t lastPlyNext() {
+    LastPlyJob& job = *lastPly;
+    nlohmann::ordered_json j;
+    if (!job.run.discount.finished && job.run.error.empty()) {
+        job.extended.clear();
+        std::string why;
+        job.degraded = kit::degradedLaminate(job.laminate, job.run.discount, job.strengths, job.extended, why);
+        if (job.degraded) {
+            ++job.run.runs;
+            j["answers"] = kit::laminateAnswers(*job.degraded);
+            result = dump(j);
+            return static_cast<std::uint32_t>(result.size());
+        }
+        job.run.discount.stop = why;
+    }
+    j["done"] = true;
+    j["text"] = kit::discountText(job.run);
+    j["quantities"] = nlohmann::ordered_json::array();
+    for (const kit::Quantity& q : kit::discountQuantities(job.run, job.laminate)) j["quantities"].push_back(kit::toJson(q));
+    result = dump(j);
+    return static_cast<std::uint32_t>(result.size());
 }
 
 // The laminate of direction i's run (i < 0: the loads held fixed alone).
@@ -331,6 +368,46 @@ __attribute__((export_name("kit_envelope_finish"))) std::uint32_t kit_envelope_f
     j["svg"] = kit::envelopeSvg(envelope->plane, ordered, envelope->laminate.loads, std::string(bytes(title, titleSize)));
     result = dump(j);
     return kit_result_size();
+}
+
+// Starts last-ply failure by ply discount for `criterion` (one name) of a run (the arguments
+// of kit_strength): the first step's run, as lastPlyNext gives it.
+__attribute__((export_name("kit_last_ply_start"))) std::uint32_t kit_last_ply_start(
+        const char* out, std::int32_t outSize, const char* err, std::int32_t errSize,
+        std::int32_t status, const char* answers, std::int32_t answersSize,
+        const std::int32_t* asked, std::int32_t askedCount, const char* name,
+        std::int32_t nameSize, const char* strengths, std::int32_t strengthsSize,
+        const char* criterion, std::int32_t criterionSize) {
+    lastPly.reset();
+    std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
+                                            asked, askedCount, name, nameSize);
+    if (!r) return kit_result_size();
+    std::optional<StrengthSetup> setup = strengthSetup(*r, bytes(strengths, strengthsSize), bytes(criterion, criterionSize));
+    if (!setup) return kit_result_size();
+    if (setup->criteria.size() != 1) return failWith("last-ply failure is found for one criterion at a time");
+    LastPlyJob job;
+    job.laminate = setup->laminate;
+    job.strengths = kit::caseStrengths(setup->file.sets);
+    job.run.discount = kit::startDiscount(setup->criteria.front(), job.laminate.plies.size());
+    lastPly = std::move(job);
+    return lastPlyNext();
+}
+
+// The run of the step that kit_last_ply_start or the last kit_last_ply_run asked for: the
+// next step's run, or the end.
+__attribute__((export_name("kit_last_ply_run"))) std::uint32_t kit_last_ply_run(
+        const char* out, std::int32_t outSize, const char* err, std::int32_t errSize,
+        std::int32_t status) {
+    if (!lastPly || !lastPly->degraded) return failWith("no last-ply failure was started");
+    LastPlyJob& job = *lastPly;
+    std::string why;
+    std::optional<kit::DerivedStresses> states =
+        statesOf(*job.degraded, bytes(out, outSize), bytes(err, errSize), status, why);
+    if (!states) job.run.error = why;
+    else
+        kit::advanceDiscount(job.run.discount, *job.degraded, job.extended, states->plies,
+                             kit::loadWork(job.laminate.loads, states->deformation));
+    return lastPlyNext();
 }
 
 // `lamvis2-kit case --json` of the case file `text` (TOML), called `name` in messages: the

@@ -5,7 +5,7 @@ import { fieldKey, firstNumber, inputsOf, MAX_PLIES, MAX_SETS } from './dialogue
 import { baseName, isText, textToBytes } from './bytes.js';
 import { caseForForm, strengthsText } from './case-file.js';
 import { kitRunOf } from './runs.js';
-import { envelope, readStrength } from './kit.js';
+import { envelope, lastPly, readStrength } from './kit.js';
 import { endText } from './runs.js';
 
 const $ = (id) => document.getElementById(id);
@@ -173,6 +173,18 @@ export class FormRuns {
     return envelope(kitRunOf(run), {
       strengths: strengthsText(run.formValues), criteria: run.criteria.join(','), plane, points, title: run.name,
     }, (answers) => this.runs.runQuietly(answers));
+  }
+
+  // Last-ply failure of a run of the form for each of its criteria, each step a run of the
+  // program: [{ criterion, text, quantities } or { criterion, error }].
+  async lastPlyOf(run) {
+    const strengths = strengthsText(run.formValues);
+    const out = [];
+    for (const criterion of run.criteria) {
+      const found = await lastPly(kitRunOf(run), { strengths, criterion }, (answers) => this.runs.runQuietly(answers));
+      out.push({ criterion, ...found });
+    }
+    return out;
   }
 
   // The answer file that the last run of the form typed.

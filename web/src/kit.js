@@ -117,6 +117,18 @@ export async function envelope(run, { strengths, criteria = 'all', plane = 'nx,n
   return callRaw('kit_envelope_finish', [], [title], []);
 }
 
+// Last-ply failure by ply discount for `criterion` (one name) of a run (the arguments of
+// readRun), each step a run of the program by `runProgram` (as for envelope). Resolves to
+// { text, quantities } as `lamvis2-kit strength --last-ply` gives them, or { error }.
+export async function lastPly(run, { strengths, criterion }, runProgram) {
+  let step = call('kit_last_ply_start', run, [strengths, criterion]);
+  while (step.error === undefined && !step.done) {
+    const { stdout, stderr, status } = await runProgram(step.answers);
+    step = callRaw('kit_last_ply_run', [], [stdout, stderr], [status]);
+  }
+  return step;
+}
+
 // An entry of the module with numbers and texts (each as address and size) in this order:
 // `before` numbers, the texts, `after` numbers.
 function callRaw(entry, before, texts, after) {

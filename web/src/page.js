@@ -79,6 +79,13 @@ const runs = new Runs({
       report.show(kitReadOf(run), 'this run', run, run.kind === 'form' ? formRuns.strengthOf(run) : null, {
         draw: (plane, points) => formRuns.envelopeOf(run, plane, points),
         saveCsv: (name, text) => save(`${run.name}-${name}`, text, 'text/csv'),
+        lastPly: () => formRuns.lastPlyOf(run),
+        // The last-ply quantities join the strength's, as `strength --last-ply` lists them.
+        lastPlyFound: (quantities) => {
+          if (report.strength !== null && report.strength.quantities !== undefined && runs.current === run) {
+            report.strength.quantities = report.strength.quantities.filter((q) => !q.name.startsWith('last-ply.')).concat(quantities);
+          }
+        },
       });
     },
     linesChanged: () => updateButtons(),
@@ -249,6 +256,14 @@ window.lamvis2 = {
   read: () => report.read,
   // The first-ply failure envelope of the form's run shown (with strengths), as `lamvis2-kit
   // envelope` gives it: a promise of { csv, svg } or { error }.
+  // Last-ply failure as the button finds it: a promise of the kit's results per criterion.
+  lastPly: () => {
+    const run = runs.current;
+    if (run === null || run.kind !== 'form' || report.strength === null || report.strength.error !== undefined) {
+      return Promise.resolve([{ error: 'the run shown is not a run of the form with strengths' }]);
+    }
+    return formRuns.lastPlyOf(run);
+  },
   envelope: (plane = 'nx,ny', points = 72) => {
     const run = runs.current;
     if (run === null || run.kind !== 'form' || report.strength === null || report.strength.error !== undefined) {

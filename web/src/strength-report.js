@@ -75,8 +75,30 @@ function envelopeParts(draw, saveCsv) {
     node('p', { class: 'envelope-controls' }, 'Plane ', plane, ' directions ', points, ' ', button), out];
 }
 
+// Last-ply failure on request: `find()` gives a promise of the kit's results per criterion;
+// each criterion's table of steps (the kit's text) and its last-ply factor go into the report,
+// and `found(quantities)` is told of the quantities.
+function lastPlyParts(find, found) {
+  const button = node('button', { type: 'button', id: 'last-ply-find', text: 'Find the last-ply failure' });
+  const out = node('div', { id: 'last-ply', class: 'last-ply' });
+  button.addEventListener('click', async () => {
+    button.disabled = true;
+    out.replaceChildren(node('p', { class: 'note', text: 'Running the program on each step of the ply discount…' }));
+    const results = await find();
+    button.disabled = false;
+    const quantities = results.flatMap((r) => r.quantities ?? []);
+    out.replaceChildren(...results.map((r) => (r.error !== undefined
+      ? node('p', { class: 'strength-error', text: `${r.criterion}: ${r.error}` })
+      : node('pre', { class: 'last-ply-text', 'data-criterion': r.criterion, text: r.text.replace(/^\n/, '') }))));
+    found(quantities);
+    performance.mark('lamvis2-last-ply');
+  });
+  return [node('h3', { text: 'Last-ply failure (ply discount)' }),
+    node('p', { class: 'note' }, 'Each failed ply loses its stiffness for its mode and the load rises to the next failure, each step a run of the program. ', button), out];
+}
+
 // The parts of the report for `strength` (the kit's JSON, or { error }); `envelope` (when
-// given): { draw(plane, points), saveCsv(name, text) }.
+// given): { draw(plane, points), saveCsv(name, text), lastPly(), lastPlyFound(quantities) }.
 export function strengthParts(strength, envelope = null) {
   const parts = [node('h3', { text: 'Strength (derived from the printed strains and curvatures)' })];
   if (strength.error !== undefined) {
@@ -116,7 +138,10 @@ export function strengthParts(strength, envelope = null) {
   }
   parts.push(table('Per ply and face: stresses in the material axes (derived) and each criterion\'s R and mode',
     ['ply', 'face', 'sigma-1', 'sigma-2', 'sigma-12', ...criteria.map((c) => `${c} R, mode`)], rows, 'strength'));
-  if (envelope !== null) parts.push(...envelopeParts(envelope.draw, envelope.saveCsv));
+  if (envelope !== null) {
+    parts.push(...lastPlyParts(envelope.lastPly, envelope.lastPlyFound));
+    parts.push(...envelopeParts(envelope.draw, envelope.saveCsv));
+  }
   parts.push(node('p', { class: 'note', text: 'Highlighted: the first-ply failure (the least R) of each criterion; in the first table, the criterion with the least R. Stresses at each ply\'s bottom, middle and top faces are derived from the printed mid-plane strains and curvatures and each ply\'s stiffness; the middle ones agree with the printed stresses to their rounding.' }));
   return parts;
 }

@@ -509,6 +509,15 @@ async function pageChecks(context, freshPage) {
   check(label('strength: the envelope drawn on request is lamvis2-kit envelope\'s, byte for byte, and in the report'),
     envelopeCsv === cliEnvelope && cliEnvelope.split('\n').length > 100 && (await page.locator('#report #envelope svg').count()) === 1,
     difference(envelopeCsv, cliEnvelope));
+  // Last-ply failure on request, each step a run of the page's module: the kit's table of
+  // steps, as `strength --last-ply` prints it.
+  await page.click('#last-ply-find');
+  await page.waitForFunction(() => performance.getEntriesByName('lamvis2-last-ply').length > 0, null, { timeout: 120000 });
+  const lastPlyText = await page.evaluate(() => [...document.querySelectorAll('#last-ply pre')].map((p) => p.textContent));
+  const cliLastPly = harness.kitStrength(nativeProgram, strengthCase, ['--last-ply'], '');
+  check(label('strength: last-ply failure on request, each step a run, gives lamvis2-kit strength --last-ply\'s steps'),
+    lastPlyText.length === 6 && lastPlyText.every((t) => t.length > 100 && cliLastPly.includes(t)),
+    `${lastPlyText.length} criteria; ${lastPlyText.find((t) => !cliLastPly.includes(t))?.slice(0, 300)}`);
   const beforeBad = await runsEnded(page);
   const marked = [];
   for (const bad of ['0', '-5', 'x', '']) {

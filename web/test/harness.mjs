@@ -65,9 +65,22 @@ export function kitRead(program, answersFile) {
   rmSync(dir, { recursive: true });
   return JSON.parse(run.stdout);
 }
-// `strength --json CASE` (the JSON), and its names and values.
-export function kitStrength(program, caseFile, args = []) {
-  return JSON.parse(spawnSync(kitOf(program), ['strength', '--json', ...args, caseFile], { encoding: 'utf8' }).stdout);
+// `strength --json RESULTS --answers ANSWERS --strengths STRENGTHS` of a case file's run (its
+// answers, its sets' strengths as a strengths file, the program's results), as the page is
+// given them (the JSON); `args` more options (--factor, --criteria, --last-ply).
+export function kitStrength(program, caseFile, args = [], format = '--json') {
+  const kit = kitOf(program);
+  const dir = mkdtempSync(join(tmpdir(), 'lamvis2-kit-strength-'));
+  const answers = spawnSync(kit, ['answers', caseFile]).stdout;
+  const sets = JSON.parse(spawnSync(kit, ['case', '--json', caseFile], { encoding: 'utf8' }).stdout).sets;
+  const strengths = sets.map((s) => ['[[set]]', ...Object.entries(s.strengths ?? {}).filter(([, v]) => v !== null).map(([k, v]) => `${k} = ${v}`)].join('\n')).join('\n\n');
+  writeFileSync(join(dir, 'answers.txt'), answers);
+  writeFileSync(join(dir, 'strengths.toml'), `${strengths}\n`);
+  writeFileSync(join(dir, 'results.txt'), spawnSync(program, [], { input: answers }).stdout);
+  const run = spawnSync(kit, ['strength', ...(format === '' ? [] : [format]), ...args, join(dir, 'results.txt'), '--answers', join(dir, 'answers.txt'),
+    '--strengths', join(dir, 'strengths.toml')], { encoding: 'utf8', env: { ...process.env, LAMVIS2_PROGRAM: program } });
+  rmSync(dir, { recursive: true });
+  return format === '' ? run.stdout : JSON.parse(run.stdout);
 }
 export const namesAndValues = (quantities) => JSON.stringify(quantities.map((q) => [q.name, q.value]));
 export const kitAnswers = (program, caseFile) => spawnSync(kitOf(program), ['answers', caseFile], { encoding: 'latin1' }).stdout;
