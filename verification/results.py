@@ -36,7 +36,11 @@ def has_command(kit, command):
 def read_strength(kit, results, case):
     """{name: quantity} of `lamvis2-kit strength RESULTS --answers CASE --json`: the faces'
     stresses and strains, the criteria's strength ratios, the first-ply failures and the
-    Tsai-Wu coefficients, from the strengths of the case file."""
+    Tsai-Wu coefficients, from the strengths of the case file. A kit without the strength
+    command is a ReadError that says so."""
+    if not has_command(kit, "strength"):
+        raise ReadError(f"{kit} has no strength command: the strength numbers of {case} "
+                        "cannot be computed (build the current lamvis2-kit)")
     done = subprocess.run([str(kit), "strength", str(results), "--answers", str(case), "--json"],
                           capture_output=True)
     if done.returncode != 0:

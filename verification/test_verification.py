@@ -144,20 +144,46 @@ sys.stdout.buffer.write(out)
 """
 
 
+# Stands for a kit built before the strength command: the kit, with `strength` refused and
+# left out of its --help.
+KIT_WITHOUT_STRENGTH = """\
+import re, subprocess, sys
+kit, args = sys.argv[1], sys.argv[2:]
+if args[:1] == ["strength"]:
+    sys.exit("lamvis2-kit: The following argument was not expected: strength")
+done = subprocess.run([kit, *args], capture_output=True)
+out = done.stdout
+if "--help" in args:
+    out = b"".join(l for l in out.splitlines(True) if not re.match(rb"\\s+strength\\b", l))
+sys.stdout.buffer.write(out)
+sys.stderr.buffer.write(done.stderr)
+sys.exit(done.returncode)
+"""
+
+
 @unittest.skipUnless(PROGRAM.exists() and KIT.exists(), "the program and the kit are not built")
 class HandWrittenCase(unittest.TestCase):
-    def run_case(self, text, *options, others=()):
+    def run_case(self, text, *options, others=(), strength=(), kit=str(KIT)):
         with tempfile.TemporaryDirectory() as tmp:
             cases = pathlib.Path(tmp) / "cases"
             cases.mkdir()
             (cases / "our_unit_ply.toml").write_text(text)
             for name, other in others:
                 (cases / name).write_text(other)
+            strength_cases = pathlib.Path(tmp) / "strength"
+            strength_cases.mkdir()
+            for name in strength:
+                (strength_cases / name).write_bytes((HERE / "strength" / name).read_bytes())
             (pathlib.Path(tmp) / "other_platform.py").write_text(OTHER_PLATFORM)
+            without = pathlib.Path(tmp) / "kit_without_strength"
+            without.write_text(f"#!/bin/sh\nexec '{sys.executable}' '{tmp}/without.py' '{KIT}' \"$@\"\n")
+            without.chmod(0o755)
+            (pathlib.Path(tmp) / "without.py").write_text(KIT_WITHOUT_STRENGTH)
             options = [o.replace("TMP", tmp) for o in options]
             done = subprocess.run([sys.executable, str(HERE / "verify.py"), "--program", str(PROGRAM),
-                                   "--kit", str(KIT), "--native", str(PROGRAM),
-                                   "--cases", str(cases), "--out", str(pathlib.Path(tmp) / "out"),
+                                   "--kit", kit.replace("TMP", tmp), "--native", str(PROGRAM),
+                                   "--cases", str(cases), "--strength-cases", str(strength_cases),
+                                   "--out", str(pathlib.Path(tmp) / "out"),
                                    "--no-pdf", *options], capture_output=True, text=True)
             manuals = list((pathlib.Path(tmp) / "out").glob("*.html"))
             return done, manuals[0].read_text() if manuals else ""
@@ -207,6 +233,25 @@ class HandWrittenCase(unittest.TestCase):
                 self.assertIn("3 numbers: 3 pass, 0 explained, 0 fail", done.stdout)
                 self.assertIn(html.escape(message), manual)
                 self.assertIn("<td>a_bad</td>", manual.replace("<a href='#a_bad'>", "").replace("</a>", ""))
+
+    def test_the_strength_chapter_needs_the_strength_command(self):
+        good = HAND_CASE.format(a11=106.67, explained="")
+        # uniaxial_shear.toml compares 13 strength numbers, each closed-form.
+        for kit, options, status, line in (
+                (str(KIT), (), 0, "strength chapter: 1 cases, 13 numbers: 13 pass, 0 explained, 0 fail"),
+                ("TMP/kit_without_strength", (), 1,
+                 "strength chapter: 1 cases, 13 numbers: 0 pass, 0 explained, 13 fail"),
+                (str(KIT), ("--strength-cases", "TMP/none"), 2, "")):
+            with self.subTest(kit=kit, options=options):
+                done, manual = self.run_case(good, *options, strength=["uniaxial_shear.toml"], kit=kit)
+                self.assertEqual(done.returncode, status, done.stderr)
+                self.assertIn(line, done.stdout)
+                if status == 1:
+                    self.assertIn("has no strength command", done.stderr)
+                    self.assertIn("has no strength command", manual)
+                if status == 2:
+                    self.assertIn("no folder of cases", done.stderr)
+                    self.assertEqual(manual, "")
 
     def test_a_stale_explanation_fails(self):
         done, _ = self.run_case(HAND_CASE.format(a11=106.67, explained='explained = "old"\n'))

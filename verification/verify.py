@@ -7,8 +7,11 @@ manual (HTML, and PDF by headless Chromium) into the output folder.
   verify.py --check --program P [--emulator CMD]   the cases through another build: its
       results must be the native program's, number for number, and pass as they do
 
+The strength chapter (--strength-cases) is read with `lamvis2-kit strength`: a kit without
+that command fails each of its numbers.
+
 Exit status 0 when every number passes or carries an explanation in its case file, 1 when
-any does not (or a run or a read failed).
+any does not (or a run or a read failed), 2 when a folder of cases does not exist.
 """
 
 import argparse
@@ -162,7 +165,9 @@ def evaluate(case, got, report, status, stderr):
         q = got.get(name)
         if q is None:
             row.update(verdict=FAIL, text="(not printed)", value=None, tol=None, diff=None,
-                       ratio=None, parts=None, note="the results hold no such number")
+                       ratio=None, parts=None,
+                       note="lamvis2-kit strength gives no such number"
+                       if tolerance.is_strength_name(name) else "the results hold no such number")
             out.rows.append(row)
             continue
         value = q["value"]
@@ -370,7 +375,8 @@ def write_manual(outcomes, out_dir, build_dir, stem):
                  ("Platform", platform_text()), ("Compiler", compiler(build_dir)),
                  ("Cases", f"{len(outcomes)}" + (f", {failed_cases} failed" if failed_cases else "")),
                  ("Numbers", f"{sum(total.values())}: {total[PASS]} pass, {total[EXPLAINED]} "
-                             f"explained, {total[FAIL]} fail")):
+                             f"explained, {total[FAIL]} fail"),
+                 ("Strength chapter", chapter_counts([o for o in outcomes if o.chapter == STRENGTH]))):
         parts.append(f"<tr><td><b>{esc(k)}</b></td><td>{esc(v)}</td></tr>")
     parts.append("</table></section>")
 
@@ -409,8 +415,10 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     for o in outcomes:
         if getattr(o, "chapter", "") != chapter:
             chapter = o.chapter
+            strength = [x for x in outcomes if x.chapter == STRENGTH]
             parts.append("<section class='page'><h2>Strength cases</h2>"
-                         + markdown_html(STRENGTH_CHAPTER) + "</section>")
+                         + markdown_html(STRENGTH_CHAPTER)
+                         + f"<p><b>This chapter:</b> {esc(chapter_counts(strength))}.</p></section>")
         parts.append(case_page(o))
 
     parts.append("<section class='page'><h2>How to add a case</h2>")
@@ -421,6 +429,14 @@ def write_manual(outcomes, out_dir, build_dir, stem):
     html_path = out_dir / f"{stem}.html"
     html_path.write_text(page, encoding="utf-8")
     return html_path
+
+
+def chapter_counts(outcomes):
+    """'N cases, M numbers: P pass, E explained, F fail' (with the failed cases) of OUTCOMES."""
+    t = summary_line(outcomes)
+    failed = sum(1 for o in outcomes if o.problems or o.counts()[FAIL])
+    return (f"{len(outcomes)} cases" + (f" ({failed} failed)" if failed else "")
+            + f", {sum(t.values())} numbers: {t[PASS]} pass, {t[EXPLAINED]} explained, {t[FAIL]} fail")
 
 
 def tolerance_text():
@@ -485,8 +501,12 @@ def case_page(o):
     if case.derivation:
         p.append("<h3>Derivation</h3>")
         p.append(markdown_html(case.derivation))
+    # A strength quantity is the kit's, derived from the printed strains and curvatures in
+    # double precision: shown to six digits, under its own heading.
+    strength = o.chapter == STRENGTH
+    got = "Kit derives (from the program's results)" if strength else "Program prints"
     p.append("<h3>Numbers</h3><table class='numbers'><tr><th>Quantity</th><th>Source prints</th>"
-             "<th>Reference</th><th>Program prints</th><th>Ratio</th><th>|Difference|</th>"
+             f"<th>Reference</th><th>{got}</th><th>Ratio</th><th>|Difference|</th>"
              "<th>Tolerance (source + program + arithmetic)</th><th>Result</th><th>Double</th></tr>")
     for r in o.rows:
         e = r["expect"]
@@ -503,7 +523,7 @@ def case_page(o):
         diff = "" if r["diff"] is None else f"{r['diff']:.3g}"
         p.append(f"<tr class='{r['verdict']}'><td>{esc(r['name'])}</td>"
                  f"<td class='n'>{esc(e.get('printed', ''))}</td><td class='n'>{fmt(e['value'])}</td>"
-                 f"<td class='n'>{esc(r['text'])}</td>"
+                 f"<td class='n'>{esc(fmt(r['value']) if strength and r['value'] is not None else r['text'])}</td>"
                  f"<td class='n'>{ratio}</td>"
                  f"<td class='n'>{diff}</td><td class='n'>{tol}</td>"
                  f"<td>{r['verdict']}</td><td class='n'>{dbl}</td></tr>")
@@ -586,15 +606,24 @@ def run_cases(args, program, emulator, work, directory, chapter=""):
         status, stderr = run_program(program, emulator, case.answers(), results)
         try:
             got, report = reader.read_results(args.kit, results, answers)
-            if chapter == STRENGTH:
-                got.update(reader.read_strength(args.kit, results, case.path))
         except reader.ReadError as error:
             out = Outcome(case, {}, None, status, stderr)
             out.problems.append(str(error))
             out.inputs, out.condition, out.chapter = None, float("nan"), chapter
             outcomes.append(out)
             continue
+        # A strength case whose strength quantities cannot be had (a kit without the
+        # strength command, or one that refuses these results) fails: its numbers are
+        # counted, each failed, next to the reason.
+        strength_problem = None
+        if chapter == STRENGTH:
+            try:
+                got.update(reader.read_strength(args.kit, results, case.path))
+            except reader.ReadError as error:
+                strength_problem = str(error)
         out = evaluate(case, got, report, status, stderr)
+        if strength_problem:
+            out.problems.append(strength_problem)
         out.chapter = chapter
         outcomes.append(out)
     return outcomes
@@ -625,7 +654,8 @@ def main():
                         help="with --check: the native program whose results are required")
     parser.add_argument("--cases", default=str(HERE / "cases"))
     parser.add_argument("--strength-cases", default=str(HERE / "strength"),
-                        help="the strength chapter's cases, read with lamvis2-kit strength")
+                        help="the strength chapter's cases, read with lamvis2-kit strength (always run: "
+                             "a kit without it fails them)")
     parser.add_argument("--out", default=str(ROOT / "build" / "verification"))
     parser.add_argument("--build-dir", default=str(ROOT / "build"))
     parser.add_argument("--check", action="store_true",
@@ -639,14 +669,13 @@ def main():
     if not pathlib.Path(args.kit).exists():
         print(f"verify: no {args.kit}: build lamvis2-kit first (make verify does)", file=sys.stderr)
         return 1
+    for folder in (args.cases, args.strength_cases):
+        if not pathlib.Path(folder).is_dir():
+            print(f"verify: no folder of cases {folder}", file=sys.stderr)
+            return 2
     outcomes = run_cases(args, args.program, args.emulator, work, args.cases)
-    if args.strength_cases and pathlib.Path(args.strength_cases).is_dir():
-        if reader.has_command(args.kit, "strength"):
-            outcomes += run_cases(args, args.program, args.emulator, work, args.strength_cases,
-                                  STRENGTH)
-        else:
-            print(f"verify: {args.kit} has no strength command: the strength cases of "
-                  f"{args.strength_cases} are not run", file=sys.stderr)
+    # The strength chapter is always run: a kit without the strength command fails it.
+    outcomes += run_cases(args, args.program, args.emulator, work, args.strength_cases, STRENGTH)
     total = summary_line(outcomes)
     failed = total[FAIL] + sum(len(o.problems) for o in outcomes)
     for o in outcomes:
