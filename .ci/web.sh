@@ -13,13 +13,14 @@
 #   files against `build/lamvis2 < file`, and so every case file of tests/cases, also loaded
 #   into the form; the report's tables, plots and CSV files against the printed values, the
 #   printed report (PDF, read by pdftotext), copy and paste, bad answer files and bad form
-#   fields, Resume, the end-of-input keys, the pause, no network request; then served over
-#   HTTP from this machine. Screenshots (laptop, tablet, phone) and figures go to
+#   fields, Resume, the end-of-input keys, the pause, no network request; the page's numbers
+#   against lamvis2-kit's (read, strength, last-ply failure, envelope), case files, and what
+#   must never show a stale or misread result; then served over HTTP from this machine. Screenshots (laptop, tablet, phone) and figures go to
 #   ci-artifacts/web/;
 # - the page in Firefox (Debian's firefox-esr, headless, over WebDriver BiDi) with and without
 #   its promise integration, and in WebKit (WebKitGTK's MiniBrowser through WebKitWebDriver,
 #   on a virtual X display): the typed session and the example answer files, run and in
-#   the form.
+#   the form, with the kit's names and values; a case file, its strength and envelope.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,4 +1,4 @@
-// The page in headless Chromium, against the native program:
+// The page in headless Chromium, against the native program and lamvis2-kit (beside it):
 //   node web/test/browser.mjs build-web/lamvis2.html build/lamvis2 ci-artifacts/web
 // The timings are figures, printed and written to figures.txt, not checks. Every check runs
 // twice: with the browser's JavaScript promise integration, and with it
