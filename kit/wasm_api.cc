@@ -31,11 +31,8 @@ namespace {
 
 std::string result;
 
-// JSON as the command line writes it; a text that is not UTF-8 (an answer line of other bytes)
-// gets the replacement character, where the command line would stop.
-std::string dump(const nlohmann::ordered_json& j) {
-    return j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
+// JSON as the command line writes it.
+std::string dump(const nlohmann::ordered_json& j) { return kit::jsonText(j); }
 
 std::string_view bytes(const char* at, std::int32_t size) {
     return size <= 0 || at == nullptr ? std::string_view() : std::string_view(at, size);
