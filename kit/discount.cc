@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "kit/case_file.h"
+#include "kit/envelope.h"
 #include "kit/render.h"
 
 namespace kit {
@@ -133,6 +134,52 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
         d.lastPly = d.loadFactor;
         d.stop = "every ply has failed in a fibre mode";
     }
+}
+
+DiscountRun discountByRuns(const RunProgram& program, const Laminate& laminate, const SetStrengths& strengths,
+                           Criterion criterion, const std::optional<std::array<double, 6>>& fixed) {
+    DiscountRun out;
+    out.discount = startDiscount(criterion, laminate.plies.size());
+    const bool withBase = fixed && anyLoad(*fixed);
+    while (!out.discount.finished) {
+        SetStrengths extended;
+        std::string why;
+        std::optional<Laminate> degraded = degradedLaminate(laminate, out.discount, strengths, extended, why);
+        if (!degraded) {
+            out.discount.stop = why;
+            return out;
+        }
+        std::optional<DerivedStresses> base;
+        if (withBase) {
+            Laminate alone = *degraded;
+            alone.loads = *fixed;
+            ++out.runs;
+            base = laminateRun(program, alone, why);
+            if (!base) {
+                out.error = why;
+                return out;
+            }
+            for (std::size_t i = 0; i < 6; ++i) degraded->loads[i] += (*fixed)[i];
+        }
+        ++out.runs;
+        std::optional<DerivedStresses> run = laminateRun(program, *degraded, why);
+        if (!run) {
+            out.error = why;
+            return out;
+        }
+        if (base) {  // the scaled loads' own part: the run's less the fixed loads'
+            for (std::size_t k = 0; k < run->plies.size(); ++k)
+                for (int f = 0; f < 3; ++f)
+                    for (int i = 0; i < 3; ++i) {
+                        run->plies[k].faces[f].sigma[i] -= base->plies[k].faces[f].sigma[i];
+                        run->plies[k].faces[f].eps[i] -= base->plies[k].faces[f].eps[i];
+                    }
+            for (int i = 0; i < 6; ++i) run->deformation[i] -= base->deformation[i];
+        }
+        advanceDiscount(out.discount, *degraded, extended, run->plies,
+                        loadWork(laminate.loads, run->deformation), base ? &base->plies : nullptr);
+    }
+    return out;
 }
 
 std::string discountText(const DiscountRun& run) {

@@ -1,6 +1,7 @@
 // Last-ply failure by ply discount, the bookkeeping: which plies have failed and how, the
 // laminate of degraded material sets for the next run of the program, and the next failure
-// from that run's ply states. The runs are the caller's. Free of file and process calls.
+// from that run's ply states; and the steps' loop, each run made through the caller's
+// RunProgram. Free of file and process calls.
 //
 // A ply that fails in a matrix mode (matrix tension or compression, shear) keeps its fibres:
 // its E2 and G12 are multiplied by DISCOUNT_FACTOR and only its fibre stress is held to the
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "kit/criteria.h"
+#include "kit/laminate_case.h"
 #include "kit/ply_stress.h"
 #include "kit/strength.h"
 
@@ -80,13 +82,17 @@ void advanceDiscount(Discount& d, const Laminate& degraded, const SetStrengths& 
 // The work of `loads` on `deformation` (eps-xx ... kappa-xy).
 double loadWork(const std::array<double, 6>& loads, const std::array<double, 6>& deformation);
 
-// A discount with its runs counted and the trouble of a run, when one could not be made (the
-// runs are the caller's: the command line's processes, the page's module).
 struct DiscountRun {
     Discount discount;
     int runs = 0;
     std::string error;  // a run that could not be made or ended in a report
 };
+
+// Last-ply failure by ply discount: each step a run of the program (`run`, the caller's) on
+// the degraded laminate. With `fixed` (loads that stay as they are while the laminate's own
+// loads are scaled), each step also runs the degraded laminate under them alone.
+DiscountRun discountByRuns(const RunProgram& run, const Laminate& laminate, const SetStrengths& strengths,
+                           Criterion criterion, const std::optional<std::array<double, 6>>& fixed = std::nullopt);
 
 // The discount's table of steps as text, and as quantities last-ply.CRITERION...
 std::string discountText(const DiscountRun& run);

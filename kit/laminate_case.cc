@@ -1,5 +1,7 @@
 #include "kit/laminate_case.h"
 
+#include "kit/render.h"
+
 namespace kit {
 
 std::optional<Laminate> laminateOfCase(const CaseFile& c) {
@@ -30,6 +32,27 @@ std::string laminateAnswers(const Laminate& lam) {
     c.loads = lam.loads;
     c.relaxationTime = lam.relaxationTime;
     return caseAnswers(c);
+}
+
+std::optional<DerivedStresses> laminateRun(const RunProgram& program, const Laminate& laminate, std::string& error) {
+    ProgramRun run = program(laminateAnswers(laminate));
+    if (!run.error.empty()) {
+        error = run.error;
+        return std::nullopt;
+    }
+    Results r = readResults("(run)", run.out, run.err, run.status);
+    if (!r.ok() || r.end.report || !r.find("ply[1].sigma-1")) {
+        error = "the program's run ended " +
+                (r.end.report ? "in the report \"" + oneLine(*r.end.report) + "\"" : r.end.where);
+        return std::nullopt;
+    }
+    // The inputs are known here, not paired: the check of the printed stresses uses them.
+    DerivedStresses d = deriveStresses(r, laminate);
+    if (!d.ok()) {
+        error = d.error;
+        return std::nullopt;
+    }
+    return d;
 }
 
 }  // namespace kit

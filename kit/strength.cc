@@ -173,6 +173,60 @@ void addCaseStrength(Results& results, std::string_view caseText, const std::str
 
 namespace {
 
+// "[N]" (N from 1, no leading zero) at the start of `s`: what follows it, or nullopt.
+std::optional<std::string_view> afterIndex(std::string_view s) {
+    const std::size_t close = s.find(']');
+    if (s.empty() || s[0] != '[' || close == std::string_view::npos || close < 2 || close > 10 || s[1] == '0')
+        return std::nullopt;
+    for (std::size_t i = 1; i < close; ++i)
+        if (s[i] < '0' || s[i] > '9') return std::nullopt;
+    return s.substr(close + 1);
+}
+
+// "CRITERION" or "CRITERION.FIELD" with FIELD one of `fields`.
+bool criterionWith(std::string_view s, std::initializer_list<std::string_view> fields) {
+    const std::size_t dot = s.find('.');
+    if (!criterionNamed(s.substr(0, dot))) return false;
+    if (dot == std::string_view::npos) return true;
+    for (std::string_view f : fields)
+        if (s.substr(dot + 1) == f) return true;
+    return false;
+}
+
+}  // namespace
+
+bool isStrengthQuantityName(std::string_view name) {
+    auto starts = [&](std::string_view prefix) {
+        if (name.substr(0, prefix.size()) != prefix) return false;
+        name.remove_prefix(prefix.size());
+        return true;
+    };
+    if (starts("first-ply."))
+        return criterionWith(name, {"ply", "face", "mode", "nx", "ny", "nxy", "mx", "my", "mxy", "margin"});
+    if (starts("last-ply.")) return criterionWith(name, {"nx", "ny", "nxy", "mx", "my", "mxy", "steps", "runs"});
+    if (starts("set")) {
+        std::optional<std::string_view> rest = afterIndex(name);
+        for (std::string_view c : {".tsai-wu.F1", ".tsai-wu.F2", ".tsai-wu.F11", ".tsai-wu.F22", ".tsai-wu.F66",
+                                   ".tsai-wu.F12"})
+            if (rest && *rest == c) return true;
+        return false;
+    }
+    if (!starts("ply")) return false;
+    std::optional<std::string_view> rest = afterIndex(name);
+    if (!rest) return false;
+    for (const char* face : FACE_NAMES) {
+        const std::string head = std::string(".") + face + ".";
+        if (rest->substr(0, head.size()) != head) continue;
+        const std::string_view field = rest->substr(head.size());
+        for (std::string_view q : {"sigma-1", "sigma-2", "sigma-12", "eps-1", "eps-2", "gamma-12"})
+            if (field == q) return true;
+        return criterionWith(field, {"index", "mode"});
+    }
+    return false;
+}
+
+namespace {
+
 std::string pad(const std::string& s, std::size_t width, bool left = false) {
     if (s.size() >= width) return s;
     return left ? s + std::string(width - s.size(), ' ') : std::string(width - s.size(), ' ') + s;

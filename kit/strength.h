@@ -76,6 +76,10 @@ std::string strengthText(const StrengthReport& report);
 // A number for the text tables: five significant digits, the same on every platform.
 std::string fiveDigits(double v);
 
+// Whether `name` is one of the strength names of doc/names.md (ply[k].FACE..., first-ply...,
+// last-ply..., set[m].tsai-wu...).
+bool isStrengthQuantityName(std::string_view name);
+
 // A derived quantity of the table "strength".
 Quantity strengthQuantity(std::string name, std::optional<double> value, std::string text = "");
 

@@ -89,6 +89,9 @@ void addStrength(CLI::App& app, int& status) {
             });
         }
         Results& r = input.results;
+        // A case file's own strength quantities (every criterion, no factor) give way to those
+        // asked for here: each name once, with the criteria and factor given.
+        std::erase_if(r.quantities, [](const Quantity& q) { return q.table == "strength"; });
         for (Quantity& q : report.quantities) r.quantities.push_back(std::move(q));
         for (const DiscountRun& d : discounts)
             for (Quantity& q : discountQuantities(d, input.laminate)) r.quantities.push_back(std::move(q));

@@ -1,10 +1,11 @@
 #include "kit/strength_runs.h"
 
+#include <cstdio>
 
-#include "kit/envelope.h"
 #include "kit/files.h"
 #include "kit/laminate_case.h"
 #include "kit/load.h"
+#include "kit/process.h"
 #include "kit/render.h"
 #include "kit/runner.h"
 
@@ -69,71 +70,20 @@ int loadStrengthInput(const StrengthSource& source, StrengthInput& input) {
 
 std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& command,
                                            const Laminate& laminate, std::string& error) {
-    ProcessResult run = runCaptured(command, laminateAnswers(laminate));
-    if (!run.error.empty()) {
-        error = run.error;
-        return std::nullopt;
-    }
-    Results r = readResults("(run)", run.out, run.err, run.status);
-    if (!r.ok() || r.end.report || !r.find("ply[1].sigma-1")) {
-        error = "the program's run ended " +
-                (r.end.report ? "in the report \"" + oneLine(*r.end.report) + "\"" : r.end.where);
-        return std::nullopt;
-    }
-    // The inputs are known here, not paired: the check of the printed stresses uses them.
-    DerivedStresses d = deriveStresses(r, laminate);
-    if (!d.ok()) {
-        error = d.error;
-        return std::nullopt;
-    }
-    return d;
+    return laminateRun(programRunner(command), laminate, error);
 }
 
 DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
                         const SetStrengths& strengths, Criterion criterion,
                         const std::optional<std::array<double, 6>>& fixed) {
-    DiscountRun out;
-    out.discount = startDiscount(criterion, laminate.plies.size());
-    const bool withBase = fixed && anyLoad(*fixed);
-    while (!out.discount.finished) {
-        SetStrengths extended;
-        std::string why;
-        std::optional<Laminate> degraded = degradedLaminate(laminate, out.discount, strengths, extended, why);
-        if (!degraded) {
-            out.discount.stop = why;
-            return out;
-        }
-        std::optional<DerivedStresses> base;
-        if (withBase) {
-            Laminate alone = *degraded;
-            alone.loads = *fixed;
-            ++out.runs;
-            base = runLaminate(command, alone, why);
-            if (!base) {
-                out.error = why;
-                return out;
-            }
-            for (std::size_t i = 0; i < 6; ++i) degraded->loads[i] += (*fixed)[i];
-        }
-        ++out.runs;
-        std::optional<DerivedStresses> run = runLaminate(command, *degraded, why);
-        if (!run) {
-            out.error = why;
-            return out;
-        }
-        if (base) {  // the scaled loads' own part: the run's less the fixed loads'
-            for (std::size_t k = 0; k < run->plies.size(); ++k)
-                for (int f = 0; f < 3; ++f)
-                    for (int i = 0; i < 3; ++i) {
-                        run->plies[k].faces[f].sigma[i] -= base->plies[k].faces[f].sigma[i];
-                        run->plies[k].faces[f].eps[i] -= base->plies[k].faces[f].eps[i];
-                    }
-            for (int i = 0; i < 6; ++i) run->deformation[i] -= base->deformation[i];
-        }
-        advanceDiscount(out.discount, *degraded, extended, run->plies,
-                        loadWork(laminate.loads, run->deformation), base ? &base->plies : nullptr);
-    }
-    return out;
+    return discountByRuns(programRunner(command), laminate, strengths, criterion, fixed);
+}
+
+RunProgram programRunner(const std::vector<std::string>& command) {
+    return [command](const std::string& answers) {
+        ProcessResult r = runCaptured(command, answers);
+        return ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
+    };
 }
 
 }  // namespace kit

@@ -41,11 +41,12 @@ int loadStrengthInput(const StrengthSource& source, StrengthInput& input);
 std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& command,
                                            const Laminate& laminate, std::string& error);
 
-// Last-ply failure by ply discount: each step a run on the degraded laminate. With `fixed`
-// (loads that stay as they are while the laminate's own loads are scaled), each step also
-// runs the degraded laminate under them alone.
+// Last-ply failure by ply discount (discountByRuns), each step a run of `command`.
 DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
                         const SetStrengths& strengths, Criterion criterion,
                         const std::optional<std::array<double, 6>>& fixed = std::nullopt);
+
+// The program's runs through the kit's process layer, for the library's loops.
+RunProgram programRunner(const std::vector<std::string>& command);
 
 }  // namespace kit

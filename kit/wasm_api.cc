@@ -146,21 +146,15 @@ struct EnvelopeJob {
 };
 std::optional<EnvelopeJob> envelope;
 
-// The ply states of a run of `laminate`, as the command line's runs take them.
+// The ply states of a run of `laminate` that the caller has made, read as the library reads
+// its own runs (laminateRun), the run handed over rather than started.
 std::optional<kit::DerivedStresses> statesOf(const kit::Laminate& laminate, std::string_view out,
                                              std::string_view err, int status, std::string& why) {
-    kit::Results r = kit::readResults("(run)", out, err, status);
-    if (!r.ok() || r.end.report || !r.find("ply[1].sigma-1")) {
-        why = "the program's run ended " +
-              (r.end.report ? "in the report \"" + kit::oneLine(*r.end.report) + "\"" : r.end.where);
-        return std::nullopt;
-    }
-    kit::DerivedStresses d = kit::deriveStresses(r, laminate);
-    if (!d.ok()) {
-        why = d.error;
-        return std::nullopt;
-    }
-    return d;
+    kit::ProgramRun made;
+    made.status = status;
+    made.out = std::string(out);
+    made.err = std::string(err);
+    return kit::laminateRun([&](const std::string&) { return made; }, laminate, why);
 }
 
 // Last-ply failure in the making: the laminate, its strengths, the discount so far and the

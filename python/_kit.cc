@@ -1,6 +1,6 @@
 // lamvis2._kit: the kit's library (kit_reader) for the Python package. It reads results, pairs
-// answers with prompts, derives, compares, renders and lays out a study's grid, and runs the
-// program through the kit's process layer; the package arranges what this returns as numpy
+// answers with prompts, derives, compares, renders, lays out a study's grid and computes
+// strength and last-ply failure, and runs the program through the kit's process layer; the package arranges what this returns as numpy
 // arrays and pandas tables. Nothing
 // here parses or computes on its own: each function hands over to the library.
 #include <pybind11/numpy.h>
@@ -12,13 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "kit/case_file.h"
 #include "kit/compare.h"
+#include "kit/criteria.h"
 #include "kit/derived.h"
+#include "kit/discount.h"
 #include "kit/files.h"
 #include "kit/inputs.h"
+#include "kit/laminate_case.h"
 #include "kit/process.h"
 #include "kit/render.h"
 #include "kit/results.h"
+#include "kit/strength.h"
 #include "kit/study.h"
 
 namespace py = pybind11;
@@ -97,6 +102,58 @@ py::object quantity(const kit::Results& r, const std::string& name) {
                           kit::kindName(q->kind), q->table, q->line, kit::cell(r, name));
 }
 
+// Quantities as (name, value or None, text, note), in the kit's order.
+py::list quantityRows(const std::vector<kit::Quantity>& qs) {
+    py::list out;
+    for (const kit::Quantity& q : qs)
+        out.append(py::make_tuple(q.name, q.value ? py::cast(*q.value) : py::none(), q.text, q.note));
+    return out;
+}
+
+// What a strength computation needs beyond the run: the laminate (of the case, or of the
+// run's inputs) and each material set's strengths.
+struct StrengthSetup {
+    kit::Laminate laminate;
+    kit::SetStrengths strengths;
+};
+
+// The setup from the case file's text (empty: the answers are no case file), a strengths
+// file's text (empty: the case's own strengths) and the run's results with their inputs (for
+// an answer file's laminate): (setup or None, the kit's message "FILE:LINE: what").
+py::tuple strengthSetup(const kit::Results& results, const std::string& caseText, const std::string& caseName,
+                        const std::string& strengthsText, const std::string& strengthsName,
+                        const std::string& answersName) {
+    auto fail = [](const std::string& error) { return py::make_tuple(py::none(), error); };
+    std::string error;
+    std::optional<kit::CaseFile> theCase;
+    if (!caseText.empty() && !(theCase = kit::readCase(caseText, caseName, error))) return fail(error);
+    std::vector<kit::CaseSet> sets;
+    std::string setsFile = strengthsName;
+    if (!strengthsText.empty()) {
+        std::optional<kit::StrengthsFile> file = kit::readStrengths(strengthsText, strengthsName, error);
+        if (!file) return fail(error);
+        sets = file->sets;
+    } else if (theCase) {
+        sets = theCase->sets;
+        setsFile = caseName;
+    } else {
+        return fail(answersName + ":1: answers hold no strengths: give strengths= (a strengths file "
+                    "or its text), or run a case file whose [[set]] tables have them");
+    }
+    StrengthSetup setup;
+    std::optional<kit::Laminate> lam = theCase ? kit::laminateOfCase(*theCase) : std::nullopt;
+    if (!lam) {
+        std::string why;
+        if (!(lam = kit::laminateOf(results, why))) return fail(answersName + ": " + why);
+    }
+    setup.laminate = *lam;
+    std::vector<int> plySets;
+    for (const kit::LayupPly& p : lam->plies) plySets.push_back(p.set);
+    if (std::string missing = kit::missingStrengths(setsFile, sets, plySets); !missing.empty()) return fail(missing);
+    setup.strengths = kit::caseStrengths(sets);
+    return py::make_tuple(py::cast(std::move(setup)), "");
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_kit, m) {
@@ -172,7 +229,8 @@ PYBIND11_MODULE(_kit, m) {
     m.def("read_results", &readWhole, py::arg("file"), py::arg("out"), py::arg("err") = py::none(),
           py::arg("status") = py::none());
     m.def("with_derived", &withDerived);
-    m.def("is_quantity_name", [](const std::string& n) { return kit::isQuantityName(n); });
+    m.def("is_quantity_name",
+          [](const std::string& n) { return kit::isQuantityName(n) || kit::isStrengthQuantityName(n); });
     m.def("needs_inputs", &kit::needsInputs);
 
     // The pairing of an answer file's lines with the prompts, from the runs on its prefixes.
@@ -246,4 +304,58 @@ PYBIND11_MODULE(_kit, m) {
             return py::make_tuple(at, values);
         });
     m.attr("MAX_GRID_POINTS") = kit::MAX_GRID_POINTS;
+
+    // Strength (kit/strength.h) and last-ply failure (kit/discount.h).
+    py::class_<StrengthSetup>(m, "StrengthSetup")
+        .def_property_readonly("plies", [](const StrengthSetup& s) { return s.laminate.plies.size(); })
+        .def_property_readonly("loads", [](const StrengthSetup& s) { return s.laminate.loads; });
+    m.def("strength_setup", &strengthSetup);
+    // `results` (with its inputs) and the strength quantities of every criterion that a case
+    // file with strengths gives them, as `read --answers CASE` adds them (or a warning why not).
+    m.def("with_case_strength", [](const kit::Results& results, const std::string& caseText,
+                                   const std::string& caseName) {
+        kit::Results r = results;
+        kit::addCaseStrength(r, caseText, caseName);
+        return r;
+    });
+    // The criteria of a comma-separated list ("all": every one): (names or None, the unknown one).
+    m.def("criteria_named", [](const std::string& list) {
+        std::string bad;
+        std::optional<std::vector<kit::Criterion>> cs = kit::criteriaNamed(list, bad);
+        if (!cs) return py::make_tuple(py::none(), bad);
+        std::vector<std::string> names;
+        for (kit::Criterion c : *cs) names.emplace_back(kit::criterionName(c));
+        return py::make_tuple(names, "");
+    });
+    // (quantities, the text of `lamvis2-kit strength`, "" or why there are no numbers).
+    m.def("strength", [](const kit::Results& results, const StrengthSetup& setup, const std::string& criteria,
+                         std::optional<double> factor) {
+        std::string bad;
+        kit::StrengthOptions options;
+        options.criteria = kit::criteriaNamed(criteria, bad).value_or(options.criteria);
+        options.factor = factor;
+        kit::StrengthReport rep;
+        {
+            py::gil_scoped_release release;
+            rep = kit::strengthOf(results, setup.laminate, setup.strengths, options);
+        }
+        if (!rep.ok()) return py::make_tuple(py::list(), "", rep.error);
+        return py::make_tuple(quantityRows(rep.quantities), kit::strengthText(rep), "");
+    });
+    // Last-ply failure of one criterion, each step a run of `command`: (quantities, the text
+    // of the table of steps, "" or why the steps could not go on).
+    m.def("last_ply", [](const std::vector<std::string>& command, const StrengthSetup& setup,
+                         const std::string& criterion) {
+        kit::DiscountRun d;
+        {
+            py::gil_scoped_release release;
+            kit::RunProgram program = [&command](const std::string& answers) {
+                kit::ProcessResult r = kit::runCaptured(command, answers);
+                return kit::ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
+            };
+            d = kit::discountByRuns(program, setup.laminate, setup.strengths,
+                                    kit::criterionNamed(criterion).value_or(kit::Criterion::TsaiWu));
+        }
+        return py::make_tuple(quantityRows(kit::discountQuantities(d, setup.laminate)), kit::discountText(d), d.error);
+    });
 }

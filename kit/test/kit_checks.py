@@ -234,6 +234,9 @@ with tempfile.TemporaryDirectory() as tmp:
     r = kit("strength", glass_case, "--last-ply", "--criteria", "max-stress,tsai-wu", "--factor", "1.5", "--json")
     check(r.returncode == 0, f"strength --last-ply gives {r.returncode}: {r.stderr[:300]!r}")
     q = {x["name"]: x for x in json.loads(r.stdout)["quantities"]} if r.returncode == 0 else {}
+    # Each name once: the case's own strength quantities give way to those of the criteria asked.
+    check(not q or len(q) == len(json.loads(r.stdout)["quantities"]) and "first-ply.hashin" not in q,
+          "strength --json of a case file: a name given twice, or a criterion not asked")
     for c in ("max-stress", "tsai-wu") if q else ():
         first, last = q[f"first-ply.{c}"]["value"], q[f"last-ply.{c}"]["value"]
         # The 90 plies crack first; the 0 plies' fibres then carry nx.

@@ -5,6 +5,7 @@ pandas tables; studies over a grid on any concurrent.futures executor; compariso
     import lamvis2
     r = lamvis2.run("examples/glass_cross_ply.txt")
     r.value("stiffness[1,1]"), r.stiffness, r.deformation, r.stresses, r.relaxation
+    r.strength(criteria=["tsai-wu", "hashin"], factor=1.5).first_ply   # a case file's strengths
     lamvis2.study("template.txt", vary={"ANGLE": range(0, 91, 15)}, quantities=["Ex", "nuxy"])
     lamvis2.compare("archive/glass.out", r)
 """
@@ -19,9 +20,10 @@ from ._compare import Comparison, compare
 from ._errors import (IncompleteRunError, InputError, Lamvis2Error, NotResultsError, ProgramError, StudyError,
                       UnknownQuantityError)
 from ._result import Result, read
+from ._strength import Strength
 from ._study import StudyRow, run_many, study, study_rows
 
-__all__ = ["run", "read", "run_many", "study", "study_rows", "compare", "Result", "Comparison", "StudyRow",
+__all__ = ["run", "read", "run_many", "study", "study_rows", "compare", "Result", "Strength", "Comparison", "StudyRow",
            "Lamvis2Error", "InputError", "NotResultsError", "UnknownQuantityError", "IncompleteRunError",
            "ProgramError", "StudyError", "MAX_GRID_POINTS", "__version__"]
 
@@ -44,4 +46,5 @@ def run(path: Optional[str | os.PathLike] = None, *, answers: Optional[str | byt
     results = _kit.read_results(name, r.out, r.err, r.status)
     if not results.ok:
         raise NotResultsError(f"{name}: the program's output is not a results file: {results.error}")
-    return Result(r.out, stderr=r.err, exit_status=r.status, answers=data, name=name, program=command)
+    case = _program.case_of(path) if path is not None else None
+    return Result(r.out, stderr=r.err, exit_status=r.status, answers=data, name=name, program=command, case=case)

@@ -56,6 +56,14 @@ def read_answers(path: str | os.PathLike) -> bytes:
     return answers
 
 
+def case_of(path: str | os.PathLike) -> Optional[tuple[str, str]]:
+    """(name, text) of a case file (.toml), for its strengths; None for an answer file."""
+    name = os.fspath(path)
+    if not _kit.is_case_file(name):
+        return None
+    return name, read_answer_file(name).decode("utf-8", "surrogateescape")
+
+
 def read_answer_file(path: str | os.PathLike) -> bytes:
     """The bytes of an answer file (or template), with the kit's messages for trouble."""
     if not isinstance(path, (str, os.PathLike)):

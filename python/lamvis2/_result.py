@@ -5,13 +5,16 @@ from __future__ import annotations
 
 import math
 import os
-from typing import Any, Optional
+from typing import TYPE_CHECKING, Any, Optional, Sequence, Union
 
 import numpy as np
 import pandas as pd
 
 from . import _kit, _program
 from ._errors import IncompleteRunError, InputError, NotResultsError, UnknownQuantityError
+
+if TYPE_CHECKING:
+    from ._strength import Strength
 
 DEFORMATION = ["eps-xx", "eps-yy", "eps-xy", "kappa-xx", "kappa-yy", "kappa-xy"]
 STRESSES = ["sigma-1", "sigma-2", "sigma-12"]
@@ -24,12 +27,15 @@ class Result:
     `Ex`, ...) are found on first use, by runs of the program on the answers' prefixes."""
 
     def __init__(self, results: bytes, *, stderr: Optional[bytes] = None, exit_status: Optional[int] = None,
-                 answers: Optional[bytes] = None, name: str = "", program: Optional[list[str]] = None) -> None:
-        self._state = (bytes(results), stderr, exit_status, answers, name, program)
+                 answers: Optional[bytes] = None, name: str = "", program: Optional[list[str]] = None,
+                 case: Optional[tuple[str, str]] = None) -> None:
+        # `case`: (name, text) of the case file that gave the answers, for its strengths.
+        self._state = (bytes(results), stderr, exit_status, answers, name, program, case)
         self._load()
 
     def _load(self) -> None:
-        out, err, status, answers, name, _ = self._state
+        out, err, status, answers, name = self._state[:5]
+        self._case: Optional[tuple[str, str]] = self._state[6] if len(self._state) > 6 else None
         self._base = _kit.read_results(name, out, err, status)
         if not self._base.ok:
             raise NotResultsError(f"{name}:{self._base.error_line}: {self._base.error}")
@@ -103,6 +109,8 @@ class Result:
             command = self._state[5] or _program.command()
             self._pairing = _program.pair_inputs(command, self.answers, self.name or "answers")
             self._whole = _kit.with_derived(self._base, self._pairing.inputs)
+            if self._case is not None:  # a case file's strengths: the strength quantities too
+                self._whole = _kit.with_case_strength(self._whole, self._case[1], self._case[0])
         return self._whole
 
     def _pairing_warnings(self) -> list[str]:
@@ -197,6 +205,20 @@ class Result:
         the kit's order (`lamvis2-kit read`)."""
         return pd.DataFrame(self._kit_results(True).columns())
 
+    def strength(self, criteria: Union[str, Sequence[str], None] = None, factor: Optional[float] = None,
+                 strengths: Any = None, last_ply: bool = False) -> "Strength":
+        """The strength of this run, as `lamvis2-kit strength` gives it: each ply's stresses and
+        strains at its bottom, middle and top faces, each criterion's strength ratio R, failure
+        index and mode (`plies`), the first-ply failure of each criterion (`first_ply`: R, ply,
+        face, mode, the failure loads, and with `factor`, ultimate over limit load, the margin
+        R/F - 1) and with `last_ply` the last-ply failure by ply discount, each step a run of
+        the program (`last_ply`). `criteria`: names or a comma-separated list (max-stress,
+        max-strain, tsai-hill, tsai-wu, hoffman, hashin; default all). The strengths are those
+        of the case file run, or `strengths`: a strengths file ([[set]] tables in set order) or
+        its text."""
+        from ._strength import strength
+        return strength(self, criteria, factor, strengths, last_ply)
+
     def to_json(self) -> str:
         """The kit's JSON of these results, as `lamvis2-kit read --json` writes it."""
         return self._kit_results(True).json() + "\n"
@@ -226,6 +248,7 @@ def read(path: str | os.PathLike, *, answers: Optional[str | os.PathLike] = None
         else:
             warnings.append(f"the answers {os.fspath(answers)} do not give this file's bytes: the inputs are "
                             "those of a new run of the program")
-    r = Result(data, stderr=err, exit_status=status, answers=given, name=name)
+    r = Result(data, stderr=err, exit_status=status, answers=given, name=name,
+               case=None if answers is None else _program.case_of(answers))
     r._notes = warnings
     return r

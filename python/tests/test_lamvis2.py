@@ -5,6 +5,8 @@
 - study gives the kit's study row for row, on the default pool, on one thread, on processes
   and on a Dask LocalCluster;
 - compare gives the kit's report, JSON and exit status;
+- strength gives the kit's strength quantities (`lamvis2-kit strength --json`) and report, on
+  the strength cases and on the examples with a strengths file, first- and last-ply;
 - each bad input is the package's exception with the kit's message.
   LAMVIS2_BUILD_DIR (default build) holds lamvis2-kit and the staged package (python/)."""
 
@@ -37,7 +39,8 @@ EXAMPLES = sorted((ROOT / "examples").glob("*.txt"))
 ANSWERED = [(e.stem, e) for e in EXAMPLES] + [
     (c, case_input_sections(ROOT / "tests" / "cases" / f"{c}.case"))
     for c in ("model_letters_for_real", "model_input_forms", "hand_ten_sets")] + [
-    (c.stem, c) for c in sorted((ROOT / "verification" / "cases").glob("*.toml"))[:3]]
+    (c.stem, c) for c in sorted((ROOT / "verification" / "cases").glob("*.toml"))[:3]] + [
+    (c.stem, c) for c in sorted((ROOT / "verification" / "strength").glob("*.toml"))[:1]]
 
 
 def kit(*args):
@@ -197,6 +200,62 @@ class Refusing(Executor):
         raise RuntimeError("no room")
 
 
+# Strengths for the examples' two material sets (carbon, glass), as a strengths file gives them.
+STRENGTHS = ("[[set]]\nxt = 2280.0\nxc = 1440.0\nyt = 57.0\nyc = 228.0\ns = 71.0\n\n"
+             "[[set]]\nxt = 1062.0\nxc = 610.0\nyt = 31.0\nyc = 118.0\ns = 72.0\nf12star = -0.3\n")
+STRENGTH_CASES = sorted((ROOT / "verification" / "strength").glob("*.toml"))
+STRENGTH_RUNS = [
+    # (id, the run, strength's arguments, the kit's options)
+    *[(c.stem, c, {"factor": 1.5}, ["--factor", "1.5"]) for c in STRENGTH_CASES],
+    ("C6-last-ply", STRENGTH_CASES[0], {"criteria": ["tsai-wu", "hashin"], "last_ply": True},
+     ["--criteria", "tsai-wu,hashin", "--last-ply"]),
+    *[(e.stem, e, {"strengths": STRENGTHS, "criteria": "max-stress,max-strain,tsai-hill"}, ["--criteria",
+      "max-stress,max-strain,tsai-hill"]) for e in EXAMPLES],
+    ("glass-last-ply-file", EXAMPLES[-1], {"strengths": "FILE", "factor": 2, "last_ply": True},
+     ["--factor", "2", "--last-ply"]),
+]
+
+
+@pytest.mark.parametrize("name,source,given,options", STRENGTH_RUNS, ids=[n for n, *_ in STRENGTH_RUNS])
+def test_strength_is_the_kits(name, source, given, options, tmp_path):
+    strengths = tmp_path / "strengths.toml"
+    strengths.write_text(STRENGTHS)
+    if given.get("strengths") == "FILE":
+        given = {**given, "strengths": strengths}
+    r = lamvis2.run(source)
+    s = r.strength(**given)
+    if source.suffix == ".toml":
+        args = [source]
+    else:
+        (tmp_path / "results.out").write_bytes(r.results)
+        args = [tmp_path / "results.out", "--answers", source, "--strengths", strengths]
+    want = [q for q in json.loads(kit("strength", *args, *options, "--json").stdout)["quantities"]
+            if q["table"] == "strength"]
+    assert [(q["name"], q["text"], q["note"]) for q in want] == list(
+        s.quantities[["name", "text", "note"]].itertuples(index=False, name=None))
+    for q, v in zip(want, s.quantities["value"]):
+        assert same_value(q["value"], v), q["name"]
+    assert s.text == kit("strength", *args, *options).stdout.decode()
+    # The tables are the named values.
+    plies = s.plies
+    for (ply, face), row in plies.iterrows():
+        for column, v in row.items():
+            name = f"ply[{ply}].{face}.{column}"
+            assert v == (s.text_of(name) if column.endswith(".mode") else s.value(name)) or s.text_of(name) == "infinite"
+    for c, row in s.first_ply.iterrows():
+        assert (row["R"], row["ply"], row["mode"], row["nx"]) == (
+            s.value(f"first-ply.{c}"), s.value(f"first-ply.{c}.ply"), s.text_of(f"first-ply.{c}.mode"),
+            s.value(f"first-ply.{c}.nx"))
+        assert "margin" not in row or row["margin"] == s.value(f"first-ply.{c}.margin")
+    if given.get("last_ply"):
+        assert list(s.last_ply["R"]) == [s.value(f"last-ply.{c}") for c in s.criteria]
+
+
+def hybrid_with_glass_results():
+    glass, hybrid = lamvis2.run(EXAMPLES[1]), EXAMPLES[2]
+    return lamvis2.Result(glass.results, answers=hybrid.read_bytes(), name="glass.out")
+
+
 class Failing(Executor):
     def submit(self, fn, *args, **kwargs):
         f = Future()
@@ -236,6 +295,23 @@ ERRORS = [
     (lambda: lamvis2.run(EXAMPLES[0], program="/no/such/program"), lamvis2.ProgramError,
      r"^cannot start /no/such/program: No such file or directory$"),
     (lambda: lamvis2.compare(EXAMPLES[0], EXAMPLES[0], rel=-1), lamvis2.InputError, r"^rel: a number from 0"),
+    (lambda: lamvis2.run(EXAMPLES[0]).strength(), lamvis2.InputError, r"answers hold no strengths: give strengths="),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).strength(criteria="tsai-wo"), lamvis2.InputError,
+     r'^criteria: unknown criterion "tsai-wo"'),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).value("ply[1].top.tsai-wo"), lamvis2.UnknownQuantityError,
+     r"^ply\[1\].top.tsai-wo: no quantity has this name"),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).value("last-ply.hashin"), lamvis2.UnknownQuantityError,
+     r"^last-ply.hashin: not in these results$"),
+    (lambda: lamvis2.run(STRENGTH_CASES[0]).strength(factor=0), lamvis2.InputError, r"^factor: a load factor"),
+    (lambda: lamvis2.run(EXAMPLES[2]).strength(strengths=STRENGTHS.split("\n\n")[0] + "\n"), lamvis2.InputError,
+     r"^strengths:1: .*set 2"),
+    (lambda: lamvis2.run(EXAMPLES[0]).strength(strengths="[[set]]\nxt = -1.0\nxc = 1.0\nyt = 1.0\nyc = 1.0\ns = 1.0\n"),
+     lamvis2.InputError,
+     r"^strengths:2: xt must be above zero, not -1$"),
+    (lambda: results_run_short().strength(strengths=STRENGTHS), lamvis2.IncompleteRunError,
+     r"the run ended in the report .*F6501.*: no strength numbers$"),
+    (lambda: hybrid_with_glass_results().strength(strengths=STRENGTHS), lamvis2.InputError,
+     r"^glass.out: the answers do not belong to these results"),
 ]
 
 
