@@ -77,7 +77,7 @@ void addCompare(CLI::App& app, int& status) {
         Comparison c = compareResults(archived, fresh, o->compare);
         std::string out;
         if (o->json) {
-            out = toJson(c, archived, fresh, o->compare).dump(1) + "\n";
+            out = jsonText(toJson(c, archived, fresh, o->compare));
         } else {
             out = comparisonText(c, archived, fresh, o->compare);
         }

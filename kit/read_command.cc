@@ -39,7 +39,7 @@ void addRead(CLI::App& app, int& status) {
             status = trouble(error);
             return;
         }
-        std::string out = o->json ? toJson(r).dump(1) + "\n" : o->csv ? toCsv(r) : toText(r);
+        std::string out = o->json ? jsonText(toJson(r)) : o->csv ? toCsv(r) : toText(r);
         std::fwrite(out.data(), 1, out.size(), stdout);
         status = 0;
     });

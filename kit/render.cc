@@ -34,6 +34,10 @@ nlohmann::ordered_json differenceJson(const Difference& d) {
 
 }  // namespace
 
+std::string jsonText(const nlohmann::ordered_json& j, int indent) {
+    return j.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 std::string shortest(double v) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);

@@ -140,7 +140,7 @@ void addRun(CLI::App& app, int& status) {
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
                 for (std::size_t q = 0; q < o->quantities.size(); ++q) j[o->quantities[q]] = row.cells[q];
-                summary += j.dump() + "\n";
+                summary += jsonText(j, -1);
             } else {
                 summary += csvField(o->answers[i]) + "," + csvField(outputs[i]) + "," +
                            std::to_string(row.status) + "," + csvField(oneLine(report));

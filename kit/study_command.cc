@@ -160,7 +160,7 @@ void addStudy(CLI::App& app, int& status) {
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
                 for (const std::string& c : columns) j[c] = cell(row.results, c);
-                out += j.dump() + "\n";
+                out += jsonText(j, -1);
             } else {
                 for (const std::string& v : row.values) out += csvField(v) + ",";
                 out += std::to_string(exitStatus) + "," + csvField(oneLine(report));
