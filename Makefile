@@ -130,14 +130,15 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh $(FUZZ_BUILD_DIR) $(FUZZ_TARGETS)
 
 # The WebAssembly module $(WASM_BUILD_DIR)/lamvis2.wasm, with Debian's WebAssembly toolchain.
-# It also builds the kit's reader and comparison as a library for the page (kit/libkit_reader.a).
+# It also builds the kit's library (kit/libkit_reader.a) and, from it, the page's module of it
+# ($(WASM_BUILD_DIR)/kit.wasm).
 wasm:
 	@sh tools/need.sh "make wasm" $(NEED_WASM)
 	@mkdir -p $(WASM_BUILD_DIR)
 	@cmake -S . -B $(WASM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake \
 	  -DCMAKE_BUILD_TYPE=Release $(WASM_CMAKE_ARGS) >$(WASM_BUILD_DIR)/configure.log 2>&1 || \
 	  { cat $(WASM_BUILD_DIR)/configure.log; exit 1; }
-	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2 kit_reader
+	@cmake --build $(WASM_BUILD_DIR) -j $(JOBS) --target lamvis2 kit_reader kit_wasm
 
 # The browser page: build-web/lamvis2.html, one offline file that runs the module in a
 # terminal. The module is transformed so that it can be suspended at a read of standard
@@ -156,7 +157,7 @@ web-page:
 	wasm-opt --enable-sign-ext --enable-mutable-globals \
 	  --asyncify --pass-arg=asyncify-imports@wasi_snapshot_preview1.fd_read -Oz \
 	  $(WASM_BUILD_DIR)/lamvis2.wasm -o $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm
-	node web/build.mjs $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm $(WEB_BUILD_DIR)/lamvis2.html
+	node web/build.mjs $(WEB_BUILD_DIR)/lamvis2-asyncify.wasm $(WASM_BUILD_DIR)/kit.wasm $(WEB_BUILD_DIR)/lamvis2.html
 
 clean:
 	rm -rf $(BUILD_DIR) build-sanitize build-fuzz build-dist dist $(WASM_BUILD_DIR) $(WEB_BUILD_DIR)

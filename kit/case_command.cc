@@ -59,7 +59,7 @@ void addCase(CLI::App& app, int& status) {
         }
         std::string out;
         if (o->json) {
-            out = toJson(*c).dump(1) + "\n";
+            out = jsonText(toJson(*c));
         } else {
             int withStrengths = 0;
             for (const CaseSet& s : c->sets) withStrengths += s.strengths ? 1 : 0;

@@ -109,7 +109,7 @@ void addCompare(CLI::App& app, int& status) {
         if (o->json) {
             nlohmann::ordered_json j = toJson(c, archived, fresh, o->compare);
             j["program"] = program ? toJson(*program)["program"] : nlohmann::ordered_json(nullptr);
-            out = j.dump(1) + "\n";
+            out = jsonText(j);
         } else {
             out = comparisonText(c, archived, fresh, o->compare);
         }

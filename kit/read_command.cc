@@ -47,9 +47,8 @@ void addRead(CLI::App& app, int& status) {
         std::string out;
         if (o->json) {
             nlohmann::ordered_json j = toJson(r);
-            j["kit"] = p.kit;
-            j["program"] = program ? toJson(p)["program"] : nlohmann::ordered_json(nullptr);
-            out = j.dump(1) + "\n";
+            if (program) j["program"] = toJson(p)["program"];
+            out = jsonText(j);
         } else if (o->csv) {
             // The provenance as rows of their own kind before the quantities.
             std::string csv = toCsv(r);

@@ -36,6 +36,10 @@ nlohmann::ordered_json differenceJson(const Difference& d) {
 
 }  // namespace
 
+std::string jsonText(const nlohmann::ordered_json& j, int indent) {
+    return j.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 std::string shortest(double v) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
@@ -79,6 +83,9 @@ nlohmann::ordered_json toJson(const Results& r) {
     j["quantities"] = nlohmann::ordered_json::array();
     for (const Quantity& q : r.quantities) j["quantities"].push_back(toJson(q));
     j["warnings"] = r.warnings;
+    // The kit; the program when a run was made (the caller's to say).
+    j["kit"] = VERSION;
+    j["program"] = nullptr;
     return j;
 }
 

@@ -28,6 +28,10 @@ std::string oneLine(std::string s);
 // The text of quantity `name` in `r` as a summary cell of run and study: printed numbers as
 // printed, inputs as answered, derived ones shortest ("" when it is not there).
 std::string cell(const Results& r, const std::string& name);
+// JSON as the kit writes it (indented by one blank, or on one line with indent < 0), a line
+// end after it. A text that is not UTF-8 (an answer line of other bytes) has each bad byte
+// replaced by U+FFFD, where the library would stop the program.
+std::string jsonText(const nlohmann::ordered_json& j, int indent = 1);
 // The shortest text that reads back as `v`.
 std::string shortest(double v);
 

@@ -304,7 +304,7 @@ void addRun(CLI::App& app, int& status) {
                 j["kit"] = provenance.kit;
                 j["program"] = provenance.program;
                 j["program_sha256"] = provenance.programSha256;
-                row.text = j.dump() + "\n";
+                row.text = jsonText(j, -1);
             } else {
                 row.text = csvField(answersPath) + "," + csvField(outputs[i]) + "," +
                            std::to_string(exitStatus) + "," + csvField(oneLine(report));

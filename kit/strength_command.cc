@@ -96,7 +96,7 @@ void addStrength(CLI::App& app, int& status) {
         for (const DiscountRun& d : discounts)
             for (Quantity& q : discountQuantities(d, input.laminate)) r.quantities.push_back(std::move(q));
         std::string out;
-        if (o->json) out = toJson(r).dump(1) + "\n";
+        if (o->json) out = jsonText(toJson(r));
         else if (o->csv) out = toCsv(r);
         else {
             out = strengthText(report);

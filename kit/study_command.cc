@@ -283,7 +283,7 @@ void addStudy(CLI::App& app, int& status) {
                 j["kit"] = provenance.kit;
                 j["program"] = provenance.program;
                 j["program_sha256"] = provenance.programSha256;
-                row.text = j.dump() + "\n";
+                row.text = jsonText(j, -1);
             } else {
                 for (const std::string& v : values) row.text += csvField(v) + ",";
                 row.text += std::to_string(exitStatus) + "," + csvField(oneLine(report));

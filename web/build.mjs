@@ -2,26 +2,32 @@
 // asyncify build) inlined as base64 and the example answer files (examples/*.txt) as text,
 // and writes one self-contained HTML file holding the project's version and the README's
 // departures from the legacy program.
-//   node web/build.mjs MODULE.wasm OUTPUT.html
-import { readFileSync, readdirSync, writeFileSync } from 'node:fs';
+//   node web/build.mjs MODULE.wasm KIT.wasm OUTPUT.html
+// KIT.wasm is the kit's library built as a module of its own (kit/wasm_api.cc).
+import { readFileSync, readdirSync, statSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
+import { gzipSync } from 'node:zlib';
 import { fileURLToPath } from 'node:url';
 import * as esbuild from 'esbuild';
 
 const here = dirname(fileURLToPath(import.meta.url));
-const [modulePath, outputPath] = process.argv.slice(2);
-if (!modulePath || !outputPath) {
-  console.error('usage: node web/build.mjs MODULE.wasm OUTPUT.html');
+const [modulePath, kitPath, outputPath] = process.argv.slice(2);
+if (!modulePath || !kitPath || !outputPath) {
+  console.error('usage: node web/build.mjs MODULE.wasm KIT.wasm OUTPUT.html');
   process.exit(2);
 }
 
-// The module, as the default export of the import 'lamvis2:module'.
+// The modules, as the default exports of the imports 'lamvis2:module' (the program) and
+// 'lamvis2:kit-module' (the kit's library): gzip-compressed (the page inflates them with the
+// browser's DecompressionStream), in base64.
+const modules = { module: modulePath, 'kit-module': kitPath };
+const inlined = {};  // the base64 text of each, for the figures of what each part costs
 const inlineModule = {
   name: 'inline-module',
   setup(build) {
-    build.onResolve({ filter: /^lamvis2:module$/ }, () => ({ path: 'module', namespace: 'lamvis2' }));
-    build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, () => ({
-      contents: `export default ${JSON.stringify(readFileSync(modulePath).toString('base64'))};`,
+    build.onResolve({ filter: /^lamvis2:(kit-)?module$/ }, (args) => ({ path: args.path.slice(8), namespace: 'lamvis2' }));
+    build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, (args) => ({
+      contents: `export default ${JSON.stringify(inlined[args.path] = gzipSync(readFileSync(modules[args.path]), { level: 9 }).toString('base64'))};`,
       loader: 'js',
     }));
   },
@@ -96,4 +102,16 @@ const html = template
   .replace('/*DEPARTURES*/', () => departuresHtml())
   .replace('/*SCRIPT*/', () => code.trim());
 writeFileSync(outputPath, html);
-console.log(`${outputPath}: ${html.length} bytes`);
+// What each part of the page costs, in bytes of the file: the two modules (gzip, base64), the
+// rest of the script (the page's modules and the terminal's), the styles, and the HTML with
+// the README's departures. Written beside the page for the browser checks' figures.
+const scriptCode = code.trim().length - inlined.module.length - inlined['kit-module'].length;
+const parts = [
+  `program module ${inlined.module.length} (${statSync(modulePath).size} as wasm)`,
+  `kit module ${inlined['kit-module'].length} (${statSync(kitPath).size} as wasm)`,
+  `script ${scriptCode}`,
+  `styles ${style.outputFiles[0].text.trim().length}`,
+  `HTML and text ${html.length - code.trim().length - style.outputFiles[0].text.trim().length}`,
+];
+writeFileSync(`${outputPath}.parts`, `${outputPath}: ${html.length} bytes: ${parts.join(', ')}\n`);
+console.log(`${outputPath}: ${html.length} bytes: ${parts.join(', ')}`);

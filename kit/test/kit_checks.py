@@ -471,6 +471,16 @@ with tempfile.TemporaryDirectory() as tmp:
     check(r.returncode == 1 and not r.stdout and b"M6103" in r.stderr,
           f"strength of a run that ends in a report: {r.returncode} {r.stderr[:200]!r}")
 
+    # An answer line that is not UTF-8 is read, and written in JSON with U+FFFD for its byte,
+    # not a crash.
+    latin1_answers, latin1_results = tmp / "latin1.txt", tmp / "latin1.out"
+    latin1_answers.write_bytes(b"100\xe9\n")
+    latin1_results.write_bytes(direct(latin1_answers.read_bytes()).stdout)
+    r = kit("read", "--json", latin1_results, "--answers", latin1_answers)
+    answered = [q for q in json.loads(r.stdout or b"{}").get("quantities", []) if q["kind"] == "input"] if r.returncode == 0 else []
+    check(r.returncode == 0 and answered and answered[0]["answer"] == "100\ufffd",
+          f"read --json of an answer line that is not UTF-8: {r.returncode} {r.stderr[:200]!r}")
+
 for f in failures:
     print(f)
 print(f"{len(failures)} failures")

@@ -3,22 +3,47 @@
 // the question of the dialogue that it answers (dialogue.js): set.2.e1, ply.3.angle,
 // load.Nx, relaxation.
 import { SET_FIELDS, LOADS, MAX_SETS, MAX_PLIES, firstNumber } from './dialogue.js';
+
+// The strengths of a set, as the case format names them: magnitudes, all positive; f12star
+// (Tsai-Wu's normalised interaction, |f12star| < 1) optional.
+export const STRENGTH_FIELDS = ['xt', 'xc', 'yt', 'yc', 's', 'f12star'];
+export const CRITERIA = ['max-stress', 'max-strain', 'tsai-hill', 'tsai-wu', 'hoffman', 'hashin'];
+const STRENGTH_NAMES = {
+  xt: 'Xt, fibre tension strength', xc: 'Xc, fibre compression strength', yt: 'Yt, transverse tension strength',
+  yc: 'Yc, transverse compression strength', s: 'S, in-plane shear strength', f12star: 'F12*, Tsai-Wu interaction',
+};
 import { readStackingSequence } from './stacking.js';
 
 // A number as the program reads one: digits with an optional point and exponent.
 const NUMBER = /^\s*[+-]?(?:\d+\.?\d*|\.\d+)(?:[EeDd][+-]?\d+)?\s*$/;
 const INTEGER = /^\s*[+-]?\d+\s*$/;
 
+// What each field of a set is, for its accessible name.
+const SET_FIELD_NAMES = { e1: 'E1', e2: 'E2', nu12: 'nu12', g12: 'G12', thickness: 'thickness', creep: 'creep fraction' };
+
 export class LaminateForm {
-  // changed(): an edit was made.
-  constructor(root, changed) {
+  // changed(): an edit was made; stale(why): the form no longer describes the last run and
+  // will not run as it is (a stacking sequence that cannot be read).
+  constructor(root, changed, stale = () => {}) {
     this.root = root;
     this.changed = changed;
+    this.stale = stale;
     this.sets = root.querySelector('#sets tbody');
+    this.strengths = root.querySelector('#strengths tbody');
     this.plies = root.querySelector('#plies tbody');
     this.loads = root.querySelector('#loads');
     for (const load of LOADS) this.loads.append(this.labelled(load, `load.${load}`));
     this.loads.append(this.labelled('relaxation time', 'relaxation'));
+    const factor = this.input('strength.factor', '');
+    factor.firstChild.setAttribute('aria-label', 'load factor');
+    root.querySelector('#factor-field').append(factor);
+    for (const c of CRITERIA) {
+      const label = document.createElement('label');
+      const box = Object.assign(document.createElement('input'), { type: 'checkbox', name: 'criterion', value: c, checked: true });
+      box.setAttribute('aria-label', c);
+      label.append(box, ` ${c}`);
+      root.querySelector('#criteria').append(label);
+    }
     root.querySelector('#add-set').addEventListener('click', () => {
       this.addSet({});
       this.changed();
@@ -34,8 +59,13 @@ export class LaminateForm {
         this.fillFromSequence();
       }
     });
+    // The stacking sequence is applied as it is typed: the plies are always the sequence's
+    // once one is written.
     root.addEventListener('input', (event) => {
-      if (event.target.id === 'sequence' || event.target.id === 'sequence-set') return;
+      if (event.target.id === 'sequence' || event.target.id === 'sequence-set') {
+        if (root.querySelector('#sequence').value.trim() !== '') this.fillFromSequence();
+        return;
+      }
       this.changed();
     });
   }
@@ -73,10 +103,18 @@ export class LaminateForm {
     for (const f of SET_FIELDS) {
       const cell = row.insertCell();
       const field = this.input(`set.${n}.${f}`, values[f] ?? '');
-      field.firstChild.setAttribute('aria-label', `set ${n} ${f}`);
+      field.firstChild.setAttribute('aria-label', `${SET_FIELD_NAMES[f]} of set ${n}`);
       cell.append(field);
     }
     row.insertCell().append(this.removeButton(`remove set ${n}`, () => this.removeRow(this.sets, row, 'set')));
+    // Its strengths, a row of their own table.
+    const strengths = this.strengths.insertRow();
+    strengths.insertCell().textContent = String(n);
+    for (const f of STRENGTH_FIELDS) {
+      const field = this.input(`strength.${n}.${f}`, values.strengths?.[f] ?? '');
+      field.firstChild.setAttribute('aria-label', `${STRENGTH_NAMES[f]} of set ${n}`);
+      strengths.insertCell().append(field);
+    }
     this.limits();
   }
 
@@ -87,7 +125,7 @@ export class LaminateForm {
     row.insertCell().textContent = String(n);
     for (const f of ['set', 'angle']) {
       const field = this.input(`ply.${n}.${f}`, values[f] ?? '');
-      field.firstChild.setAttribute('aria-label', `ply ${n} ${f}`);
+      field.firstChild.setAttribute('aria-label', f === 'set' ? `material set of ply ${n}` : `angle of ply ${n} (degrees)`);
       row.insertCell().append(field);
     }
     row.insertCell().append(this.removeButton(`remove ply ${n}`, () => this.removeRow(this.plies, row, 'ply')));
@@ -131,10 +169,12 @@ export class LaminateForm {
     const read = readStackingSequence(text);
     if (read.error !== undefined) {
       this.message('sequence', `Cannot read it at character ${read.at + 1}: ${read.error}.`, true);
+      this.stale('the stacking sequence cannot be read, so the form was not run');
       return;
     }
     if (read.angles.length > MAX_PLIES) {
       this.message('sequence', `That is ${read.angles.length} plies; the program takes at most 20.`, true);
+      this.stale('the stacking sequence has more plies than the program takes, so the form was not run');
       return;
     }
     this.message('sequence', `${read.angles.length} plies: ${read.angles.join(' / ')}`);
@@ -149,15 +189,25 @@ export class LaminateForm {
     const sets = [];
     for (let n = 1; n <= this.sets.rows.length; n++) {
       sets.push(Object.fromEntries(SET_FIELDS.map((f) => [f, value(`set.${n}.${f}`)])));
+      sets.at(-1).strengths = Object.fromEntries(STRENGTH_FIELDS.map((f) => [f, value(`strength.${n}.${f}`)]));
     }
     const plies = [];
     for (let n = 1; n <= this.plies.rows.length; n++) plies.push({ set: value(`ply.${n}.set`), angle: value(`ply.${n}.angle`) });
-    return { sets, plies, loads: Object.fromEntries(LOADS.map((l) => [l, value(`load.${l}`)])), relaxation: value('relaxation') };
+    return {
+      sets, plies, loads: Object.fromEntries(LOADS.map((l) => [l, value(`load.${l}`)])), relaxation: value('relaxation'),
+      factor: value('strength.factor'),
+    };
+  }
+
+  // The failure criteria ticked.
+  criteria() {
+    return CRITERIA.filter((c) => this.root.querySelector(`input[name="criterion"][value="${c}"]`)?.checked);
   }
 
   // Replaces the content; fields that `values` lacks are left empty (loads: 0).
   fill(values) {
     this.sets.replaceChildren();
+    this.strengths.replaceChildren();
     this.plies.replaceChildren();
     for (const s of values.sets.slice(0, MAX_SETS)) this.addSet(s);
     for (const p of values.plies.slice(0, MAX_PLIES)) this.addPly(p);
@@ -204,6 +254,21 @@ export class LaminateForm {
       if (NUMBER.test(s.e1) && firstNumber(s.e1) < 0) mark(`set.${i + 1}.e1`, 'a negative E1 would end the list of sets');
     });
     if (values.sets.length === 0) this.message('sets', 'No material set: the program will ask for the layup with none defined.');
+    // Strengths: none at all for a set, or the five, positive, with an F12* below 1 in size.
+    values.sets.forEach((s, i) => {
+      const given = STRENGTH_FIELDS.filter((f) => s.strengths[f].trim() !== '');
+      if (given.length === 0) return;
+      for (const f of STRENGTH_FIELDS.slice(0, 5)) {
+        if (!NUMBER.test(s.strengths[f]) || !(firstNumber(s.strengths[f]) > 0)) mark(`strength.${i + 1}.${f}`, 'a positive number (or no strengths for this set)');
+      }
+      if (this.criteria().length === 0) mark('strength.factor', 'tick at least one criterion');
+      const f12 = s.strengths.f12star;
+      if (f12.trim() !== '' && (!NUMBER.test(f12) || !(Math.abs(firstNumber(f12)) < 1))) mark(`strength.${i + 1}.f12star`, 'a number between -1 and 1 (empty: -0.5)');
+    });
+    if (values.plies.length === 0) {
+      bad += 1;
+      this.message('plies', 'No plies: write a stacking sequence or add a ply (a laminate without plies has no stiffness).', true);
+    }
     values.plies.forEach((p, i) => {
       const n = firstNumber(p.set);
       if (!INTEGER.test(p.set) || n < 1 || n > values.sets.length) {
@@ -212,6 +277,9 @@ export class LaminateForm {
       if (!NUMBER.test(p.angle)) mark(`ply.${i + 1}.angle`, 'not a number');
     });
     for (const l of LOADS) if (!NUMBER.test(values.loads[l])) mark(`load.${l}`, 'not a number');
+    if (values.factor.trim() !== '' && (!NUMBER.test(values.factor) || !(firstNumber(values.factor) > 0))) {
+      mark('strength.factor', 'a positive number (ultimate over limit load), or empty');
+    }
     if (!NUMBER.test(values.relaxation)) mark('relaxation', 'not a number');
     return bad;
   }

@@ -7,8 +7,9 @@
 // text, and each plot its scales, so that what is drawn can be checked against the table.
 
 const SVG = 'http://www.w3.org/2000/svg';
-const WIDTH = 640;
-const HEIGHT = 340;
+// A plot is drawn narrower where the page is narrow (a phone), so that its text, at the same
+// size in the plot's units, is as large on the screen and its titles and labels still fit.
+const narrow = () => typeof matchMedia === 'function' && matchMedia('(max-width: 600px)').matches;
 const MARGIN = { left: 78, right: 30, top: 34, bottom: 70 };
 const COLOURS = ['#1f5fa8', '#c4561b', '#2a8a3e'];
 const MARKERS = ['circle', 'square', 'triangle'];
@@ -29,6 +30,9 @@ export function tickLabel(value) {
   return rounded.toExponential().replace('e+', 'e');
 }
 
+// Fewer ticks where the plot is narrow.
+const tickCount = () => (narrow() ? 3 : 5);
+
 // A linear scale over the values, widened to round ticks.
 function linearScale(values) {
   let low = Math.min(...values);
@@ -38,7 +42,7 @@ function linearScale(values) {
     low -= spread;
     high += spread;
   }
-  const rough = (high - low) / 5;
+  const rough = (high - low) / tickCount();
   const power = 10 ** Math.floor(Math.log10(rough));
   const step = [1, 2, 5, 10].map((f) => f * power).find((s) => s >= rough);
   low = Math.floor(low / step) * step;
@@ -76,7 +80,9 @@ function marker(shape, x, y, colour) {
 
 // One plot: `series` are [{ name, points: [{ x, y, xText, yText }] }]; `yTicks` may give
 // the ticks of the vertical axis (ply numbers).
-function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints = true, steps = null, boundaries = [], note = '', fallbackX = null }) {
+function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints = true, steps = null, boundaries = [], note = '', fallbackX = null, caption = '' }) {
+  const WIDTH = narrow() ? 420 : 640;
+  const HEIGHT = narrow() ? 300 : 340;
   const all = series.flatMap((s) => s.points);
   const xs = (all.length > 0 ? all : fallbackX).map((p) => p.x);
   const xScale = xLog ? logScale(xs) : linearScale(xs);
@@ -145,13 +151,18 @@ function plot({ title, xLabel, yLabel, xLog, series, yScaleOverride, joinPoints 
     }
     svg.append(group);
     // The legend, in a row under the axis label.
-    const lx = left + k * 150;
+    const lx = left + k * (WIDTH > 500 ? 150 : 110);
     const ly = HEIGHT - 12;
     const key = marker(MARKERS[k % MARKERS.length], lx, ly - 4, colour);
     svg.append(key);
     svg.append(element('text', { x: lx + 9, y: ly, class: 'legend' }, s.name));
   });
-  return svg;
+  // The plot's title and labels are short enough for a phone; what they mean is said under it.
+  const figure = document.createElement('figure');
+  figure.className = 'plot-figure';
+  figure.append(svg);
+  if (caption !== '') figure.append(Object.assign(document.createElement('figcaption'), { className: 'plot-caption', textContent: caption }));
+  return figure;
 }
 
 // The points of column `column` against column `against`, leaving out fields without a
@@ -168,70 +179,77 @@ function columnPoints(rows, against, column, positiveX) {
 }
 
 // The plots of the relaxation table: creep strains, then creep curvatures, against time.
-// `isZero(cell)`: the value is zero to the print precision of the table; a column of such
-// values is named in a note instead of drawn. Returns [] when there is nothing to draw.
+// `isZero(cell, column)`: the value is zero to the print precision of its kind; a column of
+// such values is named in a note instead of drawn, and a panel with nothing to draw is a
+// line of text. Returns [] when there is nothing to draw.
 export function relaxationPlots(table, isZero = () => false) {
   const panels = [
-    { title: 'Creep mid-plane strains', yLabel: 'creep strain', columns: [1, 2, 3] },
-    { title: 'Creep curvatures', yLabel: 'creep curvature (1 / length)', columns: [4, 5, 6] },
+    { title: 'Creep mid-plane strains', yLabel: 'creep strain', columns: [1, 2, 3], unit: 'strain' },
+    { title: 'Creep curvatures', yLabel: 'creep curvature', columns: [4, 5, 6], unit: 'curvature in 1 / the length unit of the thicknesses' },
   ];
   const plots = [];
   for (const panel of panels) {
     const all = panel.columns.map((c) => ({ name: table.columns[c], points: columnPoints(table.rows, 0, c, true), c }));
-    const zero = all.filter((s) => s.points.length > 0 && table.rows.every((row) => row[s.c].value === null || isZero(row[s.c])));
+    const zero = all.filter((s) => s.points.length > 0 && table.rows.every((row) => row[s.c].value === null || isZero(row[s.c], s.c)));
     const series = all.filter((s) => s.points.length > 0 && !zero.includes(s));
     const note = zero.length === 0 ? '' : `${zero.map((s) => s.name).join(', ')}: zero to print precision, not drawn`;
-    if (series.length === 0 && zero.length === 0) continue;
+    if (series.length === 0) {
+      if (zero.length > 0) plots.push(Object.assign(document.createElement('p'), { className: 'note plot-empty', textContent: `${panel.title}: ${note}.` }));
+      continue;
+    }
     plots.push(plot({
       title: panel.title,
-      xLabel: 'time (log scale; the unit of the relaxation time typed)',
+      xLabel: 'time (log scale)',
       yLabel: panel.yLabel,
       xLog: true,
-      series: series.length > 0 ? series : [],
-      yScaleOverride: series.length > 0 ? undefined : { kind: 'linear', low: -1, high: 1, ticks: [0] },
-      fallbackX: series.length > 0 ? null : all[0].points,
+      series,
       note,
+      caption: `${panel.title} against time, on a logarithmic axis in the unit the relaxation time was typed in; ${panel.unit}.`,
     }));
   }
   return plots;
 }
 
-// The plot of the ply stresses through the thickness: each stress on the horizontal axis,
-// constant over its ply; z (from the bottom face up, referred to the mid-plane) on the
-// vertical one, the ply boundaries drawn. `z`: the ply interfaces, bottom first; null when
-// they are not known (a results file holds no thicknesses), when each ply is drawn one
-// unit thick against its number.
-export function plyStressPlot(table, z = null) {
+// The plots of the ply stresses through the thickness, one a stress (each on its own
+// scale): the stress on the horizontal axis, constant over its ply; z (from the bottom face
+// up, referred to the mid-plane) on the vertical one, the ply boundaries drawn. `z`: the ply
+// interfaces, bottom first; null when they are not known (a results file holds no
+// thicknesses), when each ply is drawn one unit thick against its number.
+export function plyStressPlots(table, z = null) {
   const rows = table.rows;
   const known = z !== null && z.length === rows.length + 1;
   const bounds = known ? z : rows.map((_, i) => i + 0.5).concat(rows.length + 0.5);
   const steps = rows.map((_, i) => [bounds[i], bounds[i + 1]]);
-  const series = [1, 2, 3]
-    .map((c) => ({
+  const low = Math.min(...bounds);
+  const high = Math.max(...bounds);
+  const plots = [];
+  for (const c of [1, 2, 3]) {
+    const s = {
       name: table.columns[c],
       points: rows.map((row, i) => ({ cell: row[c], i, ply: row[0] }))
         .filter(({ cell }) => cell.value !== null)
         .map(({ cell, i, ply }) => ({ x: cell.value, y: (steps[i][0] + steps[i][1]) / 2, xText: cell.text, yText: `ply ${ply.text}`, i })),
-    }))
-    .filter((s) => s.points.length > 0);
-  if (series.length === 0) return null;
-  const low = Math.min(...bounds);
-  const high = Math.max(...bounds);
-  const yScale = known ? linearScale([low, high]) : {
-    kind: 'linear', low, high, ticks: rows.map((_, i) => i + 1), integerTicks: true,
-  };
-  if (known) yScale.low = Math.min(yScale.low, low);
-  // A series with a ply left out (a field of asterisks) is drawn as points only.
-  const whole = series.every((s) => s.points.length === rows.length);
-  return plot({
-    title: 'Ply stresses in the material axes, through the thickness',
-    xLabel: 'stress (units of the moduli typed)',
-    yLabel: known ? 'z (from the mid-plane, bottom face at the foot)' : 'ply number (bottom face up)',
-    xLog: false,
-    series,
-    yScaleOverride: yScale,
-    joinPoints: false,
-    steps: whole ? steps : null,
-    boundaries: bounds,
-  });
+    };
+    if (s.points.length === 0) continue;
+    const yScale = known ? linearScale([low, high]) : {
+      kind: 'linear', low, high, ticks: rows.map((_, i) => i + 1), integerTicks: true,
+    };
+    if (known) yScale.low = Math.min(yScale.low, low);
+    // A series with a ply left out (a field of asterisks) is drawn as points only.
+    const whole = s.points.length === rows.length;
+    plots.push(plot({
+      title: `${s.name} through the thickness`,
+      xLabel: `${s.name} (stress)`,
+      yLabel: known ? 'z' : 'ply',
+      xLog: false,
+      series: [s],
+      yScaleOverride: yScale,
+      joinPoints: false,
+      steps: whole ? steps : null,
+      boundaries: bounds,
+      caption: `${s.name} of each ply at its mid-thickness, in its material axes, in the unit of the moduli typed, ` +
+        (known ? 'against z from the mid-plane (bottom face at the foot, ply boundaries dashed).' : 'against the ply number (bottom ply at the foot).'),
+    }));
+  }
+  return plots;
 }

@@ -1,10 +1,12 @@
 // The results of a run as a report: the inputs the program read, every printed table as an
-// HTML table with its row and column names (the values as printed), and the plots. A value
-// of the relaxation table that is zero to the table's print precision (its four digits,
-// against the largest value of the table) is shown as 0 with a mark (the printed value in
-// its title and in the CSV file), and a column of them is not drawn.
-import { TABLE_TITLES } from './transcript.js';
-import { relaxationPlots, plyStressPlot } from './plots.js';
+// HTML table with its row and column names (the values as printed), the derived quantities,
+// and the plots. A value that is zero to its table's print precision (below one unit of the
+// fourth printed digit of the largest value of its kind: strains against strains and
+// curvatures against curvatures in the relaxation table, each block A, B, D of the matrices
+// against its block) is marked; in the relaxation table it shows as 0 (the printed value in
+// its title, the CSV file and on paper), and a column of them is not drawn.
+import { TABLE_TITLES } from './results.js';
+import { relaxationPlots, plyStressPlots } from './plots.js';
 import { LOADS, plyInterfaces } from './dialogue.js';
 
 function node(name, attributes = {}, ...children) {
@@ -28,11 +30,19 @@ function htmlTable(caption, heads, rows, name) {
     row.forEach((cell, i) => {
       const c = typeof cell === 'string' ? { text: cell } : cell;
       const td = node(i === 0 ? 'th' : 'td', i === 0 ? { scope: 'row' } : {});
-      td.textContent = c.zero ? '0' : c.text;
       if (c.zero) {
+        // Zero to print precision: 0 on the screen, the printed value on paper.
         td.classList.add('zero');
         td.title = `printed ${c.text}`;
-        td.append(node('span', { class: 'zero-mark', 'aria-label': ' (zero to print precision)', text: '*' }));
+        td.append(node('span', { class: 'screen-only', text: '0' }), node('span', { class: 'print-only', text: c.text }),
+          node('span', { class: 'zero-mark', 'aria-label': ' (zero to print precision)', text: '*' }));
+      } else if (c.noise) {
+        // Round-off in its block: the printed text, marked.
+        td.classList.add('noise');
+        td.textContent = c.text;
+        td.append(node('span', { class: 'zero-mark', 'aria-label': ' (round-off: zero to the print precision of its block)', text: '*' }));
+      } else {
+        td.textContent = c.text;
       }
       tr.append(td);
     });
@@ -42,14 +52,28 @@ function htmlTable(caption, heads, rows, name) {
   return node('div', { class: 'table-box' }, table);
 }
 
-// Whether a value is zero to the print precision of `table`: below one unit of the fourth
-// printed digit of the largest value of the table.
+// Whether a value is zero to the print precision of its kind: below one unit of the fourth
+// printed digit of `scale`, the largest value of that kind.
+const belowPrecision = (cell, scale) => cell.value !== null && scale > 0 && Math.abs(cell.value) < scale * 1e-4;
+const largest = (cells) => cells.reduce((m, c) => (c.value === null ? m : Math.max(m, Math.abs(c.value))), 0);
+
+// The test of the relaxation table: the strains (columns 1-3) against the largest strain,
+// the curvatures (4-6) against the largest curvature.
 export function zeroTest(table) {
-  let largest = 0;
-  for (const row of table.rows) {
-    for (const cell of row.slice(1)) if (cell.value !== null) largest = Math.max(largest, Math.abs(cell.value));
-  }
-  return (cell) => cell.value !== null && largest > 0 && Math.abs(cell.value) < largest * 1e-4;
+  const strains = largest(table.rows.flatMap((row) => row.slice(1, 4)));
+  const curvatures = largest(table.rows.flatMap((row) => row.slice(4, 7)));
+  return (cell, column) => belowPrecision(cell, column <= 3 ? strains : curvatures);
+}
+
+// The test of a matrix (rows of [label, six cells]): A (membrane) and D (bending) entries
+// against the largest of their block, B (coupling) entries against the geometric mean of
+// the largest A and D, the scale of a coupling term; (i, j) count from 1.
+export function matrixNoiseTest(table) {
+  const block = (rows, columns) => largest(table.rows.slice(rows[0], rows[1]).flatMap((row) => row.slice(1 + columns[0], 1 + columns[1])));
+  const a = block([0, 3], [0, 3]);
+  const d = block([3, 6], [3, 6]);
+  const b = Math.sqrt(a * d);
+  return (cell, i, j) => belowPrecision(cell, i <= 3 && j <= 3 ? a : i > 3 && j > 3 ? d : b);
 }
 
 function inputTables(inputs, z) {
@@ -89,7 +113,17 @@ export function renderReport(box, found, inputs, tables) {
     const t = found[name];
     const title = TABLE_TITLES[name];
     if (name === 'stiffness' || name === 'compliance') {
-      parts.push(htmlTable(title, t.columns, t.rows.map((row) => [row[0].text, ...row.slice(1)]), name));
+      const noise = matrixNoiseTest(t);
+      let marked = false;
+      const rows = t.rows.map((row, i) => [row[0].text, ...row.slice(1).map((cell, j) => {
+        const isNoise = noise(cell, i + 1, j + 1);
+        marked ||= isNoise;
+        return { text: cell.text, noise: isNoise };
+      })]);
+      parts.push(htmlTable(title, t.columns, rows, name));
+      if (marked) {
+        parts.push(node('p', { class: 'note', text: '* round-off: below one unit in the fourth digit of the largest entry of its block (A and D against their own, B against the geometric mean of the largest A and D): zero to print precision, as printed.' }));
+      }
     } else if (name === 'deformation') {
       parts.push(htmlTable(title, t.columns, t.rows.map((row) => [row[0].text, row[1]]), name));
     } else if (name === 'plyStresses') {
@@ -100,22 +134,43 @@ export function renderReport(box, found, inputs, tables) {
       const isZero = zeroTest(t);
       let marked = false;
       const rows = t.rows.map((row) => row.map((cell, i) => {
-        const zero = i > 0 && isZero(cell);
+        const zero = i > 0 && isZero(cell, i);
         marked ||= zero;
         return { text: cell.text, zero };
       }));
       parts.push(htmlTable(`${title} (time in the unit of the relaxation time)`, t.columns, rows, name));
       if (marked) {
-        parts.push(node('p', { class: 'note', text: '0* zero to the print precision of this table: printed as a value below one unit in the fourth digit of the table\'s largest value (single-precision rounding noise; the printed value is in the cell\'s tooltip and the CSV file). A column of them is not drawn.' }));
+        parts.push(node('p', { class: 'note', text: '0* zero to the print precision of this table: printed as a value below one unit in the fourth digit of the largest value of its kind (strains against strains, curvatures against curvatures; single-precision rounding noise). The printed value is in the CSV file, shown when the cell is pointed at, and printed on paper. A column of them is not drawn.' }));
       }
     }
   }
+  if (found.derived.length > 0) parts.push(...derivedTables(found.derived));
   box.replaceChildren(...parts);
   const plots = [];
   if (found.relaxation && found.relaxation.rows.length > 0) plots.push(...relaxationPlots(found.relaxation, zeroTest(found.relaxation)));
-  if (found.plyStresses && found.plyStresses.rows.length > 0) {
-    const plot = plyStressPlot(found.plyStresses, z);
-    if (plot !== null) plots.push(plot);
-  }
+  if (found.plyStresses && found.plyStresses.rows.length > 0) plots.push(...plyStressPlots(found.plyStresses, z));
   return plots;
+}
+
+// The derived quantities (the kit's, marked derived): the laminate's thickness and its
+// engineering constants, with the kit's note (where B is not zero, they describe a laminate
+// free to curve).
+const DERIVED_MEANING = {
+  thickness: 'laminate thickness h',
+  Ex: 'membrane modulus in x, 1/(h a11)',
+  Ey: 'membrane modulus in y, 1/(h a22)',
+  Gxy: 'membrane shear modulus, 1/(h a66)',
+  nuxy: 'Poisson ratio, -a12/a11',
+  nuyx: 'Poisson ratio, -a12/a22',
+  Efx: 'flexural modulus in x, 12/(h³ d11)',
+  Efy: 'flexural modulus in y, 12/(h³ d22)',
+  Gfxy: 'flexural shear modulus, 12/(h³ d66)',
+};
+
+function derivedTables(derived) {
+  const rows = derived.map((q) => [q.name, { text: q.text }, DERIVED_MEANING[q.name] ?? '', q.note ?? '']);
+  return [
+    node('h3', { text: 'Derived from the printed compliance (not printed by the program)' }),
+    htmlTable('Engineering constants (derived)', ['quantity', 'value', 'what it is', 'derived from'], rows, 'derived'),
+  ];
 }

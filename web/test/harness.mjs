@@ -1,7 +1,8 @@
 // What the browser drivers share: the checks and their count, the native program run the
 // ways the page runs it, and the README's session.
 import { spawnSync } from 'node:child_process';
-import { readFileSync, readdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -52,6 +53,37 @@ export function nativeRedirected(program, file) {
   const run = spawnSync('sh', ['-c', '"$0" < "$1" 2>&1', program, file], { maxBuffer: 1 << 28 });
   return { out: latin1(run.stdout), status: run.status };
 }
+
+// The kit beside the program: `read --json RESULTS --answers ANSWERS` of the program's run
+// on an answer file (its JSON), and `answers CASE` (the answers of a case file).
+const kitOf = (program) => join(dirname(program), 'lamvis2-kit');
+export function kitRead(program, answersFile) {
+  const results = spawnSync(program, [], { input: readFileSync(answersFile) }).stdout;
+  const dir = mkdtempSync(join(tmpdir(), 'lamvis2-kit-read-'));
+  writeFileSync(join(dir, 'results.txt'), results);
+  const run = spawnSync(kitOf(program), ['read', '--json', join(dir, 'results.txt'), '--answers', answersFile], { encoding: 'utf8' });
+  rmSync(dir, { recursive: true });
+  return JSON.parse(run.stdout);
+}
+// `strength --json RESULTS --answers ANSWERS --strengths STRENGTHS` of a case file's run (its
+// answers, its sets' strengths as a strengths file, the program's results), as the page is
+// given them (the JSON); `args` more options (--factor, --criteria, --last-ply).
+export function kitStrength(program, caseFile, args = [], format = '--json') {
+  const kit = kitOf(program);
+  const dir = mkdtempSync(join(tmpdir(), 'lamvis2-kit-strength-'));
+  const answers = spawnSync(kit, ['answers', caseFile]).stdout;
+  const sets = JSON.parse(spawnSync(kit, ['case', '--json', caseFile], { encoding: 'utf8' }).stdout).sets;
+  const strengths = sets.map((s) => ['[[set]]', ...Object.entries(s.strengths ?? {}).filter(([, v]) => v !== null).map(([k, v]) => `${k} = ${v}`)].join('\n')).join('\n\n');
+  writeFileSync(join(dir, 'answers.txt'), answers);
+  writeFileSync(join(dir, 'strengths.toml'), `${strengths}\n`);
+  writeFileSync(join(dir, 'results.txt'), spawnSync(program, [], { input: answers }).stdout);
+  const run = spawnSync(kit, ['strength', ...(format === '' ? [] : [format]), ...args, join(dir, 'results.txt'), '--answers', join(dir, 'answers.txt'),
+    '--strengths', join(dir, 'strengths.toml')], { encoding: 'utf8', env: { ...process.env, LAMVIS2_PROGRAM: program } });
+  rmSync(dir, { recursive: true });
+  return format === '' ? run.stdout : JSON.parse(run.stdout);
+}
+export const namesAndValues = (quantities) => JSON.stringify(quantities.map((q) => [q.name, q.value]));
+export const kitAnswers = (program, caseFile) => spawnSync(kitOf(program), ['answers', caseFile], { encoding: 'latin1' }).stdout;
 
 export const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 

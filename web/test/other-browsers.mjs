@@ -5,11 +5,11 @@
 // each example answer file, plotted; no network request in Firefox.
 //   xvfb-run -a node --experimental-websocket web/test/other-browsers.mjs build-web/lamvis2.html build/lamvis2
 // Prints one line per check and "N passed, N failed".
-import { spawn } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import * as harness from './harness.mjs';
 import { EXAMPLES, README_SESSION, latin1, readmeScreen, root } from './harness.mjs';
@@ -66,9 +66,46 @@ async function pageChecks(label, expectedSuspension, driver) {
     const saved = join(scratch, `${label.replace(' ', '-')}-${example}`);
     writeFileSync(saved, await driver.evaluate('window.lamvis2.formAnswers()'), 'latin1');
     check(label, `${example} in the form: the native bytes, every table, and its answer file replays them`,
-      formGot === native && formStatus === 0 && tables === 8 && nativeRedirected(saved) === native,
+      formGot === native && formStatus === 0 && tables === 9 && nativeRedirected(saved) === native,
       `${tables} tables, ${harness.difference(formGot, native)}`);
+    // Every number the page shows is the kit's: quantities() are lamvis2-kit read's.
+    const quantities = await driver.evaluate('JSON.stringify(window.lamvis2.quantities().map((q) => [q.name, q.value]))');
+    const expected = JSON.stringify(harness.kitRead(nativeProgram, file).quantities.map((q) => [q.name, q.value]));
+    check(label, `${example}: quantities() are lamvis2-kit read's names and values`, quantities === expected,
+      harness.difference(quantities, expected));
   }
+
+  // A case file (TOML) through the kit's case reader into the form, run, and saved again as
+  // a case file that the command line reads to the same answers; a case that breaks a rule
+  // is refused with its line, the form as it was.
+  const caseFile = join(root, 'verification/cases/jones_4_5_5.toml');
+  const caseStatus = await driver.evaluate(`window.lamvis2.loadCase(${JSON.stringify(readFileSync(caseFile, 'utf8'))}, 'jones.toml')`);
+  const answers = harness.kitAnswers(nativeProgram, caseFile);
+  const savedCase = join(scratch, `${label.replace(' ', '-')}-case.toml`);
+  writeFileSync(savedCase, await driver.evaluate('window.lamvis2.caseFile()'));
+  check(label, 'a case file loads through the kit, runs as the kit\'s answers do, and saves to the same answers',
+    caseStatus === 0 && (await driver.evaluate('window.lamvis2.transcript()')) === nativeTyped(answers.split('\n').slice(0, -1)) &&
+    harness.kitAnswers(nativeProgram, savedCase) === answers, answers.slice(0, 80));
+  // Strength through the kit's library: the names and values of `strength --json`, the
+  // tables shown.
+  const strengthCase = join(root, 'verification/strength/aerospatiale_C6_tsai_hill.toml');
+  await driver.evaluate(`window.lamvis2.loadCase(${JSON.stringify(readFileSync(strengthCase, 'utf8'))}, 'c6.toml')`);
+  const strength = await driver.evaluate('JSON.stringify(window.lamvis2.quantities().map((q) => [q.name, q.value]))');
+  const expectedStrength = harness.namesAndValues(harness.kitStrength(nativeProgram, strengthCase).quantities);
+  const strengthTables = await driver.evaluate("document.querySelectorAll('table[data-table=\"strength\"] tbody tr, table[data-table=\"first-ply\"] tr.first-ply').length");
+  check(label, 'strength: lamvis2-kit strength\'s names and values, the first-ply failure highlighted',
+    strength === expectedStrength && strengthTables === 61, `${strengthTables} rows; ${harness.difference(strength, expectedStrength)}`);
+  const drawn = await driver.evaluate("window.lamvis2.envelope('nx,ny', 12).then((e) => e.csv ?? e.error)");
+  const cliEnvelope = spawnSync(join(dirname(nativeProgram), 'lamvis2-kit'), ['envelope', strengthCase, '--plane', 'nx,ny', '--points', '12', '--criteria',
+    'max-stress,max-strain,tsai-hill,tsai-wu,hoffman,hashin'], { encoding: 'latin1' }).stdout;
+  check(label, 'strength: the envelope, each point a run of the page\'s module, is lamvis2-kit envelope\'s byte for byte',
+    drawn === cliEnvelope && cliEnvelope.length > 1000, harness.difference(String(drawn), cliEnvelope));
+  const before = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
+  const refused = await driver.evaluate("window.lamvis2.loadCase('title = \"x\"\\n[[set]]\\ne1 = \"many\"\\n', 'bad.toml')");
+  const after = await driver.evaluate("[...document.querySelectorAll('#laminate input[data-key]')].map((i) => i.value).join('|')");
+  const note = await driver.evaluate("document.querySelector('#form-notes').textContent");
+  check(label, 'a case file of the wrong type is refused with its line, the form as it was',
+    (refused === null || refused === undefined) && before === after && /bad\.toml:3:/.test(note), note);
 
   // A new run clears the last one's report; Save answers waits for something typed.
   await driver.evaluate('(window.lamvis2.restart(), true)');
