@@ -4,9 +4,12 @@
 // load.Nx, relaxation.
 import { SET_FIELDS, LOADS, MAX_SETS, MAX_PLIES, firstNumber } from './dialogue.js';
 
-// The strengths of a set, as the case format names them: magnitudes, all positive; f12star
-// (Tsai-Wu's normalised interaction, |f12star| < 1) optional.
-export const STRENGTH_FIELDS = ['xt', 'xc', 'yt', 'yc', 's', 'f12star'];
+// The strengths of a set, as the case format names them: the five magnitudes, all positive;
+// then the optional ones (empty: not given): Tsai-Wu's interaction as f12star (normalised,
+// |f12star| < 1) or f12 (itself, 1/stress^2), not both; the transverse shear strength st
+// and the strain allowables, positive.
+export const STRENGTH_FIELDS = ['xt', 'xc', 'yt', 'yc', 's', 'f12star', 'f12', 'st', 'e1t', 'e1c', 'e2t', 'e2c', 'g12u'];
+const POSITIVE_OPTIONAL = ['st', 'e1t', 'e1c', 'e2t', 'e2c', 'g12u'];
 export const CRITERIA = ['max-stress', 'max-strain', 'tsai-hill', 'tsai-wu', 'hoffman', 'hashin'];
 const STRENGTH_NAMES = {
   xt: 'Xt, fibre tension strength', xc: 'Xc, fibre compression strength', yt: 'Yt, transverse tension strength',
@@ -262,8 +265,20 @@ export class LaminateForm {
         if (!NUMBER.test(s.strengths[f]) || !(firstNumber(s.strengths[f]) > 0)) mark(`strength.${i + 1}.${f}`, 'a positive number (or no strengths for this set)');
       }
       if (this.criteria().length === 0) mark('strength.factor', 'tick at least one criterion');
-      const f12 = s.strengths.f12star;
-      if (f12.trim() !== '' && (!NUMBER.test(f12) || !(Math.abs(firstNumber(f12)) < 1))) mark(`strength.${i + 1}.f12star`, 'a number between -1 and 1 (empty: -0.5)');
+      const f12star = s.strengths.f12star;
+      if (f12star.trim() !== '' && (!NUMBER.test(f12star) || !(Math.abs(firstNumber(f12star)) < 1))) mark(`strength.${i + 1}.f12star`, 'a number between -1 and 1 (empty: -0.5)');
+      // F12 itself: a number that leaves the Tsai-Wu surface closed, |F12| < 1 / sqrt(xt xc yt yc).
+      const f12 = s.strengths.f12;
+      if (f12.trim() !== '') {
+        const bound = 1 / Math.sqrt(['xt', 'xc', 'yt', 'yc'].reduce((p, f) => p * firstNumber(s.strengths[f]), 1));
+        if (!NUMBER.test(f12)) mark(`strength.${i + 1}.f12`, 'a number (empty: from F12*)');
+        else if (f12star.trim() !== '') mark(`strength.${i + 1}.f12`, 'give F12 or F12*, not both');
+        else if (Number.isFinite(bound) && !(Math.abs(firstNumber(f12)) < bound)) mark(`strength.${i + 1}.f12`, `less in size than 1 / sqrt(Xt Xc Yt Yc) = ${bound.toPrecision(6)}`);
+      }
+      for (const f of POSITIVE_OPTIONAL) {
+        const text = s.strengths[f];
+        if (text.trim() !== '' && (!NUMBER.test(text) || !(firstNumber(text) > 0))) mark(`strength.${i + 1}.${f}`, 'a positive number, or empty');
+      }
     });
     if (values.plies.length === 0) {
       bad += 1;

@@ -473,13 +473,27 @@ async function pageChecks(context, freshPage) {
   // Strength: a case file with strengths, through the kit in WebAssembly, gives the names
   // and values of `lamvis2-kit strength --json`, with a load factor and a choice of criteria
   // too; the first-ply failure is highlighted; bad strengths are marked and nothing runs.
+  // Each case is loaded, gives the kit's strength, and is saved with every strength key it
+  // has (f12, st and strain allowables among them, which change the results): the kit reads
+  // the same strengths from the saved file. C6 comes last: the checks after it use it.
   const strengthCase = join(root, 'verification/strength/aerospatiale_C6_tsai_hill.toml');
-  await page.evaluate((t) => window.lamvis2.loadCase(t, 'c6.toml'), readFileSync(strengthCase, 'utf8'));
-  const strength = await page.evaluate(() => window.lamvis2.quantities());
+  const optionalCase = join(scratch, 'c6-optional.toml');
+  writeFileSync(optionalCase, readFileSync(strengthCase, 'utf8').replace('s = 75.0\n', 's = 75.0\nst = 40.0\ne1t = 0.0085\ne2c = 0.02\ng12u = 0.012\n'));
+  const kitSets = (file) => JSON.stringify(JSON.parse(spawnSync(join(dirname(nativeProgram), 'lamvis2-kit'), ['case', '--json', file], { encoding: 'utf8' }).stdout)
+    .sets.map((set) => set.strengths));
+  for (const [name, file, key] of [['tsai_wu_lamina_psi (f12)', join(root, 'verification/strength/tsai_wu_lamina_psi.toml'), '"f12":'],
+    ['C6 with st, e1t, e2c and g12u', optionalCase, '"st":40'], ['aerospatiale_C6_tsai_hill', strengthCase, '"xt":1200']]) {
+    await page.evaluate((t) => window.lamvis2.loadCase(t, 'case.toml'), readFileSync(file, 'utf8'));
+    const strength = await page.evaluate(() => window.lamvis2.quantities());
+    const expectedStrength = harness.kitStrength(nativeProgram, file).quantities;
+    const saved = join(scratch, 'saved-case.toml');
+    writeFileSync(saved, await page.evaluate(() => window.lamvis2.caseFile()));
+    check(label(`strength, ${name}: quantities() are lamvis2-kit strength --json's names and values; saved, the case keeps its strengths`),
+      namesAndValues(strength) === namesAndValues(expectedStrength) && strength.some((q) => q.name === 'first-ply.tsai-wu.ply') &&
+      kitSets(saved) === kitSets(file) && kitSets(file).includes(key),
+      `${difference(namesAndValues(strength), namesAndValues(expectedStrength))} ${kitSets(saved)} against ${kitSets(file)}`);
+  }
   const expectedStrength = harness.kitStrength(nativeProgram, strengthCase).quantities;
-  check(label('strength: quantities() are lamvis2-kit strength --json\'s names and values'),
-    namesAndValues(strength) === namesAndValues(expectedStrength) && strength.some((q) => q.name === 'first-ply.tsai-wu.ply'),
-    difference(namesAndValues(strength), namesAndValues(expectedStrength)));
   const firstPly = expectedStrength.filter((q) => /^first-ply\.[a-z-]+$/.test(q.name) && q.value !== null)
     .reduce((a, b) => (b.value < a.value ? b : a));
   const highlighted = await page.evaluate(() => [...document.querySelectorAll('table[data-table="first-ply"] tr.first-ply th')].map((th) => th.textContent));
@@ -527,6 +541,23 @@ async function pageChecks(context, freshPage) {
   }
   check(label('strength: an empty, zero, negative or not-number strength is marked, and nothing runs'),
     marked.every((m) => m !== null) && (await runsEnded(page)) === beforeBad, JSON.stringify(marked));
+  await page.fill('input[data-key="strength.1.xt"]', '1200');
+  await page.waitForFunction((n) => performance.getEntriesByName('lamvis2-run').length > n, beforeBad);
+  await waitForExit(page);
+  const beforeOptional = await runsEnded(page);
+  const markedOptional = [];
+  for (const [key, bad] of [['st', '0'], ['e1t', '-0.01'], ['g12u', 'x'], ['f12', 'x'], ['f12', '1e-3']]) {
+    await page.fill(`input[data-key="strength.1.${key}"]`, bad);
+    await page.waitForTimeout(150);
+    markedOptional.push(await page.getAttribute(`input[data-key="strength.1.${key}"]`, 'aria-invalid'));
+    await page.fill(`input[data-key="strength.1.${key}"]`, '');
+  }
+  await page.fill('input[data-key="strength.1.f12star"]', '-0.5');
+  await page.fill('input[data-key="strength.1.f12"]', '-1e-6');
+  await page.waitForTimeout(150);
+  markedOptional.push(await page.getAttribute('input[data-key="strength.1.f12"]', 'aria-invalid'));
+  check(label('strength: an optional strength not positive, an f12 not a number or too large, or f12 beside f12star is marked, and nothing runs'),
+    markedOptional.every((m) => m !== null) && (await runsEnded(page)) === beforeOptional, JSON.stringify(markedOptional));
 
   // 7. After Run the report is in view.
   await page.evaluate((t) => window.lamvis2.loadForm(t, 'carbon'), carbon);
