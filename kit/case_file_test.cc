@@ -62,6 +62,10 @@ TEST(CaseFile, RefusesWithFileAndLine) {
         {"set = 1\n" + PLY, "c.toml:1: set must be tables [[set]], not an integer"},
         {"titel = \"x\"\n" + SET + PLY, "c.toml:1: unknown key \"titel\""},
         {"title = 3\n" + SET + PLY, "c.toml:1: title must be a string, not an integer"},
+        // A table header whose key does not begin with a key character: toml++ asserted it
+        // did (an abort in a build with assertions), before its own error.
+        {SET + PLY + "[[[expect]]\n", "c.toml:10: Error while parsing key"},
+        {"[=]\n" + SET + PLY, "c.toml:1: Error while parsing key"},
         {SET + PLY + "[[expect]]\nname = \"Ex\"\n", "c.toml:10: [[expect]] 1 needs name and value"},
         {SET + PLY + "[[expect]]\nname = \"Ex\"\nvalue = 1\nunit = -1\n", "c.toml:13: unit must not be negative"},
         {"answers = \"a.txt\"\n" + PLY, "c.toml:2: a case that names an answer file gives no [[ply]]"},
