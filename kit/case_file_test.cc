@@ -66,6 +66,10 @@ TEST(CaseFile, RefusesWithFileAndLine) {
         // did (an abort in a build with assertions), before its own error.
         {SET + PLY + "[[[expect]]\n", "c.toml:10: Error while parsing key"},
         {"[=]\n" + SET + PLY, "c.toml:1: Error while parsing key"},
+        // A non-ASCII character where a key may begin (U+022C, and U+3001 beside the space
+        // U+3000): toml++ reached an "unreachable" branch of its whitespace test there.
+        {"\xc8\xac=\n" + SET + PLY, "c.toml:1: "},
+        {SET + PLY + "\xe3\x80\x81 = 1\n", "c.toml:10: "},
         {SET + PLY + "[[expect]]\nname = \"Ex\"\n", "c.toml:10: [[expect]] 1 needs name and value"},
         {SET + PLY + "[[expect]]\nname = \"Ex\"\nvalue = 1\nunit = -1\n", "c.toml:13: unit must not be negative"},
         {"answers = \"a.txt\"\n" + PLY, "c.toml:2: a case that names an answer file gives no [[ply]]"},
