@@ -27,7 +27,8 @@ const inlineModule = {
   setup(build) {
     build.onResolve({ filter: /^lamvis2:(kit-)?module$/ }, (args) => ({ path: args.path.slice(8), namespace: 'lamvis2' }));
     build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, (args) => ({
-      contents: `export default ${JSON.stringify(inlined[args.path] = gzipSync(readFileSync(modules[args.path]), { level: 9 }).toString('base64'))};`,
+      contents: (inlined[args.path] = gzipSync(readFileSync(modules[args.path]), { level: 9 }).toString('base64'),
+        `export default document.getElementById('lamvis2-${args.path}').textContent;`),
       loader: 'js',
     }));
   },
@@ -100,12 +101,13 @@ const html = template
   .replace('/*STYLE*/', () => style.outputFiles[0].text.trim())
   .replace('/*VERSION*/', () => version)
   .replace('/*DEPARTURES*/', () => departuresHtml())
-  .replace('/*SCRIPT*/', () => code.trim());
+  .replace('/*SCRIPT*/', () => code.trim())
+  .replace('<script>\n', () => Object.entries(inlined).map(([k, v]) => `<script type="application/octet-stream" id="lamvis2-${k}">${v}</script>\n`).join('') + '<script>\n');
 writeFileSync(outputPath, html);
 // What each part of the page costs, in bytes of the file: the two modules (gzip, base64), the
 // rest of the script (the page's modules and the terminal's), the styles, and the HTML with
 // the README's departures. Written beside the page for the browser checks' figures.
-const scriptCode = code.trim().length - inlined.module.length - inlined['kit-module'].length;
+const scriptCode = code.trim().length;
 const parts = [
   `program module ${inlined.module.length} (${statSync(modulePath).size} as wasm)`,
   `kit module ${inlined['kit-module'].length} (${statSync(kitPath).size} as wasm)`,

@@ -7,7 +7,7 @@ import examples from 'lamvis2:examples';
 import { preferredSuspension } from './wasi-host.js';
 import { kitReady, kitSource, readCase, readRun } from './kit.js';
 import { quantitiesOf } from './results.js';
-import { createTerminal, screenText } from './terminal.js';
+import { PageTerminal, screenText } from './terminal.js';
 import { Runs, endText, kitReadOf } from './runs.js';
 import { LaminateForm } from './form.js';
 import { FormRuns } from './form-runs.js';
@@ -25,7 +25,7 @@ const compiled = inflateBase64(moduleBase64).then((bytes) => WebAssembly.compile
 kitSource(() => inflateBase64(kitModuleBase64));
 let kitLoaded = null;
 const kit = () => (kitLoaded ??= kitReady());
-const terminal = createTerminal($('terminal'), document.querySelector('.terminal-box'));
+const terminal = new PageTerminal($('terminal'), document.querySelector('.terminal-box'));
 const report = new ReportPanel();
 let formRuns = null;
 
@@ -34,13 +34,18 @@ function setStatus(text, failed = false) {
   $('status').classList.toggle('failed', failed);
 }
 
+// The first prompt is shown before the terminal (xterm.js) is made, and the kit's library
+// loaded: both follow once it is on the screen (or the first run has ended without one).
 let firstPromptMarked = false;
 function markFirstPrompt() {
   if (firstPromptMarked) return;
   firstPromptMarked = true;
   terminal.write('', () => requestAnimationFrame(() => {
     performance.mark('lamvis2-first-prompt');
-    setTimeout(kit, 0);
+    setTimeout(() => {
+      terminal.open();
+      kit();
+    }, 0);
   }));
 }
 
@@ -73,6 +78,7 @@ const runs = new Runs({
       markFirstPrompt();
     },
     ended(run) {
+      terminal.open();
       $('pause-note').classList.remove('active');
       setStatus(endText(run), run.status !== 0);
       updateButtons();

@@ -1,20 +1,179 @@
 // The terminal: xterm.js fitted to its box, with the keys other terminals have, and its
-// text as it shows it.
+// text as it shows it. The page's first prompt does not wait for xterm.js: until the
+// terminal is opened (open(), once the first prompt is up) what the program writes is shown
+// as plain text in the terminal's font and colours, the keys typed and text pasted are kept,
+// and at open() the terminal is given the output, then the keys, in their order.
 import { Terminal } from '@xterm/xterm';
 import { FitAddon } from '@xterm/addon-fit';
 
 // The narrowest terminal that shows a row of the relaxation table on one line.
 const MIN_COLUMNS = 84;
+const FONT_FAMILY = 'ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, "Liberation Mono", monospace';
+const THEME = { background: '#101418', foreground: '#e6e9ec', selectionBackground: '#4a6a90' };
+// The font size for a box of this width (a phone's is smaller).
+// Text shown without the terminal is at most this long.
+const OPEN_AT = 8192;
+const fontSize = (box) => (box.clientWidth < 640 ? 12 : 14);
 
-export function createTerminal(holder, box) {
+// The keys of a terminal's keyboard, as xterm.js sends them, for the keys that a console in
+// line mode uses: characters, Enter, Backspace, Ctrl-C (when no text is selected), Ctrl-D,
+// Ctrl-Z. Anything else is left to the browser (Tab moves the focus on).
+function keyData(event) {
+  if (event.altKey || event.metaKey) return null;
+  if (event.ctrlKey) {
+    const key = event.key.toLowerCase();
+    if (key === 'c' && !event.shiftKey && String(window.getSelection()) === '') return '\x03';
+    if (key === 'd' && !event.shiftKey) return '\x04';
+    if (key === 'z' && !event.shiftKey) return '\x1a';
+    return null;
+  }
+  if (event.key === 'Enter') return '\r';
+  if (event.key === 'Backspace') return '\x7f';
+  return [...event.key].length === 1 ? event.key : null;
+}
+
+export class PageTerminal {
+  // holder: the element the terminal is drawn in; box: the element around it, whose size
+  // the terminal fits.
+  constructor(holder, box) {
+    this.holder = holder;
+    this.box = box;
+    this.xterm = null;
+    this.pending = [];       // what was written before open()
+    this.keys = [];          // what was typed or pasted before open()
+    this.handlers = [];      // onData's handlers
+    this.pendingOptions = {};
+    this.focusWanted = false;
+    // The text shown until open(): the lines written, the last one with the cursor.
+    this.text = document.createElement('pre');
+    this.text.className = 'terminal-text';
+    this.text.setAttribute('aria-live', 'polite');
+    this.text.style.cssText = `margin:0;font-family:${FONT_FAMILY};font-size:${fontSize(box)}px;` +
+      `color:${THEME.foreground};white-space:pre;overflow:hidden;height:100%`;
+    this.cursor = document.createElement('span');
+    this.cursor.style.cssText = `background:${THEME.foreground}`;
+    this.cursor.textContent = ' ';
+    this.shown = '';         // the text of the lines written so far
+    holder.tabIndex = 0;
+    holder.append(this.text);
+    this.keep = (event) => {
+      const data = keyData(event);
+      if (data === null) return;
+      event.preventDefault();
+      this.keys.push(data);
+    };
+    this.keepPaste = (event) => {
+      event.preventDefault();
+      const text = event.clipboardData?.getData('text/plain') ?? '';
+      // A paste's line ends as xterm.js gives them: CR.
+      if (text !== '') this.keys.push(text.replace(/\r?\n/g, '\r'));
+    };
+    holder.addEventListener('keydown', this.keep);
+    holder.addEventListener('paste', this.keepPaste);
+  }
+
+  get opened() {
+    return this.xterm !== null;
+  }
+
+  // Shows `data` (a string of one character per byte, or bytes); `callback` is called once
+  // it is on the screen's text (after open(), as xterm.js calls it).
+  write(data, callback) {
+    if (this.xterm !== null) {
+      this.xterm.write(data, callback);
+      return;
+    }
+    const text = typeof data === 'string' ? data : String.fromCharCode.apply(null, data);
+    // More than a screen or two (an answer file's run started at once) goes to the terminal.
+    if (this.shown.length + text.length > OPEN_AT) {
+      this.open();
+      this.xterm.write(data, callback);
+      return;
+    }
+    this.pending.push(data);
+    this.shown = (this.shown + text).replace(/\r\n/g, '\n');
+    // The lines as a terminal shows them: a CR alone returns to the start of the line,
+    // a backspace steps back, other control characters show nothing.
+    const lines = this.shown.split('\n').map((line) => {
+      let out = '';
+      let at = 0;
+      for (const c of line) {
+        if (c === '\r') at = 0;
+        else if (c === '\b') at = Math.max(0, at - 1);
+        else if (c >= ' ') {
+          out = out.slice(0, at) + c + out.slice(at + 1);
+          at += 1;
+        }
+      }
+      return out;
+    });
+    this.text.textContent = lines.join('\n');
+    this.text.append(this.cursor);
+    if (callback) queueMicrotask(callback);
+  }
+
+  reset() {
+    if (this.xterm !== null) {
+      this.xterm.reset();
+      return;
+    }
+    this.pending = [];
+    this.shown = '';
+    this.text.textContent = '';
+    this.text.append(this.cursor);
+  }
+
+  focus() {
+    if (this.xterm !== null) this.xterm.focus();
+    else {
+      this.focusWanted = true;
+      this.holder.focus({ preventScroll: true });
+    }
+  }
+
+  onData(handler) {
+    this.handlers.push(handler);
+    if (this.xterm !== null) this.xterm.onData(handler);
+  }
+
+  get options() {
+    return this.xterm !== null ? this.xterm.options : this.pendingOptions;
+  }
+
+  get buffer() {
+    return this.xterm.buffer;
+  }
+
+  // Makes the terminal (xterm.js) in the holder and gives it what was written and typed.
+  open() {
+    if (this.xterm !== null) return;
+    const focused = this.focusWanted || this.holder.contains(document.activeElement);
+    this.holder.removeEventListener('keydown', this.keep);
+    this.holder.removeEventListener('paste', this.keepPaste);
+    this.holder.removeAttribute('tabindex');
+    this.text.remove();
+    const xterm = createXterm(this.holder, this.box);
+    Object.assign(xterm.options, this.pendingOptions);
+    this.xterm = xterm;
+    for (const data of this.pending) xterm.write(data);
+    this.pending = [];
+    for (const handler of this.handlers) xterm.onData(handler);
+    if (focused) xterm.focus();
+    const keys = this.keys;
+    this.keys = [];
+    for (const data of keys) for (const handler of this.handlers) handler(data);
+  }
+}
+
+function createXterm(holder, box) {
   const terminal = new Terminal({
     cols: 90,
     rows: 30,
-    fontFamily: 'ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, "Liberation Mono", monospace',
-    fontSize: 14,
+    fontFamily: FONT_FAMILY,
+    fontSize: fontSize(box),
     scrollback: 10000,
     cursorBlink: true,
-    theme: { background: '#101418', foreground: '#e6e9ec', selectionBackground: '#4a6a90' },
+    theme: THEME,
   });
   const fit = new FitAddon();
   terminal.loadAddon(fit);
@@ -52,7 +211,7 @@ export function createTerminal(holder, box) {
     if (size === fittedSize) return;
     fittedSize = size;
     holder.style.width = '';
-    terminal.options.fontSize = box.clientWidth < 640 ? 12 : 14;
+    terminal.options.fontSize = fontSize(box);
     const proposed = fit.proposeDimensions();
     if (proposed === undefined || !Number.isFinite(proposed.cols)) return;
     if (proposed.cols >= MIN_COLUMNS) {
