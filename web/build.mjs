@@ -17,18 +17,21 @@ if (!modulePath || !kitPath || !outputPath) {
   process.exit(2);
 }
 
-// The modules, as the default exports of the imports 'lamvis2:module' (the program) and
-// 'lamvis2:kit-module' (the kit's library): gzip-compressed (the page inflates them with the
-// browser's DecompressionStream), in base64.
+// The modules, gzip-compressed (the page inflates them with the browser's
+// DecompressionStream), in base64, as data blocks of the page (script elements that the
+// browser does not run, so that the script's compilation does not scan them): the program's
+// before the script, the kit's library's after it (it is wanted only once the first prompt
+// is up). The imports 'lamvis2:module' (the program) and 'lamvis2:kit-module' (the kit's
+// library) give a function that reads a block's text.
 const modules = { module: modulePath, 'kit-module': kitPath };
-const inlined = {};  // the base64 text of each, for the figures of what each part costs
+const inlined = {};  // the base64 text of each
+for (const [name, path] of Object.entries(modules)) inlined[name] = gzipSync(readFileSync(path), { level: 9 }).toString('base64');
 const inlineModule = {
   name: 'inline-module',
   setup(build) {
     build.onResolve({ filter: /^lamvis2:(kit-)?module$/ }, (args) => ({ path: args.path.slice(8), namespace: 'lamvis2' }));
     build.onLoad({ filter: /.*/, namespace: 'lamvis2' }, (args) => ({
-      contents: (inlined[args.path] = gzipSync(readFileSync(modules[args.path]), { level: 9 }).toString('base64'),
-        `export default document.getElementById('lamvis2-${args.path}').textContent;`),
+      contents: `export default () => document.getElementById(${JSON.stringify(`lamvis2-${args.path}`)}).textContent;`,
       loader: 'js',
     }));
   },
@@ -72,6 +75,44 @@ function departuresHtml() {
   return `<p>${inline(intro.join(' '))}</p><ol>${items.map((i) => `<li>${inline(i)}</li>`).join('')}</ol>`;
 }
 
+// The terminal library (xterm.js and its fit addon), bundled on its own: the page keeps it
+// in a data block and runs it when the terminal is opened, after the first prompt, so that
+// neither its compilation nor its start is on the way to the first prompt. The import
+// 'lamvis2:xterm' gives a function that runs it (once) and returns { Terminal, FitAddon }.
+const XTERM_GLOBAL = 'lamvis2Xterm';
+const xtermScript = await esbuild.build({
+  stdin: {
+    contents: "export { Terminal } from '@xterm/xterm'; export { FitAddon } from '@xterm/addon-fit';",
+    resolveDir: here,
+    loader: 'js',
+  },
+  bundle: true,
+  minify: true,
+  format: 'iife',
+  globalName: XTERM_GLOBAL,
+  target: ['es2022', 'chrome111', 'firefox113', 'safari16.4'],
+  legalComments: 'none',
+  write: false,
+});
+const inlineXterm = {
+  name: 'inline-xterm',
+  setup(build) {
+    build.onResolve({ filter: /^lamvis2:xterm$/ }, () => ({ path: 'xterm', namespace: 'lamvis2-xterm' }));
+    build.onLoad({ filter: /.*/, namespace: 'lamvis2-xterm' }, () => ({
+      contents: `export default function loadXterm() {
+        if (globalThis.${XTERM_GLOBAL} === undefined) {
+          const script = document.createElement('script');
+          script.textContent = document.getElementById('lamvis2-xterm').textContent;
+          document.head.append(script);
+          script.remove();
+        }
+        return globalThis.${XTERM_GLOBAL};
+      }`,
+      loader: 'js',
+    }));
+  },
+};
+
 const script = await esbuild.build({
   entryPoints: [join(here, 'src/page.js')],
   bundle: true,
@@ -80,7 +121,7 @@ const script = await esbuild.build({
   target: ['es2022', 'chrome111', 'firefox113', 'safari16.4'],
   legalComments: 'none',
   write: false,
-  plugins: [inlineModule, inlineExamples],
+  plugins: [inlineModule, inlineExamples, inlineXterm],
 });
 const style = await esbuild.build({
   stdin: {
@@ -96,24 +137,28 @@ const style = await esbuild.build({
 
 // A closing script tag inside the bundle would end the inline script early.
 const code = script.outputFiles[0].text.replaceAll('</script', '<\\/script');
+const xtermCode = xtermScript.outputFiles[0].text.replaceAll('</script', '<\\/script').trim();
 const template = readFileSync(join(here, 'src/page.html'), 'utf8');
 const html = template
   .replace('/*STYLE*/', () => style.outputFiles[0].text.trim())
   .replace('/*VERSION*/', () => version)
   .replace('/*DEPARTURES*/', () => departuresHtml())
-  .replace('/*SCRIPT*/', () => code.trim())
-  .replace('<script>\n', () => Object.entries(inlined).map(([k, v]) => `<script type="application/octet-stream" id="lamvis2-${k}">${v}</script>\n`).join('') + '<script>\n');
+  .replace('/*MODULE*/', () => inlined.module)
+  .replace('/*KIT-MODULE*/', () => inlined['kit-module'])
+  .replace('/*XTERM*/', () => xtermCode)
+  .replace('/*SCRIPT*/', () => code.trim());
 writeFileSync(outputPath, html);
 // What each part of the page costs, in bytes of the file: the two modules (gzip, base64), the
-// rest of the script (the page's modules and the terminal's), the styles, and the HTML with
-// the README's departures. Written beside the page for the browser checks' figures.
+// script (the page's modules), the terminal library, the styles, and the HTML with the README's
+// departures. Written beside the page for the browser checks' figures.
 const scriptCode = code.trim().length;
 const parts = [
   `program module ${inlined.module.length} (${statSync(modulePath).size} as wasm)`,
   `kit module ${inlined['kit-module'].length} (${statSync(kitPath).size} as wasm)`,
   `script ${scriptCode}`,
+  `terminal library ${xtermCode.length}`,
   `styles ${style.outputFiles[0].text.trim().length}`,
-  `HTML and text ${html.length - code.trim().length - style.outputFiles[0].text.trim().length}`,
+  `HTML and text ${html.length - scriptCode - xtermCode.length - inlined.module.length - inlined['kit-module'].length - style.outputFiles[0].text.trim().length}`,
 ];
 writeFileSync(`${outputPath}.parts`, `${outputPath}: ${html.length} bytes: ${parts.join(', ')}\n`);
 console.log(`${outputPath}: ${html.length} bytes: ${parts.join(', ')}`);

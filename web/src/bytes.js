@@ -10,7 +10,7 @@ export function decodeBase64(text) {
 
 // The bytes of gzip-compressed base64 text.
 export async function inflateBase64(text) {
-  const stream = new Blob([decodeBase64(text)]).stream().pipeThrough(new DecompressionStream('gzip'));
+  const stream = new Response(decodeBase64(text)).body.pipeThrough(new DecompressionStream('gzip'));
   return new Uint8Array(await new Response(stream).arrayBuffer());
 }
 

@@ -1,8 +1,8 @@
 // The page's wiring: the terminal, the runs, the laminate form and its runs, the report,
 // the controls and files, and window.lamvis2 for automation. Each concept is a module of its
 // own; this file connects them to the page's elements.
-import moduleBase64 from 'lamvis2:module';
-import kitModuleBase64 from 'lamvis2:kit-module';
+import moduleText from 'lamvis2:module';
+import kitModuleText from 'lamvis2:kit-module';
 import examples from 'lamvis2:examples';
 import { preferredSuspension } from './wasi-host.js';
 import { kitReady, kitSource, readCase, readRun } from './kit.js';
@@ -21,8 +21,13 @@ document.documentElement.dataset.suspension = suspension;
 
 // The program first; the kit's library, which only reads a run once it has ended, once the
 // first prompt is shown (or sooner, when it is wanted first).
-const compiled = inflateBase64(moduleBase64).then((bytes) => WebAssembly.compile(bytes));
-kitSource(() => inflateBase64(kitModuleBase64));
+const compiled = inflateBase64(moduleText()).then((bytes) => WebAssembly.compile(bytes));
+// The kit's module follows the script in the page: it is read once the page is parsed.
+const parsed = new Promise((resolve) => {
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', resolve, { once: true });
+  else resolve();
+});
+kitSource(() => parsed.then(() => inflateBase64(kitModuleText())));
 let kitLoaded = null;
 const kit = () => (kitLoaded ??= kitReady());
 const terminal = new PageTerminal($('terminal'), document.querySelector('.terminal-box'));

@@ -3,8 +3,8 @@
 // terminal is opened (open(), once the first prompt is up) what the program writes is shown
 // as plain text in the terminal's font and colours, the keys typed and text pasted are kept,
 // and at open() the terminal is given the output, then the keys, in their order.
-import { Terminal } from '@xterm/xterm';
-import { FitAddon } from '@xterm/addon-fit';
+// xterm.js is run only then (web/build.mjs keeps it in a data block of the page).
+import loadXterm from 'lamvis2:xterm';
 
 // The narrowest terminal that shows a row of the relaxation table on one line.
 const MIN_COLUMNS = 84;
@@ -48,7 +48,7 @@ export class PageTerminal {
     this.text = document.createElement('pre');
     this.text.className = 'terminal-text';
     this.text.setAttribute('aria-live', 'polite');
-    this.text.style.cssText = `margin:0;font-family:${FONT_FAMILY};font-size:${fontSize(box)}px;` +
+    this.text.style.cssText = `margin:0;font-family:${FONT_FAMILY};font-size:14px;` +
       `color:${THEME.foreground};white-space:pre;overflow:hidden;height:100%`;
     this.cursor = document.createElement('span');
     this.cursor.style.cssText = `background:${THEME.foreground}`;
@@ -56,6 +56,14 @@ export class PageTerminal {
     this.shown = '';         // the text of the lines written so far
     holder.tabIndex = 0;
     holder.append(this.text);
+    // The size of the box, and the focus, are asked for only as the first frame is drawn, so
+    // that the page is laid out once before it (asked for now, the page would be laid out
+    // before the script ends and again after).
+    requestAnimationFrame(() => {
+      if (this.xterm !== null) return;
+      this.text.style.fontSize = `${fontSize(box)}px`;
+      if (this.focusWanted) holder.focus({ preventScroll: true });
+    });
     this.keep = (event) => {
       const data = keyData(event);
       if (data === null) return;
@@ -125,10 +133,7 @@ export class PageTerminal {
 
   focus() {
     if (this.xterm !== null) this.xterm.focus();
-    else {
-      this.focusWanted = true;
-      this.holder.focus({ preventScroll: true });
-    }
+    else this.focusWanted = true;
   }
 
   onData(handler) {
@@ -166,6 +171,7 @@ export class PageTerminal {
 }
 
 function createXterm(holder, box) {
+  const { Terminal, FitAddon } = loadXterm();
   const terminal = new Terminal({
     cols: 90,
     rows: 30,
