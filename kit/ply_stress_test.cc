@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "kit/render.h"
+#include "kit/strength.h"
 
 namespace kit {
 namespace {
@@ -114,6 +115,65 @@ TEST(PlyStress, AnswersThatDoNotBelongAreRefused) {
         ASSERT_TRUE(lam) << why;
         DerivedStresses d = deriveStresses(printedWith, *lam);
         EXPECT_EQ(d.ok(), c.agrees) << c.e1 << ": " << d.error;
+    }
+}
+
+// The face stresses without strengths: every ply and face, in strength's names, values and
+// order (the quantities strength gives them before its criteria's), at the closed form's z;
+// none, with the reason, where the answers do not belong to the results.
+TEST(PlyStress, FaceQuantitiesWithoutStrengths) {
+    const struct {
+        int plies;
+        double angle;
+        double e1Answered;  // 1000: the answers of the results
+    } cases[] = {{1, 0, 1000}, {3, 30, 1000}, {4, -45, 1000}, {3, 30, 1010}};
+    for (const auto& c : cases) {
+        Results r = isotropicPlate(c.plies, c.angle, 1000);
+        const Results answers = isotropicPlate(c.plies, c.angle, c.e1Answered);
+        for (Quantity& q : r.quantities)
+            if (q.kind == QuantityKind::Input) q = *answers.find(q.name);
+        std::string why;
+        auto lam = laminateOf(r, why);
+        ASSERT_TRUE(lam) << why;
+        FaceStresses faces = faceStressesOf(r, *lam);
+        if (c.e1Answered != 1000) {
+            EXPECT_FALSE(faces.ok());
+            EXPECT_TRUE(faces.quantities.empty());
+            EXPECT_NE(faces.error.find("ply"), std::string::npos) << faces.error;
+            continue;
+        }
+        ASSERT_TRUE(faces.ok()) << faces.error;
+        ASSERT_EQ(faces.quantities.size(), static_cast<std::size_t>(c.plies) * 3 * 6);
+        // Strength with any strengths names the same numbers first at each face.
+        Strengths some;
+        some.xt = 1500, some.xc = 1200, some.yt = 50, some.yc = 200, some.s = 70;
+        StrengthReport rep = strengthOf(r, *lam, SetStrengths{some}, StrengthOptions{});
+        ASSERT_TRUE(rep.ok()) << rep.error;
+        std::vector<const Quantity*> strengthFaces;
+        for (const Quantity& q : rep.quantities)
+            if (q.name.find("sigma-") != std::string::npos || q.name.find(".eps-") != std::string::npos ||
+                q.name.find("gamma-12") != std::string::npos)
+                strengthFaces.push_back(&q);
+        ASSERT_EQ(strengthFaces.size(), faces.quantities.size());
+        const double co = std::cos(c.angle * M_PI / 180), si = std::sin(c.angle * M_PI / 180);
+        for (std::size_t i = 0; i < faces.quantities.size(); ++i) {
+            const Quantity& q = faces.quantities[i];
+            const int k = static_cast<int>(i / 18), f = static_cast<int>(i / 6 % 3), m = static_cast<int>(i % 6);
+            const std::string name = "ply[" + std::to_string(k + 1) + "]." + FACE_NAMES[f] + "." +
+                                     (m < 3 ? std::array{"sigma-1", "sigma-2", "sigma-12"}[m]
+                                            : std::array{"eps-1", "eps-2", "gamma-12"}[m - 3]);
+            EXPECT_EQ(q.name, name);
+            EXPECT_EQ(q.kind, QuantityKind::Derived);
+            EXPECT_EQ(q.table, "strength");
+            EXPECT_EQ(q.name, strengthFaces[i]->name);
+            EXPECT_EQ(q.value, strengthFaces[i]->value) << q.name;
+            EXPECT_EQ(q.text, strengthFaces[i]->text) << q.name;
+            if (m < 3) {
+                const double z = -0.25 + (k + f * 0.5) * 0.5 / c.plies, sx = 20 + 120 * z;
+                const double expected[3] = {sx * co * co, sx * si * si, -sx * si * co};
+                EXPECT_NEAR(*q.value, expected[m], 1e-12 * 80) << q.name;
+            }
+        }
     }
 }
 

@@ -81,6 +81,27 @@ FirstPly firstPlyFailure(const Laminate& lam, const SetStrengths& strengths, Cri
     return firstPlyOf(failures, 0);
 }
 
+void appendFaceQuantities(std::vector<Quantity>& out, std::size_t k, Face face, const FaceState& state) {
+    static const char* const stressNames[3] = {"sigma-1", "sigma-2", "sigma-12"};
+    static const char* const strainNames[3] = {"eps-1", "eps-2", "gamma-12"};
+    const std::string base = "ply[" + std::to_string(k + 1) + "]." + FACE_NAMES[face] + ".";
+    for (int i = 0; i < 3; ++i) out.push_back(strengthQuantity(base + stressNames[i], state.sigma[i]));
+    for (int i = 0; i < 3; ++i) out.push_back(strengthQuantity(base + strainNames[i], state.eps[i]));
+}
+
+FaceStresses faceStressesOf(const Results& results, const Laminate& lam) {
+    FaceStresses out;
+    DerivedStresses derived = deriveStresses(results, lam);
+    if (!derived.ok()) {
+        out.error = derived.error;
+        return out;
+    }
+    out.quantities.reserve(derived.plies.size() * 3 * 6);
+    for (std::size_t k = 0; k < derived.plies.size(); ++k)
+        for (int f = 0; f < 3; ++f) appendFaceQuantities(out.quantities, k, static_cast<Face>(f), derived.plies[k].faces[f]);
+    return out;
+}
+
 StrengthReport strengthOf(const Results& results, const Laminate& lam,
                           const SetStrengths& strengths, const StrengthOptions& options) {
     StrengthReport rep;
@@ -102,14 +123,10 @@ StrengthReport strengthOf(const Results& results, const Laminate& lam,
     // Reserved at once: a quantity holds several strings, and regrowing moves them all.
     qs.reserve(rep.plies.size() * 3 * (6 + 3 * rep.criteria.size()) + rep.criteria.size() * 11 +
                lam.sets.size() * 6);
-    const char* const stressNames[3] = {"sigma-1", "sigma-2", "sigma-12"};
-    const char* const strainNames[3] = {"eps-1", "eps-2", "gamma-12"};
     for (std::size_t k = 0; k < rep.plies.size(); ++k)
         for (int f = 0; f < 3; ++f) {
             const std::string base = "ply[" + std::to_string(k + 1) + "]." + FACE_NAMES[f] + ".";
-            const FaceState& face = rep.plies[k].faces[f];
-            for (int i = 0; i < 3; ++i) qs.push_back(strengthQuantity(base + stressNames[i], face.sigma[i]));
-            for (int i = 0; i < 3; ++i) qs.push_back(strengthQuantity(base + strainNames[i], face.eps[i]));
+            appendFaceQuantities(qs, k, static_cast<Face>(f), rep.plies[k].faces[f]);
             for (std::size_t i = 0; i < rep.criteria.size(); ++i) {
                 const Failure& x = rep.failures[k][f][i];
                 const std::string name = base + criterionName(rep.criteria[i]);

@@ -64,6 +64,20 @@ FirstPly firstPlyFailure(const Laminate& laminate, const SetStrengths& strengths
 StrengthReport strengthOf(const Results& results, const Laminate& laminate,
                           const SetStrengths& strengths, const StrengthOptions& options);
 
+// The stresses and strains of ply k + 1 at `face`, as the strength table names them
+// (ply[k].FACE.sigma-1 ... gamma-12), appended to `out`.
+void appendFaceQuantities(std::vector<Quantity>& out, std::size_t k, Face face, const FaceState& state);
+
+// Each ply's stresses and strains at its bottom, middle and top faces, which need no
+// strengths (the names and values that strengthOf gives them, in its order); empty, with
+// `error` saying why, where the results do not allow them (deriveStresses).
+struct FaceStresses {
+    std::vector<Quantity> quantities;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+FaceStresses faceStressesOf(const Results& results, const Laminate& laminate);
+
 // Adds the strength quantities of every criterion to `results` (whose inputs must be there)
 // when `caseText`, a case file called `caseFile`, gives strengths for the sets of its plies;
 // otherwise, where strengths are given but there can be no numbers, a warning says why.

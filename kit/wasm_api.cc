@@ -101,6 +101,17 @@ std::uint32_t failWith(const std::string& why) {
     return static_cast<std::uint32_t>(result.size());
 }
 
+// The laminate of a run's inputs, where the run printed its ply stresses; nullopt with
+// `result` set to the error.
+std::optional<kit::Laminate> runLaminate(const kit::Results& r) {
+    if (r.end.report && !r.find("ply[1].sigma-1"))
+        return failWith("the run ended in its report: " + kit::oneLine(*r.end.report)), std::nullopt;
+    std::string why;
+    std::optional<kit::Laminate> laminate = kit::laminateOf(r, why);
+    if (!laminate) return failWith(why), std::nullopt;
+    return laminate;
+}
+
 struct StrengthSetup {
     kit::Laminate laminate;
     std::vector<kit::Criterion> criteria;
@@ -120,11 +131,8 @@ std::optional<StrengthSetup> strengthSetup(const kit::Results& r, std::string_vi
     std::optional<kit::StrengthsFile> file = kit::readStrengths(strengths, "strengths", error);
     if (!file) return failWith(error), std::nullopt;
     out.file = *file;
-    if (r.end.report && !r.find("ply[1].sigma-1"))
-        return failWith("the run ended in its report: " + kit::oneLine(*r.end.report)), std::nullopt;
-    std::string why;
-    std::optional<kit::Laminate> laminate = kit::laminateOf(r, why);
-    if (!laminate) return failWith(why), std::nullopt;
+    std::optional<kit::Laminate> laminate = runLaminate(r);
+    if (!laminate) return std::nullopt;
     out.laminate = *laminate;
     std::vector<int> plySets;
     for (const kit::LayupPly& p : laminate->plies) plySets.push_back(p.set);
@@ -264,6 +272,27 @@ __attribute__((export_name("kit_strength"))) std::uint32_t kit_strength(
         kit::strengthOf(*r, setup->laminate, kit::caseStrengths(setup->file.sets), options);
     if (!report.ok()) return failWith(report.error);
     for (kit::Quantity& q : report.quantities) r->quantities.push_back(std::move(q));
+    result = dump(kit::toJson(*r));
+    return kit_result_size();
+}
+
+// Each ply's stresses and strains at its faces, which need no strengths: the JSON of
+// kit_read with the quantities ply[k].FACE.sigma-1 ... gamma-12 of `lamvis2-kit strength
+// --json` added (the same names and values, the same order). {"error": ...} when the run
+// did not print its ply stresses, its inputs are not known, or they do not belong to it.
+__attribute__((export_name("kit_faces"))) std::uint32_t kit_faces(
+        const char* out, std::int32_t outSize, const char* err, std::int32_t errSize,
+        std::int32_t status, const char* answers, std::int32_t answersSize,
+        const std::int32_t* asked, std::int32_t askedCount, const char* name,
+        std::int32_t nameSize) {
+    std::optional<kit::Results> r = readRun(out, outSize, err, errSize, status, answers, answersSize,
+                                            asked, askedCount, name, nameSize);
+    if (!r) return kit_result_size();
+    std::optional<kit::Laminate> laminate = runLaminate(*r);
+    if (!laminate) return kit_result_size();
+    kit::FaceStresses faces = kit::faceStressesOf(*r, *laminate);
+    if (!faces.ok()) return failWith(faces.error);
+    for (kit::Quantity& q : faces.quantities) r->quantities.push_back(std::move(q));
     result = dump(kit::toJson(*r));
     return kit_result_size();
 }

@@ -76,6 +76,14 @@ export function readStrength(run, { strengths, criteria = 'all', factor = null }
   return call('kit_strength', run, [strengths, criteria], factor ?? NaN);
 }
 
+// Each ply's stresses and strains at its bottom, middle and top faces, which need no
+// strengths, of a run (the arguments of readRun): readRun's JSON with the quantities
+// ply[k].FACE.sigma-1 ... gamma-12 that `lamvis2-kit strength --json` names, or { error }
+// when the run printed no ply stresses or its inputs are not known or do not belong to it.
+export function readFaces(run) {
+  return call('kit_faces', run);
+}
+
 function call(entry, { stdout, stderr = null, status = null, answers = null, asked = null, name = '' }, texts = [], number = null, numbers = []) {
   if (instance === null) throw new Error('the kit library is not loaded yet');
   const placed = [];

@@ -5,10 +5,10 @@ import moduleText from 'lamvis2:module';
 import kitModuleText from 'lamvis2:kit-module';
 import examples from 'lamvis2:examples';
 import { preferredSuspension } from './wasi-host.js';
-import { kitReady, kitSource, readCase, readRun } from './kit.js';
+import { kitReady, kitSource, readCase, readFaces, readRun } from './kit.js';
 import { quantitiesOf } from './results.js';
 import { PageTerminal, screenText } from './terminal.js';
-import { Runs, endText, kitReadOf } from './runs.js';
+import { Runs, endText, kitReadOf, kitRunOf } from './runs.js';
 import { LaminateForm } from './form.js';
 import { FormRuns } from './form-runs.js';
 import { ReportPanel } from './report-panel.js';
@@ -87,7 +87,12 @@ const runs = new Runs({
       $('pause-note').classList.remove('active');
       setStatus(endText(run), run.status !== 0);
       updateButtons();
-      report.show(kitReadOf(run), 'this run', run, run.kind === 'form' ? formRuns.strengthOf(run) : null, {
+      // Every run's report has each ply's stresses at its faces: the strength's, with
+      // strengths, else the kit's alone (where the form ran, why there are none).
+      const strength = run.kind === 'form' ? formRuns.strengthOf(run) : null;
+      const faces = strength !== null && strength.error === undefined ? null
+        : { faces: readFaces(kitRunOf(run)), why: run.kind === 'form' && run.status === 0 };
+      report.show(kitReadOf(run), 'this run', run, strength, {
         draw: (plane, points) => formRuns.envelopeOf(run, plane, points),
         saveCsv: (name, text) => save(`${run.name}-${name}`, text, 'text/csv'),
         lastPly: () => formRuns.lastPlyOf(run),
@@ -97,7 +102,7 @@ const runs = new Runs({
             report.strength.quantities = report.strength.quantities.filter((q) => !q.name.startsWith('last-ply.')).concat(quantities);
           }
         },
-      });
+      }, faces);
     },
     linesChanged: () => updateButtons(),
   },
@@ -265,6 +270,13 @@ window.lamvis2 = {
   // kit's whole reading of it.
   quantities: () => (report.read === null ? [] : quantitiesOf(report.strength?.error === undefined && report.strength ? report.strength : report.read)),
   read: () => report.read,
+  // Each ply's stresses and strains at its faces in the run shown, as the kit names them
+  // (ply[k].FACE.sigma-1 ...): the strength's, or the kit's without strengths.
+  faces: () => {
+    const from = report.strength?.error === undefined && report.strength ? report.strength : report.faces;
+    return from === null || from.error !== undefined ? []
+      : quantitiesOf(from).filter((q) => /^ply\[\d+\]\.(bottom|middle|top)\.(sigma-(1|2|12)|eps-(1|2)|gamma-12)$/.test(q.name));
+  },
   // The first-ply failure envelope of the form's run shown (with strengths), as `lamvis2-kit
   // envelope` gives it: a promise of { csv, svg } or { error }.
   // Last-ply failure as the button finds it: a promise of the kit's results per criterion.

@@ -5,7 +5,7 @@ import { renderReport } from './report.js';
 import { tableToCsv } from './csv.js';
 import { baseName, save } from './bytes.js';
 import { endText } from './runs.js';
-import { strengthParts } from './strength-report.js';
+import { facesParts, strengthParts } from './strength-report.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -13,6 +13,7 @@ export class ReportPanel {
   constructor() {
     this.read = null;       // the kit's reading of what the panel shows
     this.strength = null;   // and its strength, when the form has strengths
+    this.faces = null;      // or the stresses at the faces alone (kit.js readFaces)
     this.source = '';
     window.addEventListener('beforeprint', () => this.datePrint());
   }
@@ -20,6 +21,7 @@ export class ReportPanel {
   clear() {
     this.read = null;
     this.strength = null;
+    this.faces = null;
     this.setStale(null);
     $('results-message').textContent = 'The tables and plots appear here when a run has printed them.';
     $('csv-buttons').replaceChildren();
@@ -52,11 +54,14 @@ export class ReportPanel {
   }
 
   // Shows the kit's reading of a run or of a results file: `from` the run (null for a
-  // results file), `source` what it is called.
-  show(read, source, from, strength = null, envelope = null) {
+  // results file), `source` what it is called; `strength` the kit's strength of a form run
+  // with strengths, `faces` the stresses at the faces otherwise ({ faces, why }: why, say why
+  // there are none).
+  show(read, source, from, strength = null, envelope = null, faces = null) {
     this.clear();
     this.read = read;
     this.strength = strength;
+    this.faces = faces?.faces ?? null;
     const found = resultTables(read);
     const message = $('results-message');
     if (!found.transcript) {
@@ -96,6 +101,7 @@ export class ReportPanel {
     if (strength !== null) {
       $('report').append(...strengthParts(strength, strength.error === undefined ? envelope : null));
     }
+    if (faces !== null) $('report').append(...facesParts(faces.faces, faces.why));
     performance.mark('lamvis2-report');
   }
 }

@@ -2,7 +2,8 @@
 // as `lamvis2-kit strength --json` names them): the first-ply failure of each criterion (its
 // strength ratio R, ply, face, mode, margin and failure loads), highlighted where it is the
 // least, and per ply and face the derived stresses in the material axes with each
-// criterion's R and mode, the first-ply failure's face highlighted.
+// criterion's R and mode, the first-ply failure's face highlighted; without strengths, the
+// derived stresses at the faces alone (kit.js readFaces).
 const FACES = ['bottom', 'middle', 'top'];
 const LOADS = ['nx', 'ny', 'nxy', 'mx', 'my', 'mxy'];
 
@@ -95,6 +96,26 @@ function lastPlyParts(find, found) {
   });
   return [node('h3', { text: 'Last-ply failure (ply discount)' }),
     node('p', { class: 'note' }, 'Each failed ply loses its stiffness for its mode and the load rises to the next failure, each step a run of the program. ', button), out];
+}
+
+// Each ply's stresses at its bottom, middle and top faces without strengths: `faces` the
+// kit's JSON (kit.js readFaces) or { error }; `why` whether to say why there are none.
+export function facesParts(faces, why) {
+  const heading = node('h3', { text: 'Ply stresses at the faces (derived from the printed strains and curvatures)' });
+  if (faces.error !== undefined) {
+    return why ? [heading, node('p', { class: 'strength-error', text: `No face stresses: ${faces.error}` })] : [];
+  }
+  const q = new Map(faces.quantities.map((x) => [x.name, x]));
+  const rows = [];
+  for (let k = 1; q.has(`ply[${k}].bottom.sigma-1`); k++) {
+    for (const face of FACES) {
+      rows.push({ cells: [String(k), face, ...['sigma-1', 'sigma-2', 'sigma-12'].map((s) => shown(q.get(`ply[${k}].${face}.${s}`)))] });
+    }
+  }
+  return [heading,
+    table('Per ply and face: stresses in the material axes (derived)',
+      ['ply', 'face', 'sigma-1', 'sigma-2', 'sigma-12'], rows, 'faces'),
+    node('p', { class: 'note', text: 'Stresses at each ply\'s bottom, middle and top faces are derived from the printed mid-plane strains and curvatures and each ply\'s stiffness from the inputs; the middle ones agree with the printed stresses to their rounding. Their names are ply[k].FACE.sigma-1, .sigma-2 and .sigma-12 (FACE bottom, middle or top). Strengths in the form add each criterion\'s strength ratio.' })];
 }
 
 // The parts of the report for `strength` (the kit's JSON, or { error }); `envelope` (when

@@ -408,6 +408,29 @@ async function pageChecks(context, freshPage) {
     check(label(`${example}: quantities() are lamvis2-kit read's names and values, inputs and derived included`),
       namesAndValues(got) === namesAndValues(expected) && got.some((q) => q.name === 'Ex') && got.some((q) => q.name === 'set[1].e1'),
       difference(namesAndValues(got), namesAndValues(expected)));
+    // Without strengths the report has each ply's stresses at its faces, the kit's: faces()
+    // are lamvis2-kit strength's names and values, and the table shows them to five digits,
+    // three faces a ply, in the report on screen and on paper.
+    const faces = await page.evaluate(() => window.lamvis2.faces());
+    const expectedFaces = harness.kitFaces(nativeProgram, file);
+    const plyCount = expected.filter((q) => /^ply\[\d+\]\.number$/.test(q.name)).length;
+    const shownFaces = await page.evaluate(() => [...document.querySelectorAll('table[data-table="faces"] tbody tr')]
+      .map((tr) => [...tr.children].map((c) => c.textContent)));
+    const expectedRows = [];
+    for (let k = 1; k <= plyCount; k++) {
+      for (const face of ['bottom', 'middle', 'top']) {
+        expectedRows.push([String(k), face, ...['sigma-1', 'sigma-2', 'sigma-12'].map((n) => {
+          const q = expectedFaces.find((x) => x.name === `ply[${k}].${face}.${n}`);
+          return q === undefined ? 'missing' : String(Number(q.value.toPrecision(5)));
+        })]);
+      }
+    }
+    check(label(`${example} in the form without strengths: the stresses at every ply's faces are lamvis2-kit strength's, shown and marked derived`),
+      plyCount > 0 && expectedFaces.length === plyCount * 18 && namesAndValues(faces) === namesAndValues(expectedFaces) &&
+      JSON.stringify(shownFaces) === JSON.stringify(expectedRows) &&
+      /Ply stresses at the faces \(derived/.test(await page.textContent('#report')) &&
+      (await page.evaluate(() => getComputedStyle(document.querySelector('table[data-table="faces"]')).display)) !== 'none',
+      `${difference(namesAndValues(faces), namesAndValues(expectedFaces))} ${difference(JSON.stringify(shownFaces), JSON.stringify(expectedRows))}`);
   }
 
   // 1. A field made invalid after a good run: nothing runs, and what is shown says it is
@@ -598,6 +621,19 @@ async function reportChecks(context, freshPage) {
   check('[jspi] the printed report holds every number of every table, the inputs and the run\'s end',
     numbers.length > 100 && numbers.every((v) => words.has(v)) && pdfText.includes('181000') && pdfText.includes('exit status 0') &&
     !pdfText.includes('Run again'), numbers.filter((v) => !words.has(v)).slice(0, 5).join(' '));
+  // Printed without strengths, the report has the stresses at the faces.
+  const plain = await freshPage();
+  await plain.evaluate((t) => window.lamvis2.loadForm(t, 'largest'), text);
+  const plainPdf = join(scratch, 'report-plain.pdf');
+  await plain.pdf({ path: plainPdf, format: 'A4' });
+  const plainText = spawnSync('pdftotext', ['-layout', plainPdf, '-'], { encoding: 'latin1' }).stdout;
+  const plainFaces = (await plain.evaluate(() => window.lamvis2.faces())).filter((q) => /sigma/.test(q.name));
+  const plainWords = new Set(plainText.split(/\s+/));
+  check('[jspi] the printed report without strengths holds every ply\'s stresses at its faces, marked derived',
+    plainText.includes('Ply stresses at the faces (derived') && plainFaces.length > 0 &&
+    plainFaces.every((q) => plainWords.has(String(Number(q.value.toPrecision(5))))),
+    plainFaces.filter((q) => !plainWords.has(String(Number(q.value.toPrecision(5))))).slice(0, 5).map((q) => q.name).join(' '));
+  await plain.close();
   check('[jspi] 8. the printed report names the laminate, says the units, labels the run\'s end, and speaks of no tooltip',
     pdfText.includes('Laminate largest') && pdfText.includes('Units:') && pdfText.includes('End of the run') &&
     !/tooltip/i.test(pdfText) && pdfText.includes('Engineering constants (derived)') && pdfText.includes('First-ply failure'));

@@ -82,6 +82,19 @@ export function kitStrength(program, caseFile, args = [], format = '--json') {
   rmSync(dir, { recursive: true });
   return format === '' ? run.stdout : JSON.parse(run.stdout);
 }
+// Each ply's stresses and strains at its faces in the program's run on an answer file, as
+// `lamvis2-kit strength --json` names them (ply[k].FACE.sigma-1 ... gamma-12): they need no
+// strengths, so any will do (the same for each of the ten sets a run may have).
+export const FACE_QUANTITY = /^ply\[\d+\]\.(bottom|middle|top)\.(sigma-(1|2|12)|eps-(1|2)|gamma-12)$/;
+export function kitFaces(program, answersFile) {
+  const dir = mkdtempSync(join(tmpdir(), 'lamvis2-kit-faces-'));
+  writeFileSync(join(dir, 'results.txt'), spawnSync(program, [], { input: readFileSync(answersFile) }).stdout);
+  writeFileSync(join(dir, 'strengths.toml'), '[[set]]\nxt = 1500\nxc = 1200\nyt = 50\nyc = 200\ns = 70\n\n'.repeat(10));
+  const run = spawnSync(kitOf(program), ['strength', '--json', join(dir, 'results.txt'), '--answers', answersFile,
+    '--strengths', join(dir, 'strengths.toml')], { encoding: 'utf8' });
+  rmSync(dir, { recursive: true });
+  return JSON.parse(run.stdout).quantities.filter((q) => FACE_QUANTITY.test(q.name));
+}
 export const namesAndValues = (quantities) => JSON.stringify(quantities.map((q) => [q.name, q.value]));
 export const kitAnswers = (program, caseFile) => spawnSync(kitOf(program), ['answers', caseFile], { encoding: 'latin1' }).stdout;
 

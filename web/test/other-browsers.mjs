@@ -62,17 +62,22 @@ async function pageChecks(label, expectedSuspension, driver) {
     // as an answer file replays them natively.
     const formStatus = await driver.evaluate(`window.lamvis2.loadForm(${text})`);
     const formGot = await driver.evaluate('window.lamvis2.transcript()');
+    // Every printed table, and the stresses at the faces (derived; no strengths).
     const tables = await driver.evaluate("document.querySelectorAll('#report table').length");
     const saved = join(scratch, `${label.replace(' ', '-')}-${example}`);
     writeFileSync(saved, await driver.evaluate('window.lamvis2.formAnswers()'), 'latin1');
     check(label, `${example} in the form: the native bytes, every table, and its answer file replays them`,
-      formGot === native && formStatus === 0 && tables === 9 && nativeRedirected(saved) === native,
+      formGot === native && formStatus === 0 && tables === 10 && nativeRedirected(saved) === native,
       `${tables} tables, ${harness.difference(formGot, native)}`);
     // Every number the page shows is the kit's: quantities() are lamvis2-kit read's.
     const quantities = await driver.evaluate('JSON.stringify(window.lamvis2.quantities().map((q) => [q.name, q.value]))');
     const expected = JSON.stringify(harness.kitRead(nativeProgram, file).quantities.map((q) => [q.name, q.value]));
     check(label, `${example}: quantities() are lamvis2-kit read's names and values`, quantities === expected,
       harness.difference(quantities, expected));
+    const faces = await driver.evaluate('JSON.stringify(window.lamvis2.faces().map((q) => [q.name, q.value]))');
+    const expectedFaces = harness.namesAndValues(harness.kitFaces(nativeProgram, file));
+    check(label, `${example}: faces() are lamvis2-kit strength's stresses and strains at the faces`,
+      faces === expectedFaces && faces.length > 100, harness.difference(faces, expectedFaces));
   }
 
   // A case file (TOML) through the kit's case reader into the form, run, and saved again as
