@@ -17,15 +17,18 @@ if (!modulePath || !kitPath || !outputPath) {
   process.exit(2);
 }
 
-// The modules, gzip-compressed (the page inflates them with the browser's
-// DecompressionStream), in base64, as data blocks of the page (script elements that the
-// browser does not run, so that the script's compilation does not scan them): the program's
-// before the script, the kit's library's after it (it is wanted only once the first prompt
-// is up). The imports 'lamvis2:module' (the program) and 'lamvis2:kit-module' (the kit's
-// library) give a function that reads a block's text.
-const modules = { module: modulePath, 'kit-module': kitPath };
-const inlined = {};  // the base64 text of each
-for (const [name, path] of Object.entries(modules)) inlined[name] = gzipSync(readFileSync(path), { level: 9 }).toString('base64');
+// The modules as data blocks of the page (script elements that the browser does not run, so
+// that the script's compilation does not scan them), in base64: the program's as it is,
+// before the script, so that the script decodes and compiles it at once and the program's
+// first prompt is in the page's first frame (inflating is a browser's asynchronous stream,
+// which would put it a frame or two later); the kit's library's gzip-compressed (the page
+// inflates it with the browser's DecompressionStream), after the script: it is wanted only
+// once the first prompt is up. The imports 'lamvis2:module' (the program) and
+// 'lamvis2:kit-module' (the kit's library) give a function that reads a block's text.
+const inlined = {
+  module: readFileSync(modulePath).toString('base64'),
+  'kit-module': gzipSync(readFileSync(kitPath), { level: 9 }).toString('base64'),
+};
 const inlineModule = {
   name: 'inline-module',
   setup(build) {
@@ -148,9 +151,10 @@ const html = template
   .replace('/*XTERM*/', () => xtermCode)
   .replace('/*SCRIPT*/', () => code.trim());
 writeFileSync(outputPath, html);
-// What each part of the page costs, in bytes of the file: the two modules (gzip, base64), the
-// script (the page's modules), the terminal library, the styles, and the HTML with the README's
-// departures. Written beside the page for the browser checks' figures.
+// What each part of the page costs, in bytes of the file: the two modules (base64; the
+// kit's gzip-compressed), the script (the page's modules), the terminal library, the styles,
+// and the HTML with the README's departures. Written beside the page for the browser
+// checks' figures.
 const scriptCode = code.trim().length;
 const parts = [
   `program module ${inlined.module.length} (${statSync(modulePath).size} as wasm)`,

@@ -4,7 +4,7 @@
 import moduleText from 'lamvis2:module';
 import kitModuleText from 'lamvis2:kit-module';
 import examples from 'lamvis2:examples';
-import { preferredSuspension } from './wasi-host.js';
+import { compileModule, preferredSuspension } from './wasi-host.js';
 import { kitReady, kitSource, readCase, readFaces, readRun } from './kit.js';
 import { quantitiesOf } from './results.js';
 import { PageTerminal, screenText } from './terminal.js';
@@ -13,15 +13,16 @@ import { LaminateForm } from './form.js';
 import { FormRuns } from './form-runs.js';
 import { ReportPanel } from './report-panel.js';
 import { caseText } from './case-file.js';
-import { baseName, bytesToText, fileBytes, inflateBase64, save, textToBytes } from './bytes.js';
+import { baseName, bytesToText, decodeBase64, fileBytes, inflateBase64, save, textToBytes } from './bytes.js';
 
 const $ = (id) => document.getElementById(id);
 const suspension = preferredSuspension();
 document.documentElement.dataset.suspension = suspension;
 
-// The program first; the kit's library, which only reads a run once it has ended, once the
-// first prompt is shown (or sooner, when it is wanted first).
-const compiled = inflateBase64(moduleText()).then((bytes) => WebAssembly.compile(bytes));
+// The program first, compiled at once so that it starts as soon as this script ends and its
+// first prompt is in the page's first frame; the kit's library, which only reads a run once
+// it has ended, once the first prompt is shown (or sooner, when it is wanted first).
+const compiled = Promise.resolve(compileModule(decodeBase64(moduleText())));
 // The kit's module follows the script in the page: it is read once the page is parsed.
 const parsed = new Promise((resolve) => {
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', resolve, { once: true });

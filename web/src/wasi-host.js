@@ -150,7 +150,7 @@ export async function runModule(module, { stdin, stdout, suspension }) {
     imports[space][name] = space === 'wasi_snapshot_preview1' && name in wasi ? wasi[name] : () => ENOSYS;
   }
 
-  const instance = await WebAssembly.instantiate(module, imports);
+  const instance = await instantiate(module, imports);
   exports = instance.exports;
   memory = exports.memory;
 
@@ -198,6 +198,30 @@ function asyncifyState(exports, view) {
     },
   };
   return state;
+}
+
+// The module compiled from `bytes`, or a promise of it: at once where the engine compiles on
+// the page's thread (so that the program can start in the same turn, its first prompt in
+// the page's first frame), in the background where it does not (an engine may refuse a
+// large module there: a RangeError).
+export function compileModule(bytes) {
+  try {
+    return new WebAssembly.Module(bytes);
+  } catch (error) {
+    if (error instanceof RangeError) return WebAssembly.compile(bytes);
+    throw error;
+  }
+}
+
+// An instance of `module`, made at once where the engine allows it (as compileModule), else
+// a promise of one.
+function instantiate(module, imports) {
+  try {
+    return new WebAssembly.Instance(module, imports);
+  } catch (error) {
+    if (error instanceof RangeError) return WebAssembly.instantiate(module, imports);
+    throw error;
+  }
 }
 
 // Suspension by the engine where it can, else asyncify.
