@@ -9,25 +9,14 @@
 #include <nlohmann/json.hpp>
 
 #include "kit/derived.h"
+#include "kit/provenance.h"
 #include "kit/render.h"
 #include "kit/results.h"
+#include "kit/runner.h"
 
 namespace kit {
 
 extern const char* const VERSION;
-
-// Where a row's numbers come from: the kit, and the program it runs (its path, and the
-// SHA-256 of its file; "" when it cannot be found).
-struct Provenance {
-    std::string kit, program, programSha256;
-};
-Provenance provenanceOf(const std::vector<std::string>& command);
-nlohmann::ordered_json toJson(const Provenance& p);
-
-// The columns that end every summary and study row: the results' SHA-256, whether the run
-// is complete, its warnings, and the provenance.
-extern const std::vector<std::string> PROVENANCE_COLUMNS;
-std::vector<std::string> provenanceCells(const Results& r, const Provenance& p);
 
 // Each of `names` a known name (names.h); otherwise false, with `error` naming the nearest.
 bool checkQuantityNames(const std::vector<std::string>& names, std::string& error);

@@ -296,14 +296,7 @@ void addRun(CLI::App& app, int& status) {
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
                 for (const std::string& q : o->quantities) j[q] = cellJson(results, q);
-                j["sha256"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
-                                                     : nlohmann::ordered_json(results.sha256);
-                j["complete"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
-                                                       : nlohmann::ordered_json(results.end.complete);
-                j["warnings"] = results.warnings;
-                j["kit"] = provenance.kit;
-                j["program"] = provenance.program;
-                j["program_sha256"] = provenance.programSha256;
+                addProvenance(j, results, provenance);
                 row.text = jsonText(j, -1);
             } else {
                 row.text = csvField(answersPath) + "," + csvField(outputs[i]) + "," +

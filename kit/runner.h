@@ -10,6 +10,8 @@
 
 #include "kit/inputs.h"
 #include "kit/process.h"
+#include "kit/provenance.h"
+#include "kit/results.h"
 
 namespace kit {
 
@@ -17,6 +19,10 @@ namespace kit {
 // program beside the kit's own executable, else `lamvis2` on the path; preceded by the words
 // of $LAMVIS2_EMULATOR when set (an emulator such as qemu-aarch64).
 std::vector<std::string> programCommand(const std::string& program);
+
+// The provenance of the rows of runs of `command`: the kit's version, and its program (the
+// last word), found along the path when it is a bare name, with the SHA-256 of its file.
+Provenance provenanceOf(const std::vector<std::string>& command);
 
 // Calls `work(i)` for i = 0 .. count - 1, `jobs` at a time (0: the number of processors).
 void forEach(std::size_t count, unsigned jobs, const std::function<void(std::size_t)>& work);
@@ -49,5 +55,12 @@ struct AnsweredRun {
 // Runs the program once on the answer file, with its read trace, and pairs the prompts with
 // the answer lines.
 AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers);
+
+// Runs the program once on `answers` (with its read trace when the inputs are wanted) and
+// reads its output, adding the inputs (a pairing that fails is a warning) and the derived
+// quantities. `error` says when the run could not be made (`runFailed`) or its output is not
+// a results file.
+Results runAndReadResults(const std::vector<std::string>& command, const std::string& answers,
+                          bool withInputs, std::string& error, bool* runFailed = nullptr);
 
 }  // namespace kit
