@@ -8,15 +8,8 @@
 #include "kit/process.h"
 #include "kit/runner.h"
 #include "kit/strength.h"
-#include "kit/strength_runs.h"
 
 namespace kit {
-
-void addCaseFileStrength(Results& r, std::string_view caseText, const std::string& caseFile,
-                         const std::vector<std::string>& wanted, const std::vector<std::string>& command) {
-    addCaseStrength(r, caseText, caseFile);
-    addLastPly(r, caseText, caseFile, wanted, command);
-}
 
 bool checkQuantityNames(const std::vector<std::string>& names, std::string& error) {
     for (const std::string& n : names) {
@@ -28,15 +21,6 @@ bool checkQuantityNames(const std::vector<std::string>& names, std::string& erro
         return false;
     }
     return true;
-}
-
-Results runAndRead(const std::vector<std::string>& command, const std::string& answers,
-                   bool withInputs, std::string& error, std::string_view caseText,
-                   const std::string& caseFile, const std::vector<std::string>& wanted) {
-    Results results = runAndReadResults(command, answers, withInputs, error);
-    if (error.empty() && withInputs && !caseText.empty())
-        addCaseFileStrength(results, caseText, caseFile, wanted, command);
-    return results;
 }
 
 nlohmann::ordered_json cellJson(const Results& r, const std::string& name) {

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "kit/derived.h"
+#include "kit/discount.h"
+#include "kit/strength.h"
 #include "kit/render.h"
 
 namespace kit {
@@ -142,8 +144,22 @@ AnsweredRun runAnswers(const std::vector<std::string>& command, const std::strin
     return result;
 }
 
-Results runAndReadResults(const std::vector<std::string>& command, const std::string& answers,
-                          bool withInputs, std::string& error, bool* runFailed) {
+RunProgram programRunner(const std::vector<std::string>& command) {
+    return [command](const std::string& answers) {
+        ProcessResult r = runCaptured(command, answers);
+        return ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
+    };
+}
+
+void addCaseFileStrength(Results& r, std::string_view caseText, const std::string& caseFile,
+                         const std::vector<std::string>& wanted, const std::vector<std::string>& command) {
+    addCaseStrength(r, caseText, caseFile);
+    addLastPly(r, caseText, caseFile, wanted, programRunner(command));
+}
+
+Results runAndRead(const std::vector<std::string>& command, const std::string& answers,
+                   bool withInputs, std::string& error, std::string_view caseText,
+                   const std::string& caseFile, const std::vector<std::string>& wanted, bool* runFailed) {
     Results results;
     ProcessResult run;
     InputPairing pairing;
@@ -171,6 +187,7 @@ Results runAndReadResults(const std::vector<std::string>& command, const std::st
             results.warnings.push_back(pairing.error);
     }
     for (Quantity& q : deriveQuantities(results)) results.quantities.push_back(std::move(q));
+    if (withInputs && !caseText.empty()) addCaseFileStrength(results, caseText, caseFile, wanted, command);
     return results;
 }
 

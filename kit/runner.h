@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kit/inputs.h"
+#include "kit/laminate_case.h"
 #include "kit/process.h"
 #include "kit/provenance.h"
 #include "kit/results.h"
@@ -56,11 +57,23 @@ struct AnsweredRun {
 // the answer lines.
 AnsweredRun runAnswers(const std::vector<std::string>& command, const std::string& answers);
 
-// Runs the program once on `answers` (with its read trace when the inputs are wanted) and
-// reads its output, adding the inputs (a pairing that fails is a warning) and the derived
-// quantities. `error` says when the run could not be made (`runFailed`) or its output is not
-// a results file.
-Results runAndReadResults(const std::vector<std::string>& command, const std::string& answers,
-                          bool withInputs, std::string& error, bool* runFailed = nullptr);
+// The program's runs through the kit's process layer, for the library's loops.
+RunProgram programRunner(const std::vector<std::string>& command);
+
+// Adds the strength quantities of the case file whose text is `caseText` to `r`, and the
+// last-ply failures that `wanted` names (each a ply discount's runs of `command`).
+void addCaseFileStrength(Results& r, std::string_view caseText, const std::string& caseFile,
+                         const std::vector<std::string>& wanted, const std::vector<std::string>& command);
+
+// Runs the program on `answers` (with its read trace when the inputs are wanted) and reads
+// its output, adding the inputs (a pairing that fails is a warning) and the derived
+// quantities: a row of a study, for the command and the Python package alike. `error` says
+// when the run could not be made (`runFailed`) or its output is not a results file.
+// With `caseText`, the text of the (filled) case file `caseFile` that gave the answers, its
+// strength quantities too (addCaseFileStrength).
+Results runAndRead(const std::vector<std::string>& command, const std::string& answers,
+                   bool withInputs, std::string& error, std::string_view caseText = {},
+                   const std::string& caseFile = "", const std::vector<std::string>& wanted = {},
+                   bool* runFailed = nullptr);
 
 }  // namespace kit

@@ -246,16 +246,20 @@ PYBIND11_MODULE(_kit, m) {
         }
         return py::make_tuple(r.status, py::bytes(r.out), py::bytes(r.err), r.error);
     });
-    // A run read as a study's row is (kit/runner.h runAndReadResults): (results, the kit's
-    // message or "", whether the run could not be made).
-    m.def("run_and_read", [](const std::vector<std::string>& command, const py::bytes& answers, bool withInputs) {
+    // A run read as a study's row is (kit/runner.h runAndRead; with the text and name of the
+    // filled case file that gave the answers, its strength quantities and the last-ply
+    // failures `wanted` names): (results, the kit's message or "", whether the run could not
+    // be made).
+    m.def("run_and_read", [](const std::vector<std::string>& command, const py::bytes& answers, bool withInputs,
+                             const std::string& caseText, const std::string& caseFile,
+                             const std::vector<std::string>& wanted) {
         std::string bytes(view(answers));
         std::string error;
         bool runFailed = false;
         kit::Results r;
         {
             py::gil_scoped_release release;
-            r = kit::runAndReadResults(command, bytes, withInputs, error, &runFailed);
+            r = kit::runAndRead(command, bytes, withInputs, error, caseText, caseFile, wanted, &runFailed);
         }
         return py::make_tuple(std::move(r), error, runFailed);
     });
@@ -407,11 +411,7 @@ PYBIND11_MODULE(_kit, m) {
         kit::DiscountRun d;
         {
             py::gil_scoped_release release;
-            kit::RunProgram program = [&command](const std::string& answers) {
-                kit::ProcessResult r = kit::runCaptured(command, answers);
-                return kit::ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
-            };
-            d = kit::discountByRuns(program, setup.laminate, setup.strengths,
+            d = kit::discountByRuns(kit::programRunner(command), setup.laminate, setup.strengths,
                                     kit::criterionNamed(criterion).value_or(kit::Criterion::TsaiWu));
         }
         return py::make_tuple(quantityRows(kit::discountQuantities(d, setup.laminate)), kit::discountText(d), d.error);

@@ -93,7 +93,8 @@ def _point(command: list[str], template: bytes, names: list[str], texts: list[st
            provenance: tuple[str, str, str] = ("", "", "")) -> tuple:
     """One run of a study, where the executor runs it: the filled template (a case file's
     answers once filled, when `case` names it) run and read as the kit's study runs and reads
-    it (its inputs paired when a column needs them, a pairing that fails a warning);
+    it (its inputs paired when a column needs them, a pairing that fails a warning; a case
+    file's strength quantities);
     (exit status, report, [(name, cell, value)], provenance cells, provenance values), the
     provenance of `provenance` (kit, program, program_sha256)."""
     filled = _kit.fill(template.decode("utf-8", "surrogateescape"), names, texts)
@@ -106,7 +107,9 @@ def _point(command: list[str], template: bytes, names: list[str], texts: list[st
     if with_inputs and len(_kit.answer_lines(answers)) > _program.ANSWER_LINES_LIMIT:
         raise InputError(f"the filled template:{_program.ANSWER_LINES_LIMIT + 1}: more lines than an answer "
                          "file of the program has")
-    results, error, run_failed = _kit.run_and_read(command, answers, with_inputs)
+    # A case file's strengths give its strength quantities, and the last-ply failures named.
+    results, error, run_failed = _kit.run_and_read(command, answers, with_inputs, filled if case else "", case,
+                                                   columns or [])
     if error:
         raise (ProgramError if run_failed else NotResultsError)(error)
     cells, values = results.provenance(provenance)

@@ -118,25 +118,31 @@ EXECUTORS = {
     "processes": lambda: (ProcessPoolExecutor(2), lambda: None),
     "dask LocalCluster": dask_executor,
 }
+# A case file as a template: its strengths give the strength quantities of each point.
+CASE_TEMPLATE = (ROOT / "verification" / "strength" / "uniaxial_shear.toml").read_text().replace(
+    "nxy = 70.0", "nxy = {N}")
 STUDIES = [
-    # (vary for the package, --vary for the kit, quantities)
-    ({"ANGLE": range(0, 91, 45), "T": [0.1, 0.2, 0.1 * 3]}, ["ANGLE=0:90:45", "T=0.1:0.3:0.1"],
+    # (template, vary for the package, --vary for the kit, quantities)
+    ("template.txt", {"ANGLE": range(0, 91, 45), "T": [0.1, 0.2, 0.1 * 3]}, ["ANGLE=0:90:45", "T=0.1:0.3:0.1"],
      ["Ex", "nuxy", "ply[2].sigma-1"]),
-    ({"ANGLE": "0:90:30", "T": "0"}, ["ANGLE=0:90:30", "T=0"], ["relaxation[last].time", "set[1].e1", "thickness"]),
-    ({"ANGLE": [15.5], "T": [2]}, ["ANGLE=15.5", "T=2"], None),
+    ("template.txt", {"ANGLE": "0:90:30", "T": "0"}, ["ANGLE=0:90:30", "T=0"],
+     ["relaxation[last].time", "set[1].e1", "thickness"]),
+    ("template.txt", {"ANGLE": [15.5], "T": [2]}, ["ANGLE=15.5", "T=2"], None),
+    ("template.toml", {"N": [35, 70]}, ["N=35:70:35"], ["first-ply.tsai-wu", "last-ply.hashin", "Ex"]),
 ]
 
 
 @pytest.mark.parametrize("executor", EXECUTORS)
 def test_study_is_the_kits_row_for_row(executor, tmp_path):
-    template = tmp_path / "template.txt"
-    template.write_text(TEMPLATE)
+    (tmp_path / "template.txt").write_text(TEMPLATE)
+    (tmp_path / "template.toml").write_text(CASE_TEMPLATE)
     # The kit runs the package's program, so that the rows' provenance is the same.
     program = ["--program", lamvis2._program.BUNDLED]
     provenance = lamvis2.PROVENANCE_COLUMNS
     pool, close = EXECUTORS[executor]()
     try:
-        for vary, kit_vary, quantities in STUDIES:
+        for name, vary, kit_vary, quantities in STUDIES:
+            template = tmp_path / name
             args = [a for v in kit_vary for a in ("--vary", v)] + [a for q in quantities or [] for a in ("-q", q)]
             csv = kit("study", template, *args, *program)
             assert csv.returncode == 0, csv.stderr
