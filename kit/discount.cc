@@ -5,6 +5,9 @@
 #include <cstdio>
 
 #include "kit/case_file.h"
+#include "kit/criteria.h"
+#include "kit/ply_stress.h"
+#include "kit/strength.h"
 #include "kit/envelope.h"
 #include "kit/render.h"
 
@@ -220,6 +223,29 @@ std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate&
     qs.front().note = run.error.empty() ? d.stop : run.error;
     for (std::size_t i = 1; i < qs.size(); ++i) qs[i].note = "derived";
     return qs;
+}
+
+void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
+                const std::vector<std::string>& wanted, const RunProgram& run) {
+    std::vector<Criterion> criteria;
+    for (const std::string& name : wanted) {
+        constexpr std::string_view PREFIX = "last-ply.";
+        if (name.compare(0, PREFIX.size(), PREFIX) != 0) continue;
+        std::string_view rest = std::string_view(name).substr(PREFIX.size());
+        auto c = criterionNamed(rest.substr(0, rest.find('.')));
+        if (c && std::find(criteria.begin(), criteria.end(), *c) == criteria.end()) criteria.push_back(*c);
+    }
+    if (criteria.empty()) return;
+    std::string error, why;
+    std::optional<CaseFile> c = readCase(caseText, caseFile, error);
+    std::optional<Laminate> lam = c ? laminateOf(results, why) : std::nullopt;
+    if (!lam) return;
+    SetStrengths strengths = caseStrengths(c->sets);
+    if (!checkStrengthsCover(*lam, strengths).empty()) return;
+    for (Criterion criterion : criteria) {
+        DiscountRun d = discountByRuns(run, *lam, strengths, criterion);
+        for (Quantity& q : discountQuantities(d, *lam)) results.quantities.push_back(std::move(q));
+    }
 }
 
 }  // namespace kit

@@ -98,4 +98,10 @@ DiscountRun discountByRuns(const RunProgram& run, const Laminate& laminate, cons
 std::string discountText(const DiscountRun& run);
 std::vector<Quantity> discountQuantities(const DiscountRun& run, const Laminate& laminate);
 
+// Adds last-ply.CRITERION... for each criterion that a name of `wanted` asks (last-ply.NAME
+// or last-ply.NAME.x) to `results` (with its inputs), when `caseText`, a case file, gives
+// strengths: run and study -q take them so. Each step a run of `run`.
+void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
+                const std::vector<std::string>& wanted, const RunProgram& run);
+
 }  // namespace kit

@@ -51,6 +51,22 @@ struct ChildEnvironment {
     }
 };
 
+// Starts the command (searched on PATH) with the given descriptors as its standard input,
+// output and error; 0, or the error number.
+int spawn(const std::vector<std::string>& command, const Environment& environment, int in, int out, int err,
+          pid_t& pid) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    auto args = argv(command);
+    ChildEnvironment env(environment);
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.pointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc;
+}
+
 int waitStatus(pid_t pid) {
     int st = 0;
     while (waitpid(pid, &st, 0) < 0)
@@ -114,16 +130,8 @@ ProcessResult runCaptured(const std::vector<std::string>& command, std::string_v
         result.error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return result;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
     pid_t pid = 0;
-    auto args = argv(command);
-    ChildEnvironment env(environment);
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.pointers.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int rc = spawn(command, environment, in.fd[0], out.fd[1], err.fd[1], pid);
     if (rc != 0) {
         result.error = "cannot start " + command[0] + ": " + std::strerror(rc);
         return result;
@@ -159,16 +167,8 @@ ProcessResult runWithFiles(const std::vector<std::string>& command, const std::s
         ::close(outFd);
         return result;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inFd, 0);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, err.fd[1], 2);
     pid_t pid = 0;
-    auto args = argv(command);
-    ChildEnvironment env(environment);
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.pointers.data());
-    posix_spawn_file_actions_destroy(&actions);
+    int rc = spawn(command, environment, inFd, outFd, err.fd[1], pid);
     ::close(inFd);
     ::close(outFd);
     if (rc != 0) {

@@ -167,54 +167,38 @@ void addRun(CLI::App& app, int& status) {
         bool haveHeader = false;
         std::atomic<bool> anyTrouble{false}, anyReport{false};
         if (o->resume) {
-            ResumedTable table;
-            std::string openError;
-            if (table.open(summaryPath, openError)) {
-                std::string line;
-                while (table.next(line)) {
-                    std::string where = summaryPath + ":" + std::to_string(table.lineNumber()) + ": ";
-                    if (!o->jsonl && !haveHeader) {
-                        if (line != header) {
-                            status = trouble(where + "the summary is from another batch: its header is not \"" +
-                                             header + "\"; nothing was run");
-                            return;
-                        }
-                        haveHeader = true;
-                        continue;
-                    }
-                    std::string file, exitStatus;
-                    if (o->jsonl) {
-                        auto j = nlohmann::ordered_json::parse(line, nullptr, false);
-                        if (j.is_object() && j.contains("file") && j["file"].is_string()) file = j["file"];
-                        if (j.is_object() && j.contains("exit_status")) exitStatus = j["exit_status"].dump();
-                    } else {
-                        std::vector<std::string> fields = csvFields(line);
-                        file = fields[0];
-                        if (fields.size() > 2) exitStatus = fields[2];
-                    }
-                    // The exit status counts the rows kept as well.
-                    if (exitStatus == "-1") anyTrouble = true;
-                    else if (exitStatus != "0") anyReport = true;
-                    if (first >= o->answers.size() || file != o->answers[first]) {
-                        status = trouble(where + "the summary is from another batch: this row is of " +
-                                         (file.empty() ? std::string("no answer file") : file) + ", not of " +
-                                         (first < o->answers.size() ? o->answers[first]
-                                                                    : std::string("any answer file given")) +
-                                         "; nothing was run");
-                        return;
-                    }
-                    ++first;
+            auto headerOf = [&](const std::string& line) {
+                return line == header ? std::string()
+                                      : "the summary is from another batch: its header is not \"" + header +
+                                            "\"; nothing was run";
+            };
+            auto rowOf = [&](const std::string& line, std::size_t i) {
+                std::string file, exitStatus;
+                if (o->jsonl) {
+                    auto j = nlohmann::ordered_json::parse(line, nullptr, false);
+                    if (j.is_object() && j.contains("file") && j["file"].is_string()) file = j["file"];
+                    if (j.is_object() && j.contains("exit_status")) exitStatus = j["exit_status"].dump();
+                } else {
+                    std::vector<std::string> fields = csvFields(line);
+                    file = fields[0];
+                    if (fields.size() > 2) exitStatus = fields[2];
                 }
-                if (table.cutShort()) {
-                    std::fprintf(stderr, "lamvis2-kit: %s:%d: the last row was cut short (the batch "
-                                 "stopped while writing it); it is run again\n",
-                                 summaryPath.c_str(), table.lineNumber() + 1);
-                    if (!cutFile(summaryPath, table.wholeBytes(), error)) {
-                        status = trouble(error);
-                        return;
-                    }
-                }
+                // The exit status counts the rows kept as well.
+                if (exitStatus == "-1") anyTrouble = true;
+                else if (exitStatus != "0") anyReport = true;
+                if (i < o->answers.size() && file == o->answers[i]) return std::string();
+                return "the summary is from another batch: this row is of " +
+                       (file.empty() ? std::string("no answer file") : file) + ", not of " +
+                       (i < o->answers.size() ? o->answers[i] : std::string("any answer file given")) +
+                       "; nothing was run";
+            };
+            Resumed resumed;
+            if (!resumeTable(summaryPath, !o->jsonl, "batch", headerOf, rowOf, resumed, error)) {
+                status = trouble(error);
+                return;
             }
+            first = resumed.rows;
+            haveHeader = resumed.haveHeader;
         }
         std::FILE* summary = std::fopen(summaryPath.c_str(), first > 0 || haveHeader ? "ab" : "wb");
         if (summary == nullptr) {
@@ -296,14 +280,7 @@ void addRun(CLI::App& app, int& status) {
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
                 for (const std::string& q : o->quantities) j[q] = cellJson(results, q);
-                j["sha256"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
-                                                     : nlohmann::ordered_json(results.sha256);
-                j["complete"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
-                                                       : nlohmann::ordered_json(results.end.complete);
-                j["warnings"] = results.warnings;
-                j["kit"] = provenance.kit;
-                j["program"] = provenance.program;
-                j["program_sha256"] = provenance.programSha256;
+                addProvenance(j, results, provenance);
                 row.text = jsonText(j, -1);
             } else {
                 row.text = csvField(answersPath) + "," + csvField(outputs[i]) + "," +

@@ -112,4 +112,29 @@ bool cutFile(const std::string& path, long long bytes, std::string& error) {
     return !ec;
 }
 
+bool resumeTable(const std::string& path, bool csv, const std::string& what,
+                 const std::function<std::string(const std::string& line)>& header,
+                 const std::function<std::string(const std::string& line, std::size_t index)>& row,
+                 Resumed& resumed, std::string& error) {
+    ResumedTable table;
+    std::string openError;
+    if (!table.open(path, openError)) return true;
+    std::string line;
+    while (table.next(line)) {
+        std::string why = csv && !resumed.haveHeader ? header(line) : row(line, resumed.rows);
+        if (!why.empty()) {
+            error = path + ":" + std::to_string(table.lineNumber()) + ": " + why;
+            return false;
+        }
+        if (csv && !resumed.haveHeader) resumed.haveHeader = true;
+        else ++resumed.rows;
+    }
+    if (table.cutShort()) {
+        std::fprintf(stderr, "lamvis2-kit: %s:%d: the last row was cut short (the %s stopped while writing "
+                     "it); it is run again\n", path.c_str(), table.lineNumber() + 1, what.c_str());
+        if (!cutFile(path, table.wholeBytes(), error)) return false;
+    }
+    return true;
+}
+
 }  // namespace kit

@@ -53,4 +53,23 @@ private:
 // Cuts the file `path` to `bytes` (a row cut short is dropped, to be run again).
 bool cutFile(const std::string& path, long long bytes, std::string& error);
 
+// What --resume of a batch or study found in its table: the rows kept, and whether the table
+// (CSV) has its header.
+struct Resumed {
+    std::size_t rows = 0;
+    bool haveHeader = false;
+};
+
+// Reads back the table `path` that a stopped batch or study (`what`: "batch", "study") wrote,
+// for --resume: a table that cannot be read is none. With `csv`, its first line is handed to
+// `header`; each row after it to `row` with its index from 0. Each returns "" when the line
+// is this table's, else why not ("the table is from another study: ..."), which ends the
+// reading with `error` "PATH:LINE: why". A last row cut short is dropped from the file, with
+// a message, to be run again. Returns false with `error` when the table is not this one's or
+// the row cut short cannot be dropped; the file is then as it was (bar that row).
+bool resumeTable(const std::string& path, bool csv, const std::string& what,
+                 const std::function<std::string(const std::string& line)>& header,
+                 const std::function<std::string(const std::string& line, std::size_t index)>& row,
+                 Resumed& resumed, std::string& error);
+
 }  // namespace kit

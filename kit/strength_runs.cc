@@ -1,6 +1,5 @@
 #include "kit/strength_runs.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "kit/files.h"
@@ -80,34 +79,5 @@ DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate&
     return discountByRuns(programRunner(command), laminate, strengths, criterion, fixed);
 }
 
-RunProgram programRunner(const std::vector<std::string>& command) {
-    return [command](const std::string& answers) {
-        ProcessResult r = runCaptured(command, answers);
-        return ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
-    };
-}
-
-void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
-                const std::vector<std::string>& wanted, const std::vector<std::string>& command) {
-    std::vector<Criterion> criteria;
-    for (const std::string& name : wanted) {
-        constexpr std::string_view PREFIX = "last-ply.";
-        if (name.compare(0, PREFIX.size(), PREFIX) != 0) continue;
-        std::string_view rest = std::string_view(name).substr(PREFIX.size());
-        auto c = criterionNamed(rest.substr(0, rest.find('.')));
-        if (c && std::find(criteria.begin(), criteria.end(), *c) == criteria.end()) criteria.push_back(*c);
-    }
-    if (criteria.empty()) return;
-    std::string error, why;
-    std::optional<CaseFile> c = readCase(caseText, caseFile, error);
-    std::optional<Laminate> lam = c ? laminateOf(results, why) : std::nullopt;
-    if (!lam) return;
-    SetStrengths strengths = caseStrengths(c->sets);
-    if (!checkStrengthsCover(*lam, strengths).empty()) return;
-    for (Criterion criterion : criteria) {
-        DiscountRun d = runDiscount(command, *lam, strengths, criterion);
-        for (Quantity& q : discountQuantities(d, *lam)) results.quantities.push_back(std::move(q));
-    }
-}
 
 }  // namespace kit

@@ -12,6 +12,7 @@
 #include "kit/case_file.h"
 #include "kit/discount.h"
 #include "kit/results.h"
+#include "kit/runner.h"
 #include "kit/strength.h"
 
 namespace kit {
@@ -45,14 +46,5 @@ std::optional<DerivedStresses> runLaminate(const std::vector<std::string>& comma
 DiscountRun runDiscount(const std::vector<std::string>& command, const Laminate& laminate,
                         const SetStrengths& strengths, Criterion criterion,
                         const std::optional<std::array<double, 6>>& fixed = std::nullopt);
-
-// The program's runs through the kit's process layer, for the library's loops.
-RunProgram programRunner(const std::vector<std::string>& command);
-
-// Adds last-ply.CRITERION... for each criterion that a name of `wanted` asks (last-ply.NAME
-// or last-ply.NAME.x) to `results` (with its inputs), when `caseText`, a case file, gives
-// strengths: run and study -q take them so.
-void addLastPly(Results& results, std::string_view caseText, const std::string& caseFile,
-                const std::vector<std::string>& wanted, const std::vector<std::string>& command);
 
 }  // namespace kit

@@ -161,80 +161,61 @@ void addStudy(CLI::App& app, int& status) {
         bool haveHeader = false;
         std::string outName = o->out;
         if (o->resume) {
-            ResumedTable table;
-            std::string openError;
-            if (table.open(o->out, openError)) {
-                std::string line;
-                while (table.next(line)) {
-                    std::string where = o->out + ":" + std::to_string(table.lineNumber()) + ": ";
-                    if (!o->jsonl && !haveHeader) {
-                        std::vector<std::string> fields = csvFields(line);
-                        std::size_t fixed = names.size() + 2;
-                        bool ok = fields.size() >= fixed + PROVENANCE_COLUMNS.size();
-                        for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == names[k];
-                        ok = ok && fields[names.size()] == "exit_status" && fields[names.size() + 1] == "report";
+            auto headerOf = [&](const std::string& line) {
+                std::vector<std::string> fields = csvFields(line);
+                std::size_t fixed = names.size() + 2;
+                bool ok = fields.size() >= fixed + PROVENANCE_COLUMNS.size();
+                for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == names[k];
+                ok = ok && fields[names.size()] == "exit_status" && fields[names.size() + 1] == "report";
+                std::vector<std::string> found;
+                if (ok) found.assign(fields.begin() + long(fixed), fields.end() - long(PROVENANCE_COLUMNS.size()));
+                if (ok && !o->quantities.empty()) ok = found == o->quantities;
+                if (!ok) return "the table is from another study: its header is not \"" + header() + "\"; nothing was run";
+                columns = found;
+                return std::string();
+            };
+            auto rowOf = [&](const std::string& line, std::size_t i) {
+                if (i >= *size)
+                    return "the table is from another study: it has more rows than this study's " +
+                           std::to_string(*size) + " points; nothing was run";
+                std::vector<std::string> values = valuesOf(i);
+                bool ok = true;
+                if (o->jsonl) {
+                    nlohmann::ordered_json j = nlohmann::ordered_json::parse(line, nullptr, false);
+                    ok = j.is_object();
+                    for (std::size_t k = 0; ok && k < names.size(); ++k)
+                        ok = j.contains(names[k]) && j[names[k]] == nlohmann::ordered_json(std::strtod(values[k].c_str(), nullptr));
+                    if (ok && i == 0) {
                         std::vector<std::string> found;
-                        if (ok) found.assign(fields.begin() + long(fixed), fields.end() - long(PROVENANCE_COLUMNS.size()));
-                        if (ok && !o->quantities.empty()) ok = found == o->quantities;
-                        if (!ok) {
-                            status = trouble(where + "the table is from another study: its header is not \"" +
-                                             header() + "\"; nothing was run");
-                            return;
+                        for (auto it = j.begin(); it != j.end(); ++it) {
+                            bool isName = false;
+                            for (const std::string& n : names) isName = isName || n == it.key();
+                            if (!isName && it.key() != "exit_status" && it.key() != "report" &&
+                                !isProvenanceKey(it.key()))
+                                found.push_back(it.key());
                         }
-                        columns = found;
-                        haveHeader = true;
-                        continue;
+                        if (o->quantities.empty()) columns = found;
+                        else ok = found == o->quantities;
                     }
-                    if (first >= *size) {
-                        status = trouble(where + "the table is from another study: it has more rows than "
-                                         "this study's " + std::to_string(*size) + " points; nothing was run");
-                        return;
-                    }
-                    std::vector<std::string> values = valuesOf(first);
-                    bool ok = true;
-                    std::string shown;
-                    if (o->jsonl) {
-                        nlohmann::ordered_json j = nlohmann::ordered_json::parse(line, nullptr, false);
-                        ok = j.is_object();
-                        for (std::size_t k = 0; ok && k < names.size(); ++k)
-                            ok = j.contains(names[k]) && j[names[k]] == nlohmann::ordered_json(std::strtod(values[k].c_str(), nullptr));
-                        if (ok && first == 0) {
-                            std::vector<std::string> found;
-                            for (auto it = j.begin(); it != j.end(); ++it) {
-                                bool isName = false;
-                                for (const std::string& n : names) isName = isName || n == it.key();
-                                if (!isName && it.key() != "exit_status" && it.key() != "report" &&
-                                    !isProvenanceKey(it.key()))
-                                    found.push_back(it.key());
-                            }
-                            if (o->quantities.empty()) columns = found;
-                            else ok = found == o->quantities;
-                        }
-                    } else {
-                        std::vector<std::string> fields = csvFields(line);
-                        ok = fields.size() == names.size() + 2 + columns.size() + PROVENANCE_COLUMNS.size();
-                        for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == values[k];
-                    }
-                    if (!ok) {
-                        for (std::size_t k = 0; k < names.size(); ++k)
-                            shown += (k ? ", " : "") + names[k] + "=" + values[k];
-                        status = trouble(where + "the table is from another study: this is not the row of " +
-                                         "its point " + std::to_string(first + 1) + " (" + shown +
-                                         "); nothing was run");
-                        return;
-                    }
-                    ++first;
+                } else {
+                    std::vector<std::string> fields = csvFields(line);
+                    ok = fields.size() == names.size() + 2 + columns.size() + PROVENANCE_COLUMNS.size();
+                    for (std::size_t k = 0; ok && k < names.size(); ++k) ok = fields[k] == values[k];
                 }
-                if (table.cutShort()) {
-                    std::fprintf(stderr, "lamvis2-kit: %s:%d: the last row was cut short (the study "
-                                 "stopped while writing it); it is run again\n",
-                                 o->out.c_str(), table.lineNumber() + 1);
-                    if (!cutFile(o->out, table.wholeBytes(), error)) {
-                        status = trouble(error);
-                        return;
-                    }
-                }
+                if (ok) return std::string();
+                std::string shown;
+                for (std::size_t k = 0; k < names.size(); ++k)
+                    shown += (k ? ", " : "") + names[k] + "=" + values[k];
+                return "the table is from another study: this is not the row of its point " +
+                       std::to_string(i + 1) + " (" + shown + "); nothing was run";
+            };
+            Resumed resumed;
+            if (!resumeTable(o->out, !o->jsonl, "study", headerOf, rowOf, resumed, error)) {
+                status = trouble(error);
+                return;
             }
+            first = resumed.rows;
+            haveHeader = resumed.haveHeader;
             if (first == *size)
                 std::fprintf(stderr, "lamvis2-kit: %s: the study is complete already\n", o->out.c_str());
         }
@@ -276,13 +257,7 @@ void addStudy(CLI::App& app, int& status) {
                 if (report.empty()) j["report"] = nullptr;
                 else j["report"] = report;
                 for (const std::string& c : columns) j[c] = cellJson(results, c);
-                j["sha256"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(results.sha256);
-                j["complete"] = results.sha256.empty() ? nlohmann::ordered_json(nullptr)
-                                                       : nlohmann::ordered_json(results.end.complete);
-                j["warnings"] = results.warnings;
-                j["kit"] = provenance.kit;
-                j["program"] = provenance.program;
-                j["program_sha256"] = provenance.programSha256;
+                addProvenance(j, results, provenance);
                 row.text = jsonText(j, -1);
             } else {
                 for (const std::string& v : values) row.text += csvField(v) + ",";

@@ -1,5 +1,6 @@
 #include "kit/trig.h"
 
+#include <array>
 #include <cmath>
 
 namespace kit {
@@ -8,40 +9,36 @@ namespace {
 // pi / 180, the double nearest it.
 constexpr double RADIANS_PER_DEGREE = 0.017453292519943295;
 
-// 1/n!, rounded once by the compiler (a constant expression is rounded as IEEE says).
-consteval double inverseFactorial(int n) {
+// 1/n! for n up to 19, each rounded once by the compiler (a constant expression is rounded
+// as IEEE says); n! itself is exact in double up to 22!.
+constexpr std::array<double, 20> INVERSE_FACTORIAL = [] {
+    std::array<double, 20> a{};
     double f = 1;
-    for (int i = 2; i <= n; ++i) f *= i;  // exact up to 22!
-    return 1.0 / f;
+    for (int n = 0; n < 20; ++n) {
+        if (n > 1) f *= n;
+        a[n] = 1.0 / f;
+    }
+    return a;
+}();
+
+// 1/top! - x2 (1/(top-2)! - x2 (...)), down to 1/bottom!, by Horner's rule: the alternating
+// tail of the sine's or cosine's Taylor series in x^2.
+double seriesTail(double x2, int top, int bottom) {
+    double p = INVERSE_FACTORIAL[top];
+    for (int n = top - 2; n >= bottom; n -= 2) p = INVERSE_FACTORIAL[n] - x2 * p;
+    return p;
 }
 
 // Taylor series on |x| <= pi/4: the first term left out is below 2^-60 of the result.
 double sinPoly(double x) {
     const double x2 = x * x;
-    double p = inverseFactorial(19);
-    p = inverseFactorial(17) - x2 * p;
-    p = inverseFactorial(15) - x2 * p;
-    p = inverseFactorial(13) - x2 * p;
-    p = inverseFactorial(11) - x2 * p;
-    p = inverseFactorial(9) - x2 * p;
-    p = inverseFactorial(7) - x2 * p;
-    p = inverseFactorial(5) - x2 * p;
-    p = inverseFactorial(3) - x2 * p;
-    return x - x * x2 * p;
+    return x - x * x2 * seriesTail(x2, 19, 3);
 }
 
 double cosPoly(double x) {
     const double x2 = x * x;
-    double p = inverseFactorial(18);
-    p = inverseFactorial(16) - x2 * p;
-    p = inverseFactorial(14) - x2 * p;
-    p = inverseFactorial(12) - x2 * p;
-    p = inverseFactorial(10) - x2 * p;
-    p = inverseFactorial(8) - x2 * p;
-    p = inverseFactorial(6) - x2 * p;
-    p = inverseFactorial(4) - x2 * p;
     // 1 - x^2/2 + x^4 p, with the large terms added last.
-    const double tail = x2 * x2 * p;
+    const double tail = x2 * x2 * seriesTail(x2, 18, 4);
     return 1.0 - (x2 * 0.5 - tail);
 }
 

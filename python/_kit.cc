@@ -1,6 +1,7 @@
 // lamvis2._kit: the kit's library (kit_reader) for the Python package. It reads results, pairs
-// answers with prompts, derives, compares, renders, lays out a study's grid and computes
-// strength and last-ply failure, and runs the program through the kit's process layer; the package arranges what this returns as numpy
+// answers with prompts, derives, compares, renders, lays out a study's grid, gives a row's
+// provenance and computes strength and last-ply failure, and runs the program through the
+// kit's process layer; the package arranges what this returns as numpy
 // arrays and pandas tables. Nothing
 // here parses or computes on its own: each function hands over to the library.
 #include <pybind11/numpy.h>
@@ -21,6 +22,7 @@
 #include "kit/inputs.h"
 #include "kit/laminate_case.h"
 #include "kit/process.h"
+#include "kit/provenance.h"
 #include "kit/runner.h"
 #include "kit/render.h"
 #include "kit/results.h"
@@ -111,6 +113,24 @@ py::list quantityRows(const std::vector<kit::Quantity>& qs) {
     return out;
 }
 
+// A JSON value of the library's rows as Python's: None, bool, int, float, str or a list.
+py::object pythonOf(const nlohmann::ordered_json& j) {
+    if (j.is_boolean()) return py::bool_(j.get<bool>());
+    if (j.is_number_integer()) return py::int_(j.get<long long>());
+    if (j.is_number()) return py::float_(j.get<double>());
+    if (j.is_string()) return py::str(j.get_ref<const std::string&>());
+    if (j.is_array()) {
+        py::list out;
+        for (const auto& e : j) out.append(pythonOf(e));
+        return out;
+    }
+    return py::none();
+}
+
+kit::Provenance provenanceOf(const std::tuple<std::string, std::string, std::string>& t) {
+    return {std::get<0>(t), std::get<1>(t), std::get<2>(t)};
+}
+
 // What a strength computation needs beyond the run: the laminate (of the case, or of the
 // run's inputs) and each material set's strengths.
 struct StrengthSetup {
@@ -184,6 +204,17 @@ PYBIND11_MODULE(_kit, m) {
              })
         .def("values", &values)
         .def("columns", &columns)
+        // The provenance columns of a row of these results (kit/provenance.h), given the
+        // study's (kit, program, program_sha256): (the CSV cells, the JSON-lines values).
+        .def("provenance",
+             [](const kit::Results& r, const std::tuple<std::string, std::string, std::string>& p) {
+                 kit::Provenance given = provenanceOf(p);
+                 nlohmann::ordered_json j = nlohmann::ordered_json::object();
+                 kit::addProvenance(j, r, given);
+                 py::list values;
+                 for (const std::string& c : kit::PROVENANCE_COLUMNS) values.append(pythonOf(j[c]));
+                 return py::make_tuple(kit::provenanceCells(r, given), values);
+             })
         .def("json", [](const kit::Results& r) { return kit::toJson(r).dump(1); })
         .def("csv", [](const kit::Results& r) { return kit::toCsv(r); })
         .def("text", [](const kit::Results& r) { return kit::toText(r); })
@@ -215,6 +246,33 @@ PYBIND11_MODULE(_kit, m) {
         }
         return py::make_tuple(r.status, py::bytes(r.out), py::bytes(r.err), r.error);
     });
+    // A run read as a study's row is (kit/runner.h runAndRead; with the text and name of the
+    // filled case file that gave the answers, its strength quantities and the last-ply
+    // failures `wanted` names): (results, the kit's message or "", whether the run could not
+    // be made).
+    m.def("run_and_read", [](const std::vector<std::string>& command, const py::bytes& answers, bool withInputs,
+                             const std::string& caseText, const std::string& caseFile,
+                             const std::vector<std::string>& wanted) {
+        std::string bytes(view(answers));
+        std::string error;
+        bool runFailed = false;
+        kit::Results r;
+        {
+            py::gil_scoped_release release;
+            r = kit::runAndRead(command, bytes, withInputs, error, caseText, caseFile, wanted, &runFailed);
+        }
+        return py::make_tuple(std::move(r), error, runFailed);
+    });
+    // The provenance of runs of `command`: (kit, program, program_sha256).
+    m.def("provenance", [](const std::vector<std::string>& command) {
+        kit::Provenance p;
+        {
+            py::gil_scoped_release release;
+            p = kit::provenanceOf(command);
+        }
+        return py::make_tuple(p.kit, p.program, p.programSha256);
+    });
+    m.attr("PROVENANCE_COLUMNS") = kit::PROVENANCE_COLUMNS;
     // The answers of an answer file or a case file (.toml): (bytes or None, the kit's message).
     m.def("read_answers", [](const std::string& path) {
         std::string error;
@@ -353,11 +411,7 @@ PYBIND11_MODULE(_kit, m) {
         kit::DiscountRun d;
         {
             py::gil_scoped_release release;
-            kit::RunProgram program = [&command](const std::string& answers) {
-                kit::ProcessResult r = kit::runCaptured(command, answers);
-                return kit::ProgramRun{r.status, std::move(r.out), std::move(r.err), std::move(r.error)};
-            };
-            d = kit::discountByRuns(program, setup.laminate, setup.strengths,
+            d = kit::discountByRuns(kit::programRunner(command), setup.laminate, setup.strengths,
                                     kit::criterionNamed(criterion).value_or(kit::Criterion::TsaiWu));
         }
         return py::make_tuple(quantityRows(kit::discountQuantities(d, setup.laminate)), kit::discountText(d), d.error);

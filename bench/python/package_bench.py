@@ -1,6 +1,7 @@
 """The Python package's figures (printed; not a test):
 - lamvis2.study of 1,000 grid points beside `lamvis2-kit study` of the same grid, each on
-  all processors, wall time and their ratio (the rows are checked alike);
+  all processors, wall time and their ratio (the rows, provenance columns included, are
+  checked alike);
 - the processor time of reading a results file into a Result (lamvis2.read of the largest
   case output), and of its first value(name).
   python3 bench/python/package_bench.py [BUILD]     (BUILD: default build, with python-package)"""
@@ -28,7 +29,9 @@ QUANTITIES = ["nuxy", "ply[2].sigma-1", "relaxation[last].kappa-xx"]
 with tempfile.TemporaryDirectory() as tmp:
     template = Path(tmp) / "template.txt"
     template.write_text(re.sub(r"(?m)^90$", "{ANGLE}", (ROOT / "examples" / "glass_cross_ply.txt").read_text()))
-    args = [str(BUILD / "lamvis2-kit"), "study", str(template), "--vary", f"ANGLE=0:{POINTS - 1}:1"]
+    # The kit runs the package's program: the rows' provenance (its path and SHA-256) alike.
+    args = [str(BUILD / "lamvis2-kit"), "study", str(template), "--vary", f"ANGLE=0:{POINTS - 1}:1",
+            "--program", str(lamvis2._program.BUNDLED)]
     for q in QUANTITIES:
         args += ["-q", q]
     start = time.perf_counter()

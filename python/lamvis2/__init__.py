@@ -21,11 +21,11 @@ from ._errors import (IncompleteRunError, InputError, Lamvis2Error, NotResultsEr
                       UnknownQuantityError)
 from ._result import Result, read
 from ._strength import Strength
-from ._study import StudyRow, run_many, study, study_rows
+from ._study import PROVENANCE_COLUMNS, StudyRow, run_many, study, study_rows
 
 __all__ = ["run", "read", "run_many", "study", "study_rows", "compare", "Result", "Strength", "Comparison", "StudyRow",
            "Lamvis2Error", "InputError", "NotResultsError", "UnknownQuantityError", "IncompleteRunError",
-           "ProgramError", "StudyError", "MAX_GRID_POINTS", "__version__"]
+           "ProgramError", "StudyError", "MAX_GRID_POINTS", "PROVENANCE_COLUMNS", "__version__"]
 
 __version__ = "1.0.0"
 MAX_GRID_POINTS: int = _kit.MAX_GRID_POINTS

@@ -11,7 +11,7 @@ from typing import Any, Iterable, Iterator, Mapping, NamedTuple, Optional, Seque
 import pandas as pd
 
 from . import _kit, _pool, _program
-from ._errors import InputError, NotResultsError, UnknownQuantityError
+from ._errors import InputError, NotResultsError, ProgramError, UnknownQuantityError
 from ._result import Result
 
 Values = Union[str, Iterable[Any]]
@@ -19,13 +19,23 @@ Values = Union[str, Iterable[Any]]
 
 class StudyRow(NamedTuple):
     """A run of a study: its place in the grid, the values put in, how it ended, and the
-    quantities (`values`: as numbers, NaN for none; `texts`: the kit's cells)."""
+    quantities (`values`: as numbers, NaN for none; `texts`: the kit's cells); then where its
+    numbers come from, the kit's provenance columns (PROVENANCE_COLUMNS: sha256, complete,
+    warnings, kit, program, program_sha256), typed as the kit's JSON lines give them
+    (`provenance`: complete a bool, warnings a list of texts, the rest texts) and as its CSV
+    cells (`provenance_texts`)."""
     index: int
     vary: dict[str, Any]
     exit_status: int
     report: Optional[str]
     values: dict[str, float]
     texts: dict[str, str]
+    provenance: dict[str, Any]
+    provenance_texts: dict[str, str]
+
+
+# The columns that end each row of a study, after its quantities, as the kit's study ends them.
+PROVENANCE_COLUMNS: list[str] = list(_kit.PROVENANCE_COLUMNS)
 
 
 def _value_text(name: str, v: Any) -> str:
@@ -79,10 +89,14 @@ def _columns(quantities: Optional[Sequence[str]]) -> Optional[list[str]]:
 
 
 def _point(command: list[str], template: bytes, names: list[str], texts: list[str],
-           columns: Optional[list[str]], with_inputs: bool, case: str = "") -> tuple[int, Optional[str], list]:
+           columns: Optional[list[str]], with_inputs: bool, case: str = "",
+           provenance: tuple[str, str, str] = ("", "", "")) -> tuple:
     """One run of a study, where the executor runs it: the filled template (a case file's
-    answers once filled, when `case` names it) run and read, its inputs paired when a column
-    needs them; (exit status, report, [(name, cell, value)])."""
+    answers once filled, when `case` names it) run and read as the kit's study runs and reads
+    it (its inputs paired when a column needs them, a pairing that fails a warning; a case
+    file's strength quantities);
+    (exit status, report, [(name, cell, value)], provenance cells, provenance values), the
+    provenance of `provenance` (kit, program, program_sha256)."""
     filled = _kit.fill(template.decode("utf-8", "surrogateescape"), names, texts)
     if case:
         answers, error = _kit.case_file_answers(case, filled)
@@ -90,13 +104,16 @@ def _point(command: list[str], template: bytes, names: list[str], texts: list[st
             raise InputError(error)
     else:
         answers = filled.encode("utf-8", "surrogateescape")
-    r = _program.run(command, answers)
-    results = _kit.read_results("", r.out, r.err, r.status)
-    if not results.ok:
-        raise NotResultsError(f"the program's output is not a results file: {results.error}")
-    inputs = _program.pair_inputs(command, answers, "the filled template", jobs=1).inputs if with_inputs else []
-    results = _kit.with_derived(results, inputs)
-    return results.exit_status, results.report, results.row(columns)
+    if with_inputs and len(_kit.answer_lines(answers)) > _program.ANSWER_LINES_LIMIT:
+        raise InputError(f"the filled template:{_program.ANSWER_LINES_LIMIT + 1}: more lines than an answer "
+                         "file of the program has")
+    # A case file's strengths give its strength quantities, and the last-ply failures named.
+    results, error, run_failed = _kit.run_and_read(command, answers, with_inputs, filled if case else "", case,
+                                                   columns or [])
+    if error:
+        raise (ProgramError if run_failed else NotResultsError)(error)
+    cells, values = results.provenance(provenance)
+    return results.exit_status, results.report, results.row(columns), cells, values
 
 
 def study_rows(template: Optional[str | os.PathLike] = None, vary: Optional[Mapping[str, Values]] = None,
@@ -127,6 +144,7 @@ def study_rows(template: Optional[str | os.PathLike] = None, vary: Optional[Mapp
     # Without quantities named, every one: the derived ones need the inputs.
     with_inputs = not columns or _kit.needs_inputs(columns)
     case = where if template is not None and _kit.is_case_file(where) else ""
+    provenance = _kit.provenance(command)
 
     def point(i: int) -> tuple[list, list]:
         at, texts = grid.point(i)
@@ -134,16 +152,17 @@ def study_rows(template: Optional[str | os.PathLike] = None, vary: Optional[Mapp
 
     def jobs() -> Iterator[tuple]:
         for i in range(size):
-            yield command, data, names, point(i)[1], columns, with_inputs, case
+            yield command, data, names, point(i)[1], columns, with_inputs, case, provenance
 
     def what(i: int) -> str:
         return "study, " + ", ".join(f"{n}={t}" for n, t in zip(names, point(i)[1]))
 
-    for i, (status, report, row) in _pool.as_finished(_point, jobs(), executor=executor, in_flight=in_flight,
-                                                      what=what):
+    for i, (status, report, row, cells, values) in _pool.as_finished(_point, jobs(), executor=executor,
+                                                                     in_flight=in_flight, what=what):
         at, _ = point(i)
         yield StudyRow(i, {n: ranges[k][2][at[k]] for k, n in enumerate(names)}, status, report,
-                       {q: float("nan") if v is None else v for q, _, v in row}, {q: c for q, c, _ in row})
+                       {q: float("nan") if v is None else v for q, _, v in row}, {q: c for q, c, _ in row},
+                       dict(zip(PROVENANCE_COLUMNS, values)), dict(zip(PROVENANCE_COLUMNS, cells)))
 
 
 def study(template: Optional[str | os.PathLike] = None, vary: Optional[Mapping[str, Values]] = None,
@@ -153,10 +172,12 @@ def study(template: Optional[str | os.PathLike] = None, vary: Optional[Mapping[s
     """Runs the answer-file `template` (a path, or `answers=` the template as text) with each
     {NAME} replaced by each value of `vary[NAME]` (an iterable, or "FROM:TO:STEP" as the kit
     reads it), over the grid (the first name varies slowest): a DataFrame, a row a run in the
-    grid's order, with the values, exit_status, report and the `quantities` (all printed and
-    derived ones when None), as `lamvis2-kit study` gives it. The runs go to `executor` (a
-    pool on this machine by default), at most `in_flight` at a time. With `text`, the values
-    and quantities are the kit's cells as text (its CSV, cell for cell)."""
+    grid's order, with the values, exit_status, report, the `quantities` (all printed and
+    derived ones when None) and where the numbers come from (sha256 of the results, complete,
+    warnings, kit, program, program_sha256), as `lamvis2-kit study` gives it. The runs go to
+    `executor` (a pool on this machine by default), at most `in_flight` at a time. The
+    provenance is typed as the kit's JSON lines give it (complete a bool, warnings a list of
+    texts). With `text`, every column is the kit's cells as text (its CSV, cell for cell)."""
     rows = sorted(study_rows(template, vary, quantities, answers=answers, executor=executor, program=program,
                              in_flight=in_flight), key=lambda r: r.index)
     names = list(rows[0].vary) if rows else []
@@ -170,13 +191,15 @@ def study(template: Optional[str | os.PathLike] = None, vary: Optional[Mapping[s
             rec["exit_status"] = r.exit_status
             rec["report"] = (r.report or "").replace("\n", " ")
             rec.update({c: r.texts.get(c, "") for c in columns})
+            rec.update(r.provenance_texts)
         else:
             rec = dict(r.vary)
             rec["exit_status"] = r.exit_status
             rec["report"] = r.report
             rec.update({c: r.values.get(c, float("nan")) for c in columns})
+            rec.update(r.provenance)
         records.append(rec)
-    return pd.DataFrame(records, columns=[*names, "exit_status", "report", *columns])
+    return pd.DataFrame(records, columns=[*names, "exit_status", "report", *columns, *PROVENANCE_COLUMNS])
 
 
 def _run_one(command: list[str], data: bytes, name: str) -> Result:

@@ -2,14 +2,15 @@
 - every quantity of every case output, and of each example with its answers, is the kit's
   (`lamvis2-kit read --json`), by name, kind, table, text, value and line, and value(name)
   gives it;
-- study gives the kit's study row for row, on the default pool, on one thread, on processes
-  and on a Dask LocalCluster;
+- study gives the kit's study row for row, its provenance columns too, on the default pool,
+  on one thread, on processes and on a Dask LocalCluster;
 - compare gives the kit's report, JSON and exit status;
 - strength gives the kit's strength quantities (`lamvis2-kit strength --json`) and report, on
   the strength cases and on the examples with a strengths file, first- and last-ply;
 - each bad input is the package's exception with the kit's message.
   LAMVIS2_BUILD_DIR (default build) holds lamvis2-kit and the staged package (python/)."""
 
+import hashlib
 import io
 import json
 import math
@@ -117,38 +118,61 @@ EXECUTORS = {
     "processes": lambda: (ProcessPoolExecutor(2), lambda: None),
     "dask LocalCluster": dask_executor,
 }
+# A case file as a template: its strengths give the strength quantities of each point.
+CASE_TEMPLATE = (ROOT / "verification" / "strength" / "uniaxial_shear.toml").read_text().replace(
+    "nxy = 70.0", "nxy = {N}")
 STUDIES = [
-    # (vary for the package, --vary for the kit, quantities)
-    ({"ANGLE": range(0, 91, 45), "T": [0.1, 0.2, 0.1 * 3]}, ["ANGLE=0:90:45", "T=0.1:0.3:0.1"],
+    # (template, vary for the package, --vary for the kit, quantities)
+    ("template.txt", {"ANGLE": range(0, 91, 45), "T": [0.1, 0.2, 0.1 * 3]}, ["ANGLE=0:90:45", "T=0.1:0.3:0.1"],
      ["Ex", "nuxy", "ply[2].sigma-1"]),
-    ({"ANGLE": "0:90:30", "T": "0"}, ["ANGLE=0:90:30", "T=0"], ["relaxation[last].time", "set[1].e1", "thickness"]),
-    ({"ANGLE": [15.5], "T": [2]}, ["ANGLE=15.5", "T=2"], None),
+    ("template.txt", {"ANGLE": "0:90:30", "T": "0"}, ["ANGLE=0:90:30", "T=0"],
+     ["relaxation[last].time", "set[1].e1", "thickness"]),
+    ("template.txt", {"ANGLE": [15.5], "T": [2]}, ["ANGLE=15.5", "T=2"], None),
+    ("template.toml", {"N": [35, 70]}, ["N=35:70:35"], ["first-ply.tsai-wu", "last-ply.hashin", "Ex"]),
 ]
 
 
 @pytest.mark.parametrize("executor", EXECUTORS)
 def test_study_is_the_kits_row_for_row(executor, tmp_path):
-    template = tmp_path / "template.txt"
-    template.write_text(TEMPLATE)
+    (tmp_path / "template.txt").write_text(TEMPLATE)
+    (tmp_path / "template.toml").write_text(CASE_TEMPLATE)
+    # The kit runs the package's program, so that the rows' provenance is the same.
+    program = ["--program", lamvis2._program.BUNDLED]
+    provenance = lamvis2.PROVENANCE_COLUMNS
     pool, close = EXECUTORS[executor]()
     try:
-        for vary, kit_vary, quantities in STUDIES:
+        for name, vary, kit_vary, quantities in STUDIES:
+            template = tmp_path / name
             args = [a for v in kit_vary for a in ("--vary", v)] + [a for q in quantities or [] for a in ("-q", q)]
-            csv = kit("study", template, *args)
+            csv = kit("study", template, *args, *program)
             assert csv.returncode == 0, csv.stderr
             want = pd.read_csv(io.BytesIO(csv.stdout), dtype=str, keep_default_na=False)
-            # The kit's rows end in their provenance (the results' SHA-256, ..., the program),
-            # which the package's frames do not carry.
-            want = want.drop(columns=["sha256", "complete", "warnings", "kit", "program", "program_sha256"])
+            assert list(want.columns[-len(provenance):]) == provenance
             got = lamvis2.study(template, vary, quantities, executor=pool, text=True)
             got["exit_status"] = got["exit_status"].astype(str)
             pd.testing.assert_frame_equal(got, want)
             numbers = lamvis2.study(template, vary, quantities, executor=pool)
-            for column in want.columns[4:]:
+            for column in want.columns[len(vary) + 2:-len(provenance)]:
                 assert all(same_value(None if t == "" else float(t), v)
                            for t, v in zip(want[column], numbers[column])), column
+            # The provenance typed as the kit's JSON lines give it.
+            lines = kit("study", template, *args, *program, "--jsonl").stdout.splitlines()
+            assert numbers[provenance].to_dict("records") == [
+                {c: json.loads(line)[c] for c in provenance} for line in lines]
+            assert numbers["complete"].dtype == bool
     finally:
         close()
+
+
+def test_study_provenance_is_of_the_results_and_the_program():
+    """Held to hashes made here: the results' SHA-256 of a run of the filled template, and the
+    program's of its file."""
+    row = lamvis2.study(answers=TEMPLATE, vary={"ANGLE": [15.5], "T": [2]}, quantities=["Ex"]).iloc[0]
+    filled = TEMPLATE.replace("{ANGLE}", "15.5").replace("{T}", "2").encode()
+    out = subprocess.run([str(lamvis2._program.BUNDLED)], input=filled, capture_output=True).stdout
+    assert (row["sha256"], row["complete"], row["warnings"]) == (hashlib.sha256(out).hexdigest(), True, [])
+    assert (row["kit"], row["program"]) == (lamvis2.__version__, str(lamvis2._program.BUNDLED))
+    assert row["program_sha256"] == hashlib.sha256(lamvis2._program.BUNDLED.read_bytes()).hexdigest()
 
 
 def test_study_rows_come_as_they_finish_bounded_by_those_in_flight(tmp_path):
