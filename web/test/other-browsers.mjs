@@ -33,7 +33,8 @@ async function pageChecks(label, expectedSuspension, driver) {
       await pause(20);
     }
   };
-  await until('window.lamvis2 !== undefined && window.lamvis2.transcript().length > 0');
+  // The first prompt comes before the terminal (xterm.js) is made: wait for both.
+  await until("window.lamvis2 !== undefined && window.lamvis2.transcript().length > 0 && document.querySelector('.xterm-helper-textarea') !== null");
   const suspension = await driver.evaluate('document.documentElement.dataset.suspension');
   check(label, `the page suspends the module by ${expectedSuspension}`, suspension === expectedSuspension, suspension);
 
