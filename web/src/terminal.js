@@ -5,15 +5,16 @@
 // and at open() the terminal is given the output, then the keys, in their order.
 // xterm.js is run only then (web/build.mjs keeps it in a data block of the page).
 import loadXterm from 'lamvis2:xterm';
+import { bytesToText } from './bytes.js';
 
 // The narrowest terminal that shows a row of the relaxation table on one line.
 const MIN_COLUMNS = 84;
 const FONT_FAMILY = 'ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, "Liberation Mono", monospace';
 const THEME = { background: '#101418', foreground: '#e6e9ec', selectionBackground: '#4a6a90' };
 // The font size for a box of this width (a phone's is smaller).
-// Text shown without the terminal is at most this long.
-const OPEN_AT = 8192;
 const fontSize = (box) => (box.clientWidth < 640 ? 12 : 14);
+// Text shown without the terminal is at most this long: more opens it.
+const OPEN_AT = 8192;
 
 // The keys of a terminal's keyboard, as xterm.js sends them, for the keys that a console in
 // line mode uses: characters, Enter, Backspace, Ctrl-C (when no text is selected), Ctrl-D,
@@ -47,7 +48,6 @@ export class PageTerminal {
     // The text shown until open(): the lines written, the last one with the cursor.
     this.text = document.createElement('pre');
     this.text.className = 'terminal-text';
-    this.text.setAttribute('aria-live', 'polite');
     this.text.style.cssText = `margin:0;font-family:${FONT_FAMILY};font-size:14px;` +
       `color:${THEME.foreground};white-space:pre;overflow:hidden;height:100%`;
     this.cursor = document.createElement('span');
@@ -62,7 +62,7 @@ export class PageTerminal {
     requestAnimationFrame(() => {
       if (this.xterm !== null) return;
       this.text.style.fontSize = `${fontSize(box)}px`;
-      if (this.focusWanted) holder.focus({ preventScroll: true });
+      if (this.focusWanted && this.focusFree()) holder.focus({ preventScroll: true });
     });
     this.keep = (event) => {
       const data = keyData(event);
@@ -80,8 +80,10 @@ export class PageTerminal {
     holder.addEventListener('paste', this.keepPaste);
   }
 
-  get opened() {
-    return this.xterm !== null;
+  // Whether the focus may be taken for the terminal: nothing else has it.
+  focusFree() {
+    const active = document.activeElement;
+    return active === null || active === document.body || this.holder.contains(active);
   }
 
   // Shows `data` (a string of one character per byte, or bytes); `callback` is called once
@@ -91,13 +93,13 @@ export class PageTerminal {
       this.xterm.write(data, callback);
       return;
     }
-    const text = typeof data === 'string' ? data : String.fromCharCode.apply(null, data);
     // More than a screen or two (an answer file's run started at once) goes to the terminal.
-    if (this.shown.length + text.length > OPEN_AT) {
+    if (this.shown.length + data.length > OPEN_AT) {
       this.open();
       this.xterm.write(data, callback);
       return;
     }
+    const text = typeof data === 'string' ? data : bytesToText(data);
     this.pending.push(data);
     this.shown = (this.shown + text).replace(/\r\n/g, '\n');
     // The lines as a terminal shows them: a CR alone returns to the start of the line,
@@ -152,7 +154,7 @@ export class PageTerminal {
   // Makes the terminal (xterm.js) in the holder and gives it what was written and typed.
   open() {
     if (this.xterm !== null) return;
-    const focused = this.focusWanted || this.holder.contains(document.activeElement);
+    const focused = this.holder.contains(document.activeElement) || (this.focusWanted && this.focusFree());
     this.holder.removeEventListener('keydown', this.keep);
     this.holder.removeEventListener('paste', this.keepPaste);
     this.holder.removeAttribute('tabindex');
