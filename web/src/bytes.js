@@ -2,6 +2,8 @@
 // the files the page saves and opens.
 
 export function decodeBase64(text) {
+  // The browser's own decoder where it has one (several times faster), else atob's text.
+  if (typeof Uint8Array.fromBase64 === 'function') return Uint8Array.fromBase64(text);
   const binary = atob(text);
   const bytes = new Uint8Array(binary.length);
   for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
