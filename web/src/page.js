@@ -219,7 +219,7 @@ $('save-transcript').addEventListener('click', () => {
 });
 $('save-screen').addEventListener('click', () => {
   const name = `${runs.current.name}-screen.txt`;
-  terminal.write('', () => save(name, textToBytes(screenText(terminal)), 'text/plain'));
+  terminal.whenShown(() => save(name, textToBytes(screenText(terminal)), 'text/plain'));
 });
 $('save-answers').addEventListener('click', () => {
   const text = runs.answersText();
@@ -303,7 +303,7 @@ window.lamvis2 = {
   // the form as a case file.
   loadCase: (text, name = 'case.toml') => kit().then(() => formRuns.loadCase(text, name)),
   caseFile: () => caseText(form.read(), formRuns.name ?? 'laminate').text ?? null,
-  screen: () => new Promise((resolve) => terminal.write('', () => resolve(screenText(terminal)))),
+  screen: () => new Promise((resolve) => terminal.whenShown(() => resolve(screenText(terminal)))),
 };
 
 runs.startTerminal();

@@ -2,10 +2,10 @@
 // text as it shows it. The page's first prompt does not wait for xterm.js: until the
 // terminal is opened (open(), once the first prompt is up) what the program writes is shown
 // as plain text in the terminal's font and colours, the keys typed and text pasted are kept,
-// and at open() the terminal is given the output, then the keys, in their order.
-// xterm.js is run only then (web/build.mjs keeps it in a data block of the page).
-import loadXterm from 'lamvis2:xterm';
-import { bytesToText } from './bytes.js';
+// and once open the terminal is given the output, then the keys, in their order.
+// xterm.js is inflated and run only then (web/build.mjs keeps it in a data block).
+import xtermSource from 'lamvis2:xterm';
+import { bytesToText, inflateBase64 } from './bytes.js';
 
 // The narrowest terminal that shows a row of the relaxation table on one line.
 const MIN_COLUMNS = 84;
@@ -13,8 +13,22 @@ const FONT_FAMILY = 'ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, "Liberat
 const THEME = { background: '#101418', foreground: '#e6e9ec', selectionBackground: '#4a6a90' };
 // The font size for a box of this width (a phone's is smaller).
 const fontSize = (box) => (box.clientWidth < 640 ? 12 : 14);
-// Text shown without the terminal is at most this long: more opens it.
+// Text shown without the terminal is at most this long: more opens it (and is kept, not
+// shown, until it is open).
 const OPEN_AT = 8192;
+
+// xterm.js: { Terminal, FitAddon }, once inflated and run (once).
+let xtermLoaded = null;
+function loadXterm() {
+  xtermLoaded ??= inflateBase64(xtermSource.source()).then((bytes) => {
+    const script = document.createElement('script');
+    script.textContent = new TextDecoder().decode(bytes);
+    document.head.append(script);
+    script.remove();
+    return globalThis[xtermSource.name];
+  });
+  return xtermLoaded;
+}
 
 // The keys of a terminal's keyboard, as xterm.js sends them, for the keys that a console in
 // line mode uses: characters, Enter, Backspace, Ctrl-C (when no text is selected), Ctrl-D,
@@ -40,7 +54,8 @@ export class PageTerminal {
     this.holder = holder;
     this.box = box;
     this.xterm = null;
-    this.pending = [];       // what was written before open()
+    this.opening = null;     // open()'s promise
+    this.pending = [];       // { data, callback } written before the terminal was open
     this.keys = [];          // what was typed or pasted before open()
     this.handlers = [];      // onData's handlers
     this.pendingOptions = {};
@@ -53,7 +68,7 @@ export class PageTerminal {
     this.cursor = document.createElement('span');
     this.cursor.style.cssText = `background:${THEME.foreground}`;
     this.cursor.textContent = ' ';
-    this.shown = '';         // the text of the lines written so far
+    this.shown = '';         // the text of the lines written so far (null: more than is shown)
     holder.tabIndex = 0;
     holder.append(this.text);
     // The size of the box, and the focus, are asked for only as the first frame is drawn, so
@@ -93,14 +108,16 @@ export class PageTerminal {
       this.xterm.write(data, callback);
       return;
     }
-    // More than a screen or two (an answer file's run started at once) goes to the terminal.
-    if (this.shown.length + data.length > OPEN_AT) {
+    // More than a screen or two (an answer file's run started at once) goes to the terminal,
+    // kept until it is open.
+    if (this.shown === null || this.shown.length + data.length > OPEN_AT) {
+      this.shown = null;
       this.open();
-      this.xterm.write(data, callback);
+      this.pending.push({ data, callback });
       return;
     }
     const text = typeof data === 'string' ? data : bytesToText(data);
-    this.pending.push(data);
+    this.pending.push({ data, callback: null });
     this.shown = (this.shown + text).replace(/\r\n/g, '\n');
     // The lines as a terminal shows them: a CR alone returns to the start of the line,
     // a backspace steps back, other control characters show nothing.
@@ -120,6 +137,12 @@ export class PageTerminal {
     this.text.textContent = lines.join('\n');
     this.text.append(this.cursor);
     if (callback) queueMicrotask(callback);
+  }
+
+  // Calls `callback` once all that was written is in the terminal (opening it): its buffer
+  // is then the screen's text.
+  whenShown(callback) {
+    this.open().then(() => this.xterm.write('', callback));
   }
 
   reset() {
@@ -151,18 +174,24 @@ export class PageTerminal {
     return this.xterm.buffer;
   }
 
-  // Makes the terminal (xterm.js) in the holder and gives it what was written and typed.
+  // Makes the terminal (xterm.js) in the holder and gives it what was written and typed: a
+  // promise, resolved once it is open.
   open() {
-    if (this.xterm !== null) return;
+    this.opening ??= loadXterm().then((xterm) => this.made(xterm));
+    return this.opening;
+  }
+
+  // The terminal made, once xterm.js is run.
+  made({ Terminal, FitAddon }) {
     const focused = this.holder.contains(document.activeElement) || (this.focusWanted && this.focusFree());
     this.holder.removeEventListener('keydown', this.keep);
     this.holder.removeEventListener('paste', this.keepPaste);
     this.holder.removeAttribute('tabindex');
     this.text.remove();
-    const xterm = createXterm(this.holder, this.box);
+    const xterm = createXterm(Terminal, FitAddon, this.holder, this.box);
     Object.assign(xterm.options, this.pendingOptions);
     this.xterm = xterm;
-    for (const data of this.pending) xterm.write(data);
+    for (const { data, callback } of this.pending) xterm.write(data, callback ?? undefined);
     this.pending = [];
     for (const handler of this.handlers) xterm.onData(handler);
     if (focused) xterm.focus();
@@ -172,8 +201,7 @@ export class PageTerminal {
   }
 }
 
-function createXterm(holder, box) {
-  const { Terminal, FitAddon } = loadXterm();
+function createXterm(Terminal, FitAddon, holder, box) {
   const terminal = new Terminal({
     cols: 90,
     rows: 30,
