@@ -8,16 +8,7 @@
 import { TABLE_TITLES } from './results.js';
 import { relaxationPlots, plyStressPlots } from './plots.js';
 import { LOADS, plyInterfaces } from './dialogue.js';
-
-function node(name, attributes = {}, ...children) {
-  const e = document.createElement(name);
-  for (const [k, v] of Object.entries(attributes)) {
-    if (k === 'text') e.textContent = v;
-    else e.setAttribute(k, v);
-  }
-  e.append(...children);
-  return e;
-}
+import { node } from './dom.js';
 
 // A table: caption, column heads, rows whose first cell heads its row.
 function htmlTable(caption, heads, rows, name) {

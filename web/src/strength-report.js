@@ -4,18 +4,10 @@
 // least, and per ply and face the derived stresses in the material axes with each
 // criterion's R and mode, the first-ply failure's face highlighted; without strengths, the
 // derived stresses at the faces alone (kit.js readFaces).
+import { node } from './dom.js';
+
 const FACES = ['bottom', 'middle', 'top'];
 const LOADS = ['nx', 'ny', 'nxy', 'mx', 'my', 'mxy'];
-
-function node(name, attributes = {}, ...children) {
-  const e = document.createElement(name);
-  for (const [k, v] of Object.entries(attributes)) {
-    if (k === 'text') e.textContent = v;
-    else e.setAttribute(k, v);
-  }
-  e.append(...children);
-  return e;
-}
 
 // A number as the kit's text of it, or its value to five significant digits.
 const shown = (q) => (q === undefined ? '' : q.value === null ? q.text : String(Number(q.value.toPrecision(5))));
